@@ -1,0 +1,255 @@
+#include "Logs.h"
+
+#include "Library.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace rerodada {
+
+LogFileWriter CommLogFile;
+LogFileWriter CommLogListingFile;
+LogFileWriter CommDebugLogFile;
+bool bDebugToConsole = false;
+bool bDebugToFile = false;
+
+namespace {
+
+constexpr size_t kFormatBuffer = 512;
+constexpr size_t kListingBuffer = 1024;
+
+bool DebugToStandardError() {
+    static const bool enabled = [] {
+        const char* value = std::getenv("RERODADA_DEBUG");
+        return value && std::strcmp(value, "1") == 0;
+    }();
+    return enabled;
+}
+
+void DebugOutput(const char* text) {
+    if (bDebugToConsole) {
+        fputs(text, stdout);
+        fflush(stdout);
+    }
+    if (DebugToStandardError()) fputs(text, stderr);
+    if (bDebugToFile) CommDebugLogFile.Write(text);
+}
+
+void VListing(void (*sink)(const char*), const char* format, va_list args) {
+    char text[kFormatBuffer];
+    vsnprintf(text, sizeof text, format, args);
+    sink(text);
+}
+
+} // namespace
+
+LogFileWriter::~LogFileWriter() { Close(); }
+
+bool LogFileWriter::Open(const char* fileName) {
+    Close();
+    fd_ = open(fileName, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        int error = errno;
+        RERODADA_TRACE("Error %d: Cannot open %s: %s", error, fileName, strerror(error));
+        return false;
+    }
+    // New text goes after what the file already holds.
+    lseek(fd_, 0, SEEK_END);
+    return true;
+}
+
+bool LogFileWriter::Close() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+    return true;
+}
+
+bool LogFileWriter::Write(const char* text) {
+    if (fd_ >= 0) {
+        size_t length = strlen(text);
+        size_t done = 0;
+        while (done < length) {
+            ssize_t n = write(fd_, text + done, length - done);
+            if (n <= 0) break;
+            done += static_cast<size_t>(n);
+        }
+    }
+    if (callback_) callback_(text);
+    return fd_ >= 0;
+}
+
+bool LogFileWriter::Printf(const char* format, ...) {
+    char text[kFormatBuffer];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    return Write(text);
+}
+
+BrimLogCallbackFn LogFileWriter::SetCallback(BrimLogCallbackFn callback) {
+    BrimLogCallbackFn previous = callback_;
+    callback_ = callback;
+    return previous;
+}
+
+bool DebugTraceEnabled() { return bDebugToConsole || bDebugToFile || DebugToStandardError(); }
+
+void CommDebugPrintf(const char* format, ...) {
+    if (!DebugTraceEnabled()) return;
+    char text[kFormatBuffer];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    DebugOutput(text);
+}
+
+void CommDebugHexDump(const char* heading, const uint8_t* data, uint32_t count) {
+    if (!DebugTraceEnabled()) return;
+    CommDebugPrintf("%s", heading);
+    CommDebugPrintf(" %d bytes: ", static_cast<int>(count));
+    for (uint32_t i = 0; i < count; ++i) {
+        if (i % 4 == 0) CommDebugPrintf("\n\t0x%2.2x:", static_cast<unsigned>(i));
+        uint8_t b = data[i];
+        if (b >= 32 && b <= 126)
+            CommDebugPrintf("  0x%2.2x '%c'", b, b);
+        else
+            CommDebugPrintf("  0x%2.2x    ", b);
+    }
+}
+
+std::string CommTimestamp() {
+    time_t now = time(nullptr);
+    tm local{};
+    localtime_r(&now, &local);
+    char text[30];
+    asctime_r(&local, text);
+    text[sizeof text - 1] = 0;
+    std::string stamp = text;
+    while (!stamp.empty() && (stamp.back() == '\n' || stamp.back() == '\r')) stamp.pop_back();
+    return stamp;
+}
+
+bool ListingActive() { return CommLogListingFile.Active(); }
+
+void CommListingLine(const char* timestamp, const char* marker, uint32_t count,
+                     const uint8_t* bytes, const char* comment) {
+    if (!ListingActive()) return;
+    std::string stamp = timestamp ? timestamp : "";
+    while (!stamp.empty() && stamp.back() == '\n') stamp.pop_back();
+
+    char column2[64];
+    int used = snprintf(column2, sizeof column2, "%s", marker);
+    for (uint32_t i = 0; i < count && i < 2; ++i)
+        used += snprintf(column2 + used, sizeof column2 - used, " 0x%2.2X", bytes[i]);
+
+    char line[kListingBuffer];
+    snprintf(line, sizeof line, "%-24s\t%-14s%s\r\n", stamp.c_str(), column2, comment);
+    CommLogListingFile.Write(line);
+
+    for (uint32_t i = 2; i < count; i += 2) {
+        char pair[64];
+        int n = snprintf(pair, sizeof pair, "%s 0x%2.2X", marker, bytes[i]);
+        if (i + 1 < count) snprintf(pair + n, sizeof pair - n, " 0x%2.2X", bytes[i + 1]);
+        snprintf(line, sizeof line, "%-24.24s\t%-14.14s%s\r\n", "", pair, ";");
+        CommLogListingFile.Write(line);
+    }
+}
+
+void ListingNote(const char* text) {
+    if (!ListingActive()) return;
+    CommLogListingFile.Write("\r\n");
+    CommListingLine(CommTimestamp().c_str(), "", 0, nullptr, text);
+}
+
+void ListingNotef(const char* format, ...) {
+    if (!ListingActive()) return;
+    va_list args;
+    va_start(args, format);
+    VListing(ListingNote, format, args);
+    va_end(args);
+}
+
+void ListingResult(const char* text) {
+    if (!ListingActive()) return;
+    CommLogListingFile.Write("\r\n");
+    CommListingLine("", "", 0, nullptr, text);
+}
+
+void ListingResultf(const char* format, ...) {
+    if (!ListingActive()) return;
+    va_list args;
+    va_start(args, format);
+    VListing(ListingResult, format, args);
+    va_end(args);
+}
+
+void ListingMarked(const char* marker, const char* text) {
+    if (!ListingActive()) return;
+    CommLogListingFile.Write("\r\n");
+    CommListingLine(CommTimestamp().c_str(), marker, 0, nullptr, text);
+}
+
+} // namespace rerodada
+
+using namespace rerodada;
+
+RERODADA_API(void) BrimLogComment(uint32_t, const char* text) {
+    EnsureInitialised();
+    CommLogFile.Printf("\n%s", text);
+    ListingNote(text);
+}
+
+RERODADA_API(void)
+BrimLogData(uint32_t, uint32_t count, const uint8_t* data, const char* text) {
+    EnsureInitialised();
+    if (!ListingActive()) return;
+    CommLogListingFile.Write("\r\n");
+    CommListingLine(CommTimestamp().c_str(), ">>", count, data, text);
+}
+
+RERODADA_API(bool) BrimLogFileOpen(const char* fileName) {
+    EnsureInitialised();
+    return CommLogFile.Open(fileName);
+}
+
+RERODADA_API(bool) BrimLogFileClose(void) {
+    EnsureInitialised();
+    return CommLogFile.Close();
+}
+
+RERODADA_API(uint32_t) BrimLogFilter(const char*) {
+    EnsureInitialised();
+    return 0;
+}
+
+RERODADA_API(BrimLogCallbackFn) BrimLogCallback(BrimLogCallbackFn callback) {
+    EnsureInitialised();
+    return CommLogListingFile.SetCallback(callback);
+}
+
+RERODADA_API(bool) CommLogListingFile_Open(const char* fileName) {
+    bDebugToConsole = false;
+    bDebugToFile = false;
+    return CommLogListingFile.Open(fileName);
+}
+
+RERODADA_API(bool) CommLogListingFile_Close(void) { return CommLogListingFile.Close(); }
+
+RERODADA_API(bool) CommLogListingFile_IsOpen(void) { return CommLogListingFile.IsOpen(); }
+
+RERODADA_API(bool) CommDebugLogFile_Open(const char* fileName) {
+    bDebugToConsole = false;
+    bDebugToFile = false;
+    return CommDebugLogFile.Open(fileName);
+}
+
+RERODADA_API(bool) CommDebugLogFile_Close(void) { return CommDebugLogFile.Close(); }
+
+RERODADA_API(bool) CommDebugLogFile_IsOpen(void) { return CommDebugLogFile.IsOpen(); }

@@ -1,0 +1,321 @@
+#include "RS232_Connection.h"
+
+#include "Logs.h"
+#include "platform/Tick.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace rerodada {
+
+using namespace platform;
+
+namespace {
+
+constexpr uint32_t kSerialBauds[] = {115200, 57600, 38400, 19200, 9600};
+constexpr int kCandidatePorts = 20;
+
+bool SetBaud(Connection* c, uint32_t baud) {
+    return static_cast<RS232_Connection*>(c)->Set_BaudRate(baud);
+}
+
+class SerialPoller : public Connection::Poller {
+  public:
+    explicit SerialPoller(SerialHandle h) : handle_(h) {}
+    long Poll(uint8_t* into, uint32_t room) override {
+        long n = SerialReadAvailable(handle_, into, room);
+        if (n < 0) {
+            int error = SerialLastError();
+            RERODADA_TRACE("Error %d: ReadFile failed: %s", error, SerialErrorText(error).c_str());
+        }
+        return n;
+    }
+    void Wait(uint32_t ms) override { SerialWaitReadable(handle_, ms); }
+
+  private:
+    SerialHandle handle_;
+};
+
+std::string PortPath(int port) {
+    std::vector<SerialPortInfo> ports = SerialListPorts();
+    if (port < 0 || static_cast<size_t>(port) >= ports.size()) return "";
+    return ports[static_cast<size_t>(port)].path;
+}
+
+void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Say(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    vprintf(format, args);
+    va_end(args);
+    fflush(stdout);
+}
+
+} // namespace
+
+struct PortEnumeration {
+    std::vector<SerialPortInfo> ports;
+    size_t next = 0;
+};
+
+const Connection::FixedBaudRetry RS232_Connection::kTryOpenRetry = {false, false, false, {false, false, false}};
+const Connection::FixedBaudRetry RS232_Connection::kSendCRRetry = {true, true, true, {false, false, false}};
+
+RS232_Connection& TheRS232Connection() {
+    static RS232_Connection instance;
+    return instance;
+}
+
+RS232_Connection::RS232_Connection() : Connection(ct_BRIM232) {}
+
+RS232_Connection::~RS232_Connection() {
+    if (connected) Close();
+}
+
+bool RS232_Connection::OpenPort(int p, const char* variant, bool announce) {
+    port = p;
+    std::string path = PortPath(p);
+    snprintf(szPortName, sizeof szPortName, "%s", path.c_str());
+    hCommPort = path.empty() ? kInvalidSerialHandle : SerialOpen(path.c_str());
+    if (hCommPort == kInvalidSerialHandle) {
+        RERODADA_TRACE("%s(%d) CreateFile failed.", variant, p);
+        return false;
+    }
+    if (announce) Say("\nOpened comm port %s\n", szPortName);
+    // Immediate-return reads come with the non-blocking open; the driver's
+    // queues are its own. What is still in flight from earlier is dropped.
+    if (!SerialPurge(hCommPort, false, true)) {
+        RERODADA_TRACE("PurgeComm(PURGE_TXABORT) failed.");
+        Close();
+        return false;
+    }
+    if (!SerialPurge(hCommPort, true, false)) {
+        RERODADA_TRACE("PurgeComm(PURGE_RXABORT) failed.");
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool RS232_Connection::Try_Open_Port(int p) {
+    if (!OpenPort(p, "Try_Open_Port", false)) return false;
+    return FindBoard(false, kSerialBauds, 5, SetBaud, kTryOpenRetry, false);
+}
+
+bool RS232_Connection::Try_Open_Port_Send_CR(int p) {
+    if (!OpenPort(p, "Try_Open_Port_Send_CR", true)) return false;
+    return FindBoard(true, kSerialBauds, 5, SetBaud, kSendCRRetry, true);
+}
+
+bool RS232_Connection::Set_BaudRate(uint32_t baud) {
+    baudRate = baud;
+    if (!SerialSetLine(hCommPort, baud)) {
+        RERODADA_TRACE("Set_BaudRate(%d) SetCommState failed.", static_cast<int>(baud));
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void RS232_Connection::Close() {
+    RERODADA_TRACE("closing %s", szPortName);
+    if (hCommPort != kInvalidSerialHandle) {
+        SerialClose(hCommPort);
+        hCommPort = kInvalidSerialHandle;
+    }
+    connected = false;
+}
+
+bool RS232_Connection::Hold_Reset() {
+    if (hCommPort == kInvalidSerialHandle) {
+        RERODADA_TRACE("\n\tfailure: invalid handle!");
+        return false;
+    }
+    if (SerialSetDtr(hCommPort, !bResetOnDTRhigh) == SerialResult::NotSupported)
+        RERODADA_TRACE("port has no DTR line");
+    return true;
+}
+
+bool RS232_Connection::Release_Reset() {
+    if (hCommPort == kInvalidSerialHandle) {
+        RERODADA_TRACE("\n\tfailure: invalid handle!");
+        return false;
+    }
+    // Bytes that arrived before the reset are not part of the banner.
+    if (!SerialPurge(hCommPort, true, false)) {
+        int error = SerialLastError();
+        RERODADA_TRACE("Release_Reset: Error %d: PurgeComm failed: %s", error,
+                       SerialErrorText(error).c_str());
+    }
+    if (SerialSetDtr(hCommPort, bResetOnDTRhigh) == SerialResult::NotSupported)
+        RERODADA_TRACE("port has no DTR line");
+    return true;
+}
+
+void RS232_Connection::CommRTS(bool level) {
+    if (hCommPort == kInvalidSerialHandle) {
+        RERODADA_TRACE("\n\tfailure: invalid handle!");
+        return;
+    }
+    if (SerialSetRts(hCommPort, level) == SerialResult::NotSupported)
+        RERODADA_TRACE("port has no RTS line");
+}
+
+bool RS232_Connection::ModemLine(uint32_t bit) {
+    uint32_t status = 0;
+    if (hCommPort == kInvalidSerialHandle) return false;
+    if (SerialModemStatus(hCommPort, &status) != SerialResult::Ok) return false;
+    return (status & bit) != 0;
+}
+
+bool RS232_Connection::CommCTS() { return ModemLine(kModemCTS); }
+bool RS232_Connection::CommDSR() { return ModemLine(kModemDSR); }
+bool RS232_Connection::CommDCD() { return ModemLine(kModemRLSD); }
+bool RS232_Connection::CommRI() { return ModemLine(kModemRING); }
+
+bool RS232_Connection::Send(const uint8_t* data, uint32_t count) {
+    long sent = SerialWrite(hCommPort, data, count);
+    if (sent < 0) {
+        int error = SerialLastError();
+        RERODADA_TRACE("Write failed Error %d(%s)", error, SerialErrorText(error).c_str());
+        Close();
+        return false;
+    }
+    if (sent == 0) {
+        RERODADA_TRACE("Write failed.");
+        return false;
+    }
+    return true;
+}
+
+bool RS232_Connection::Write(const uint8_t* data, uint32_t count, uint32_t rxMinCount) {
+    if (hCommPort == kInvalidSerialHandle) {
+        RERODADA_TRACE("\n\tfailure: invalid handle!");
+        return false;
+    }
+    if (DebugTraceEnabled()) {
+        uint32_t status = 0;
+        if (SerialModemStatus(hCommPort, &status) == SerialResult::Ok)
+            RERODADA_TRACE("MS_CTS_ON=%d MS_DSR_ON=%d MS_RING_ON=%d MS_RLSD_ON=%d",
+                           !!(status & kModemCTS), !!(status & kModemDSR),
+                           !!(status & kModemRING), !!(status & kModemRLSD));
+        else
+            RERODADA_TRACE("GetCommModemStatus failed!");
+    }
+    if (!Send(data, count)) return false;
+    if (rxMinCount > 0)
+        Read(rxMinCount);
+    else
+        nResultCount = 0;
+    return true;
+}
+
+bool RS232_Connection::WriteFramedByRTS(const uint8_t* data, uint32_t count, uint32_t rxMinCount,
+                                        bool frame) {
+    if (hCommPort == kInvalidSerialHandle) {
+        RERODADA_TRACE("\n\tfailure: invalid handle!");
+        return false;
+    }
+    CommRTS(frame);
+    if (!Send(data, count)) return false;
+    CommRTS(!frame);
+    if (rxMinCount > 0)
+        Read(rxMinCount);
+    else
+        nResultCount = 0;
+    return true;
+}
+
+void RS232_Connection::Drain() {
+    if (hCommPort == kInvalidSerialHandle) return;
+    SerialPoller poller(hCommPort);
+    DrainWith(poller);
+}
+
+bool RS232_Connection::Read(uint32_t minCount) {
+    if (hCommPort == kInvalidSerialHandle) {
+        RERODADA_TRACE("\n\tfailure: invalid handle!");
+        return false;
+    }
+    SerialPoller poller(hCommPort);
+    return ReadReply(minCount, poller, false, "Read terminated by gnREAD_IDLE_TIMEOUT_msec.",
+                     "Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.",
+                     "Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.");
+}
+
+PortEnumeration* EnumeratePortsFirst() {
+    auto* set = new PortEnumeration;
+    set->ports = SerialListPorts();
+    return set;
+}
+
+bool EnumeratePortsNext(PortEnumeration* set, char* portName, uint32_t portNameSize,
+                        char* friendlyName, uint32_t friendlyNameSize) {
+    if (!set || !portName || portNameSize == 0) return false;
+    if (set->next >= set->ports.size()) return false;
+    const SerialPortInfo& info = set->ports[set->next];
+    ++set->next;
+    snprintf(portName, portNameSize, "COM%zu", set->next);
+    if (friendlyName && friendlyNameSize > 0)
+        snprintf(friendlyName, friendlyNameSize, "%s", info.friendlyName.c_str());
+    return true;
+}
+
+void EnumeratePortsClose(PortEnumeration* set) { delete set; }
+
+bool SelectSerialPort() {
+    bool candidate[kCandidatePorts] = {};
+    int preferred = -1;
+
+    if (PortEnumeration* set = EnumeratePortsFirst()) {
+        char name[100];
+        char strFriendlyName[100];
+        while (EnumeratePortsNext(set, name, sizeof name, strFriendlyName,
+                                  sizeof strFriendlyName)) {
+            Say("\nEnumeratePortsNext found serial port %s\n", name);
+            if (strFriendlyName[0]) Say("   strFriendlyName = \"%s\"\n", strFriendlyName);
+            int index = atoi(name + 3) - 1;
+            if (index < 0 || index >= kCandidatePorts) {
+                Say("This software only accepts COM1-COM%d\n", kCandidatePorts);
+                continue;
+            }
+            candidate[index] = true;
+            for (const char* text : {strFriendlyName, name}) {
+                if (strstr(text, "Bluetooth") || strstr(text, "BT ")) {
+                    candidate[index] = false;
+                    Say("   *** skip this port ***\n");
+                }
+            }
+            for (const char* text : {strFriendlyName, name}) {
+                if (strstr(text, "Kelvo")) {
+                    preferred = index;
+                    candidate[index] = true;
+                    Say("   +++ prefer this port +++\n");
+                }
+            }
+        }
+        EnumeratePortsClose(set);
+    }
+
+    RS232_Connection& serial = TheRS232Connection();
+    if (preferred >= 0) {
+        Say("Testing COM%d\n", preferred + 1);
+        if (serial.Try_Open_Port_Send_CR(preferred)) return true;
+    }
+    RERODADA_TRACE("checking %d RS232 ports...", kCandidatePorts);
+    for (int i = 0; i < kCandidatePorts; ++i) {
+        if (!candidate[i]) {
+            Say("Skipping COM%d\n", i + 1);
+            continue;
+        }
+        Say("Testing COM%d\n", i + 1);
+        if (serial.Try_Open_Port(i)) return true;
+    }
+    return false;
+}
+
+} // namespace rerodada

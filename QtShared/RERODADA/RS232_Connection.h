@@ -1,0 +1,65 @@
+// The connection to a command-module board on a serial port.
+#ifndef RERODADA_RS232_CONNECTION_H
+#define RERODADA_RS232_CONNECTION_H
+
+#include "Connection.h"
+#include "platform/SerialPort.h"
+
+#include <string>
+
+namespace rerodada {
+
+class RS232_Connection : public Connection {
+  public:
+    RS232_Connection();
+    ~RS232_Connection() override;
+    bool Try_Open_Port(int port) override;
+    bool Try_Open_Port_Send_CR(int port) override;
+    void Close() override;
+    void CommRTS(bool level) override;
+    bool CommCTS() override;
+    bool CommDSR() override;
+    bool CommDCD() override;
+    bool CommRI() override;
+    bool Hold_Reset() override;
+    bool Release_Reset() override;
+    bool Write(const uint8_t* data, uint32_t count, uint32_t rxMinCount) override;
+    bool WriteFramedByRTS(const uint8_t* data, uint32_t count, uint32_t rxMinCount,
+                          bool frame) override;
+    bool Read(uint32_t minCount) override;
+    void Drain() override;
+
+    bool Set_BaudRate(uint32_t baud);
+    // Polarity retries of the fixed-baud open, by variant.
+    static const FixedBaudRetry kTryOpenRetry;
+    static const FixedBaudRetry kSendCRRetry;
+    uint32_t BaudRate() const { return baudRate; }
+
+  private:
+    bool OpenPort(int port, const char* variant, bool announce);
+    bool ModemLine(uint32_t bit);
+    bool Send(const uint8_t* data, uint32_t count);
+
+    platform::SerialHandle hCommPort = platform::kInvalidSerialHandle;
+    // The line settings last programmed; only the rate is kept.
+    uint32_t baudRate = 0;
+    uint32_t nInQueue = 1024;
+    uint32_t nOutQueue = 1024;
+};
+
+RS232_Connection& TheRS232Connection();
+
+// The serial port selection run by the connect functions: the marked port
+// first, then COM1 to COM20 in order.
+bool SelectSerialPort();
+
+// Listing of present serial ports, numbered COM1, COM2, ... in a stable order.
+struct PortEnumeration;
+PortEnumeration* EnumeratePortsFirst();
+bool EnumeratePortsNext(PortEnumeration* set, char* portName, uint32_t portNameSize,
+                        char* friendlyName, uint32_t friendlyNameSize);
+void EnumeratePortsClose(PortEnumeration* set);
+
+} // namespace rerodada
+
+#endif
