@@ -232,7 +232,9 @@ RERODADA_API(bool) BrimBoardAutoBaud(bool flag) {
     return true;
 }
 
-RERODADA_API(bool) BrimBoardGetAutoBaud(void) { return gAutoBaudFlag; }
+RERODADA_API(bool) BrimBoardGetAutoBaud(void) {
+    return gAutoBaudFlag;
+}
 
 RERODADA_API(bool) BrimBoardSetBaud(int baud) {
     EnsureInitialised();

@@ -31,7 +31,8 @@ namespace {
 void WaitSince(uint32_t start, uint32_t ms) {
     uint32_t elapsed = TickCount() - start;
     if (elapsed < ms) platform::SleepMilliseconds(ms - elapsed);
-    while (TickCount() - start < ms) platform::SleepMicroseconds(100);
+    while (TickCount() - start < ms)
+        platform::SleepMicroseconds(100);
 }
 
 // A NUL that some firmware sends before its banner is dropped.
@@ -43,11 +44,16 @@ void RepairLeadingNul(char* banner) {
 
 const char* ConnectionTypeName(uint32_t type) {
     switch (type) {
-    case ct_None: return "ct_None";
-    case ct_BRIM232: return "ct_BRIM232";
-    case ct_BRIMUSB: return "ct_BRIMUSB";
-    case ct_ZXSMBUS: return "ct_ZXSMBUS";
-    default: return "ct_???";
+    case ct_None:
+        return "ct_None";
+    case ct_BRIM232:
+        return "ct_BRIM232";
+    case ct_BRIMUSB:
+        return "ct_BRIMUSB";
+    case ct_ZXSMBUS:
+        return "ct_ZXSMBUS";
+    default:
+        return "ct_???";
     }
 }
 
@@ -60,11 +66,17 @@ Connection::Connection(ConnectionType t) : type(t) {
 
 Connection::~Connection() = default;
 
-bool Connection::IsConnected() { return connected; }
+bool Connection::IsConnected() {
+    return connected;
+}
 
-bool Connection::Reset() { return DoReset(false); }
+bool Connection::Reset() {
+    return DoReset(false);
+}
 
-bool Connection::Reset_Send_CR() { return DoReset(true); }
+bool Connection::Reset_Send_CR() {
+    return DoReset(true);
+}
 
 bool Connection::DoReset(bool sendCR) {
     uint32_t start = TickCount();

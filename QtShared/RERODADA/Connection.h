@@ -85,8 +85,8 @@ class Connection {
 
     // The read contract with both time-outs. With idleAfterBytesOnly, the idle
     // time-out is tested only after a poll that found bytes.
-    bool ReadReply(uint32_t minCount, Poller& poller, bool idleAfterBytesOnly,
-                   const char* idleText, const char* grossText, const char* grossEmptyText);
+    bool ReadReply(uint32_t minCount, Poller& poller, bool idleAfterBytesOnly, const char* idleText,
+                   const char* grossText, const char* grossEmptyText);
     void CaptureBanner();
     // Polls until nothing more is waiting; the bytes become the reply buffer.
     void DrainWith(Poller& poller);

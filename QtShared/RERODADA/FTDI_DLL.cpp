@@ -41,14 +41,12 @@ const char* FtStatusName(FT_STATUS status) {
     return status < sizeof names / sizeof names[0] ? names[status] : "FT_OTHER_ERROR";
 }
 
-Dynamic_Link::Dynamic_Link(const char* name)
-    : fileName(name), module(platform::LibraryLoad(name)) {
+Dynamic_Link::Dynamic_Link(const char* name) : fileName(name), module(platform::LibraryLoad(name)) {
     if (module) {
         RERODADA_TRACE("Dynamic_Link LoadLibrary(%s) = 0x%4.4x", fileName,
                        static_cast<unsigned>(reinterpret_cast<uintptr_t>(module)));
     } else {
-        RERODADA_TRACE("Dynamic_Link missing %s (%s)", fileName,
-                       platform::LibraryError().c_str());
+        RERODADA_TRACE("Dynamic_Link missing %s (%s)", fileName, platform::LibraryError().c_str());
     }
 }
 

@@ -48,7 +48,9 @@ void VListing(void (*sink)(const char*), const char* format, va_list args) {
 
 } // namespace
 
-LogFileWriter::~LogFileWriter() { Close(); }
+LogFileWriter::~LogFileWriter() {
+    Close();
+}
 
 bool LogFileWriter::Open(const char* fileName) {
     Close();
@@ -98,7 +100,9 @@ BrimLogCallbackFn LogFileWriter::SetCallback(BrimLogCallbackFn callback) {
     return previous;
 }
 
-bool DebugTraceEnabled() { return bDebugToConsole || bDebugToFile || DebugToStandardError(); }
+bool DebugTraceEnabled() {
+    return bDebugToConsole || bDebugToFile || DebugToStandardError();
+}
 
 void CommDebugPrintf(const char* format, ...) {
     if (!DebugTraceEnabled()) return;
@@ -132,17 +136,21 @@ std::string CommTimestamp() {
     asctime_r(&local, text);
     text[sizeof text - 1] = 0;
     std::string stamp = text;
-    while (!stamp.empty() && (stamp.back() == '\n' || stamp.back() == '\r')) stamp.pop_back();
+    while (!stamp.empty() && (stamp.back() == '\n' || stamp.back() == '\r'))
+        stamp.pop_back();
     return stamp;
 }
 
-bool ListingActive() { return CommLogListingFile.Active(); }
+bool ListingActive() {
+    return CommLogListingFile.Active();
+}
 
 void CommListingLine(const char* timestamp, const char* marker, uint32_t count,
                      const uint8_t* bytes, const char* comment) {
     if (!ListingActive()) return;
     std::string stamp = timestamp ? timestamp : "";
-    while (!stamp.empty() && stamp.back() == '\n') stamp.pop_back();
+    while (!stamp.empty() && stamp.back() == '\n')
+        stamp.pop_back();
 
     char column2[64];
     int used = snprintf(column2, sizeof column2, "%s", marker);
@@ -240,9 +248,13 @@ RERODADA_API(bool) CommLogListingFile_Open(const char* fileName) {
     return CommLogListingFile.Open(fileName);
 }
 
-RERODADA_API(bool) CommLogListingFile_Close(void) { return CommLogListingFile.Close(); }
+RERODADA_API(bool) CommLogListingFile_Close(void) {
+    return CommLogListingFile.Close();
+}
 
-RERODADA_API(bool) CommLogListingFile_IsOpen(void) { return CommLogListingFile.IsOpen(); }
+RERODADA_API(bool) CommLogListingFile_IsOpen(void) {
+    return CommLogListingFile.IsOpen();
+}
 
 RERODADA_API(bool) CommDebugLogFile_Open(const char* fileName) {
     bDebugToConsole = false;
@@ -250,6 +262,10 @@ RERODADA_API(bool) CommDebugLogFile_Open(const char* fileName) {
     return CommDebugLogFile.Open(fileName);
 }
 
-RERODADA_API(bool) CommDebugLogFile_Close(void) { return CommDebugLogFile.Close(); }
+RERODADA_API(bool) CommDebugLogFile_Close(void) {
+    return CommDebugLogFile.Close();
+}
 
-RERODADA_API(bool) CommDebugLogFile_IsOpen(void) { return CommDebugLogFile.IsOpen(); }
+RERODADA_API(bool) CommDebugLogFile_IsOpen(void) {
+    return CommDebugLogFile.IsOpen();
+}

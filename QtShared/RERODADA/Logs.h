@@ -57,7 +57,7 @@ void ListingResultf(const char* format, ...) __attribute__((format(printf, 1, 2)
 void ListingMarked(const char* marker, const char* text);
 
 // A trace line names the library source and the function it comes from.
-#define RERODADA_TRACE(...)                                                                       \
+#define RERODADA_TRACE(...)                                                                        \
     do {                                                                                           \
         if (::rerodada::DebugTraceEnabled()) {                                                     \
             ::rerodada::CommDebugPrintf("\n\"%s\" %s: ", __FILE__, __func__);                      \

@@ -113,13 +113,33 @@ RERODADA_API(bool) BrimPinRead(uint32_t pin) {
     return ReroDadaResultCharCount() == 1 && ReroDadaResultChar(0) != 0;
 }
 
-RERODADA_API(int) BrimGUIShow(void) { return 0; }
-RERODADA_API(int) BrimGUIHide(void) { return 0; }
-RERODADA_API(int) BrimGUIVisible(void) { return 0; }
-RERODADA_API(int) BrimGUIShowCom(bool) { return 0; }
-RERODADA_API(int) BrimGUIShowGPIO(bool) { return 0; }
-RERODADA_API(int) BrimGUIShow2wire(bool) { return 0; }
-RERODADA_API(int) BrimGUIShowSPI(bool) { return 0; }
-RERODADA_API(int) BrimGUIShowP8Bus(bool) { return 0; }
-RERODADA_API(int) BrimGUIShowLog(bool) { return 0; }
-RERODADA_API(int) BrimGUIShowScript(bool) { return 0; }
+RERODADA_API(int) BrimGUIShow(void) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIHide(void) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIVisible(void) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIShowCom(bool) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIShowGPIO(bool) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIShow2wire(bool) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIShowSPI(bool) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIShowP8Bus(bool) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIShowLog(bool) {
+    return 0;
+}
+RERODADA_API(int) BrimGUIShowScript(bool) {
+    return 0;
+}

@@ -62,8 +62,10 @@ struct PortEnumeration {
     size_t next = 0;
 };
 
-const Connection::FixedBaudRetry RS232_Connection::kTryOpenRetry = {false, false, false, {false, false, false}};
-const Connection::FixedBaudRetry RS232_Connection::kSendCRRetry = {true, true, true, {false, false, false}};
+const Connection::FixedBaudRetry RS232_Connection::kTryOpenRetry = {
+    false, false, false, {false, false, false}};
+const Connection::FixedBaudRetry RS232_Connection::kSendCRRetry = {
+    true, true, true, {false, false, false}};
 
 RS232_Connection& TheRS232Connection() {
     static RS232_Connection instance;
@@ -172,10 +174,18 @@ bool RS232_Connection::ModemLine(uint32_t bit) {
     return (status & bit) != 0;
 }
 
-bool RS232_Connection::CommCTS() { return ModemLine(kModemCTS); }
-bool RS232_Connection::CommDSR() { return ModemLine(kModemDSR); }
-bool RS232_Connection::CommDCD() { return ModemLine(kModemRLSD); }
-bool RS232_Connection::CommRI() { return ModemLine(kModemRING); }
+bool RS232_Connection::CommCTS() {
+    return ModemLine(kModemCTS);
+}
+bool RS232_Connection::CommDSR() {
+    return ModemLine(kModemDSR);
+}
+bool RS232_Connection::CommDCD() {
+    return ModemLine(kModemRLSD);
+}
+bool RS232_Connection::CommRI() {
+    return ModemLine(kModemRING);
+}
 
 bool RS232_Connection::Send(const uint8_t* data, uint32_t count) {
     long sent = SerialWrite(hCommPort, data, count);
@@ -201,8 +211,8 @@ bool RS232_Connection::Write(const uint8_t* data, uint32_t count, uint32_t rxMin
         uint32_t status = 0;
         if (SerialModemStatus(hCommPort, &status) == SerialResult::Ok)
             RERODADA_TRACE("MS_CTS_ON=%d MS_DSR_ON=%d MS_RING_ON=%d MS_RLSD_ON=%d",
-                           !!(status & kModemCTS), !!(status & kModemDSR),
-                           !!(status & kModemRING), !!(status & kModemRLSD));
+                           !!(status & kModemCTS), !!(status & kModemDSR), !!(status & kModemRING),
+                           !!(status & kModemRLSD));
         else
             RERODADA_TRACE("GetCommModemStatus failed!");
     }
@@ -265,7 +275,9 @@ bool EnumeratePortsNext(PortEnumeration* set, char* portName, uint32_t portNameS
     return true;
 }
 
-void EnumeratePortsClose(PortEnumeration* set) { delete set; }
+void EnumeratePortsClose(PortEnumeration* set) {
+    delete set;
+}
 
 bool SelectSerialPort() {
     bool candidate[kCandidatePorts] = {};
@@ -274,8 +286,8 @@ bool SelectSerialPort() {
     if (PortEnumeration* set = EnumeratePortsFirst()) {
         char name[100];
         char strFriendlyName[100];
-        while (EnumeratePortsNext(set, name, sizeof name, strFriendlyName,
-                                  sizeof strFriendlyName)) {
+        while (
+            EnumeratePortsNext(set, name, sizeof name, strFriendlyName, sizeof strFriendlyName)) {
             Say("\nEnumeratePortsNext found serial port %s\n", name);
             if (strFriendlyName[0]) Say("   strFriendlyName = \"%s\"\n", strFriendlyName);
             int index = atoi(name + 3) - 1;

@@ -26,10 +26,14 @@ bool SetBaud(Connection* c, uint32_t rate) {
 
 const char* ChipName(uint32_t type) {
     switch (type) {
-    case 0: return "BM";
-    case 1: return "AM";
-    case 2: return "100AX";
-    default: return "Unknown";
+    case 0:
+        return "BM";
+    case 1:
+        return "AM";
+    case 2:
+        return "100AX";
+    default:
+        return "Unknown";
     }
 }
 
@@ -59,8 +63,10 @@ char gSerialNumber[96];
 
 } // namespace
 
-const Connection::FixedBaudRetry USB_Connection::kTryOpenRetry = {false, true, false, {false, true, false}};
-const Connection::FixedBaudRetry USB_Connection::kSendCRRetry = {false, true, true, {false, true, false}};
+const Connection::FixedBaudRetry USB_Connection::kTryOpenRetry = {
+    false, true, false, {false, true, false}};
+const Connection::FixedBaudRetry USB_Connection::kSendCRRetry = {
+    false, true, true, {false, true, false}};
 
 USB_Connection& TheUSBConnection() {
     static USB_Connection instance;
@@ -92,8 +98,7 @@ bool USB_Connection::OpenDevice(int index, const char* variant) {
     if (TheFTDIdll->FT_GetDeviceInfo(m_ftHandle, &type, &id, gSerialNumber, gDescription,
                                      nullptr) == FT_OK) {
         RERODADA_TRACE("USB VID=0x%4.4X, PID=0x%4.4X", id >> 16, id & 0xFFFF);
-        RERODADA_TRACE("\n\t%s%s%s", gDescription, gSerialNumber[0] ? " S/N " : "",
-                       gSerialNumber);
+        RERODADA_TRACE("\n\t%s%s%s", gDescription, gSerialNumber[0] ? " S/N " : "", gSerialNumber);
         RERODADA_TRACE("\n\tInterface chip: FT-%s type", ChipName(type));
     }
     return true;
@@ -190,10 +195,18 @@ bool USB_Connection::ModemLine(uint32_t bit) {
     return (status & bit) != 0;
 }
 
-bool USB_Connection::CommCTS() { return ModemLine(kModemCTS); }
-bool USB_Connection::CommDSR() { return ModemLine(kModemDSR); }
-bool USB_Connection::CommDCD() { return ModemLine(kModemDCD); }
-bool USB_Connection::CommRI() { return ModemLine(kModemRING); }
+bool USB_Connection::CommCTS() {
+    return ModemLine(kModemCTS);
+}
+bool USB_Connection::CommDSR() {
+    return ModemLine(kModemDSR);
+}
+bool USB_Connection::CommDCD() {
+    return ModemLine(kModemDCD);
+}
+bool USB_Connection::CommRI() {
+    return ModemLine(kModemRING);
+}
 
 bool USB_Connection::Send(const uint8_t* data, uint32_t count, bool framed, bool frame) {
     if (!IsOpen()) {

@@ -83,7 +83,8 @@ RERODADA_API(bool) BrimPinRead(uint32_t pin);
 
 /* ---- Diagnostic logs -------------------------------------------------- */
 RERODADA_API(void) BrimLogComment(uint32_t status, const char* text);
-RERODADA_API(void) BrimLogData(uint32_t status, uint32_t count, const uint8_t* data, const char* text);
+RERODADA_API(void)
+BrimLogData(uint32_t status, uint32_t count, const uint8_t* data, const char* text);
 RERODADA_API(bool) BrimLogFileOpen(const char* fileName);
 RERODADA_API(bool) BrimLogFileClose(void);
 RERODADA_API(uint32_t) BrimLogFilter(const char* filter);
@@ -111,18 +112,22 @@ RERODADA_API(int) BrimGUIShowScript(bool show);
 RERODADA_API(int) BrimSupportsNativeSMBusCommands(void);
 
 /* ---- SMBus transactions: dispatcher, portable and native forms -------- */
-#define RERODADA_SMBUS_TRIPLE(ret, name, args)                                                  \
-    RERODADA_API(ret) name args;                                                               \
-    RERODADA_API(ret) name##_portable args;                                                    \
+#define RERODADA_SMBUS_TRIPLE(ret, name, args)                                                     \
+    RERODADA_API(ret) name args;                                                                   \
+    RERODADA_API(ret) name##_portable args;                                                        \
     RERODADA_API(ret) name##_native args;
 
 RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusQuick, (uint8_t address))
 RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusSendByte, (uint8_t address, uint8_t command))
 RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusReceiveByte, (uint8_t address, uint8_t* value))
-RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusWriteByte, (uint8_t address, uint8_t command, uint8_t value))
-RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusWriteWord, (uint8_t address, uint8_t command, uint16_t value))
-RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusReadByte, (uint8_t address, uint8_t command, uint8_t* value))
-RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusReadWord, (uint8_t address, uint8_t command, uint16_t* value))
+RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusWriteByte,
+                      (uint8_t address, uint8_t command, uint8_t value))
+RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusWriteWord,
+                      (uint8_t address, uint8_t command, uint16_t value))
+RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusReadByte,
+                      (uint8_t address, uint8_t command, uint8_t* value))
+RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusReadWord,
+                      (uint8_t address, uint8_t command, uint16_t* value))
 RERODADA_SMBUS_TRIPLE(uint32_t, BrimSMBusProcessCall,
                       (uint8_t address, uint8_t command, uint16_t value, uint16_t* result))
 RERODADA_API(uint32_t) BrimSMBusAlertResponse(uint8_t* value);

@@ -12,7 +12,9 @@
 namespace rerodada::test {
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& s) { return {s.begin(), s.end()}; }
+std::vector<uint8_t> Bytes(const std::string& s) {
+    return {s.begin(), s.end()};
+}
 
 class ConnectionCore : public ::testing::Test {
   protected:
@@ -57,8 +59,7 @@ struct BannerCase {
     std::string banner; // as stored after validation
 };
 
-class BannerValidation : public ConnectionCore,
-                         public ::testing::WithParamInterface<BannerCase> {};
+class BannerValidation : public ConnectionCore, public ::testing::WithParamInterface<BannerCase> {};
 
 TEST_P(BannerValidation, CapturesRepairsAndFindsThePrefix) {
     const BannerCase& c = GetParam();
@@ -194,10 +195,17 @@ TEST_P(FixedBaudOpen, RetriesWithTheOtherPolarityAsTheVariantSays) {
     fake.answerBaud = 19200;
     fake.answerOnDTRhigh = true;
     switch (c.scenario) {
-    case Scenario::BaudFails: fake.failSetBaud = true; break;
-    case Scenario::ResetFails: fake.failReset = true; break;
-    case Scenario::SecondPolarityAnswers: break;
-    case Scenario::NeverValid: fake.answerBaud = 9600; break;
+    case Scenario::BaudFails:
+        fake.failSetBaud = true;
+        break;
+    case Scenario::ResetFails:
+        fake.failReset = true;
+        break;
+    case Scenario::SecondPolarityAnswers:
+        break;
+    case Scenario::NeverValid:
+        fake.answerBaud = 9600;
+        break;
     case Scenario::SecondResetFails:
         fake.answerBaud = 9600;
         fake.failResetFrom = 2;
@@ -228,12 +236,12 @@ INSTANTIATE_TEST_SUITE_P(
         FixedBaudCase{"rs232_cr_reset_fails", kRsCr, Scenario::ResetFails, false, 2, false},
         FixedBaudCase{"usb_open_reset_fails", kUsbTop, Scenario::ResetFails, false, 2, true},
         FixedBaudCase{"usb_cr_reset_fails", kUsbCr, Scenario::ResetFails, false, 2, true},
-        FixedBaudCase{"rs232_open_second_polarity", kRsTop, Scenario::SecondPolarityAnswers,
-                      false, 1, false},
-        FixedBaudCase{"rs232_cr_second_polarity", kRsCr, Scenario::SecondPolarityAnswers, true,
-                      2, true},
-        FixedBaudCase{"usb_open_second_polarity", kUsbTop, Scenario::SecondPolarityAnswers,
-                      false, 1, false},
+        FixedBaudCase{"rs232_open_second_polarity", kRsTop, Scenario::SecondPolarityAnswers, false,
+                      1, false},
+        FixedBaudCase{"rs232_cr_second_polarity", kRsCr, Scenario::SecondPolarityAnswers, true, 2,
+                      true},
+        FixedBaudCase{"usb_open_second_polarity", kUsbTop, Scenario::SecondPolarityAnswers, false,
+                      1, false},
         FixedBaudCase{"usb_cr_second_polarity", kUsbCr, Scenario::SecondPolarityAnswers, true, 2,
                       true},
         FixedBaudCase{"rs232_cr_never_valid", kRsCr, Scenario::NeverValid, false, 2, false},

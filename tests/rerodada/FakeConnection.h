@@ -13,7 +13,7 @@
 namespace rerodada::test {
 
 struct Chunk {
-    uint32_t atMs;             // delivered this long after the read began
+    uint32_t atMs; // delivered this long after the read began
     std::vector<uint8_t> bytes;
 };
 
@@ -33,8 +33,8 @@ class FakeConnection : public Connection {
     // The next reads deliver these chunks instead of the scripted board.
     std::deque<std::vector<Chunk>> scriptedReads;
 
-    std::vector<uint32_t> bauds;      // every rate set
-    std::vector<bool> polarities;     // bResetOnDTRhigh at each reset
+    std::vector<uint32_t> bauds;  // every rate set
+    std::vector<bool> polarities; // bResetOnDTRhigh at each reset
     int closes = 0;
 
     bool Open(bool sendCR, const uint32_t* table, int n, const FixedBaudRetry& retry) {
@@ -42,7 +42,9 @@ class FakeConnection : public Connection {
         return FindBoard(sendCR, table, n, &FakeConnection::SetBaud, retry, false);
     }
     bool ReadScripted(uint32_t minCount) { return Read(minCount); }
-    void SetBanner(const char* text) { snprintf(szFirmwareBanner, sizeof szFirmwareBanner, "%s", text); }
+    void SetBanner(const char* text) {
+        snprintf(szFirmwareBanner, sizeof szFirmwareBanner, "%s", text);
+    }
     void SetResult(const std::vector<uint8_t>& bytes) {
         nResultCount = static_cast<uint32_t>(bytes.size());
         std::copy(bytes.begin(), bytes.end(), szResult);

@@ -4,7 +4,9 @@
 
 namespace rerodada::platform {
 
-void* LibraryLoad(const char* fileName) { return dlopen(fileName, RTLD_NOW | RTLD_LOCAL); }
+void* LibraryLoad(const char* fileName) {
+    return dlopen(fileName, RTLD_NOW | RTLD_LOCAL);
+}
 
 void* LibrarySymbol(void* module, const char* name) {
     return module ? dlsym(module, name) : nullptr;

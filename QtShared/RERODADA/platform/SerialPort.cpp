@@ -17,18 +17,30 @@ namespace {
 
 speed_t SpeedOf(uint32_t baud) {
     switch (baud) {
-    case 1200: return B1200;
-    case 2400: return B2400;
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    case 38400: return B38400;
-    case 57600: return B57600;
-    case 115200: return B115200;
-    case 230400: return B230400;
-    case 460800: return B460800;
-    case 921600: return B921600;
-    default: return 0;
+    case 1200:
+        return B1200;
+    case 2400:
+        return B2400;
+    case 4800:
+        return B4800;
+    case 9600:
+        return B9600;
+    case 19200:
+        return B19200;
+    case 38400:
+        return B38400;
+    case 57600:
+        return B57600;
+    case 115200:
+        return B115200;
+    case 230400:
+        return B230400;
+    case 460800:
+        return B460800;
+    case 921600:
+        return B921600;
+    default:
+        return 0;
     }
 }
 
@@ -104,9 +116,13 @@ bool SerialSetLine(SerialHandle handle, uint32_t baud) {
     return tcsetattr(handle, TCSANOW, &tio) == 0;
 }
 
-SerialResult SerialSetDtr(SerialHandle handle, bool on) { return ModemLine(handle, TIOCM_DTR, on); }
+SerialResult SerialSetDtr(SerialHandle handle, bool on) {
+    return ModemLine(handle, TIOCM_DTR, on);
+}
 
-SerialResult SerialSetRts(SerialHandle handle, bool on) { return ModemLine(handle, TIOCM_RTS, on); }
+SerialResult SerialSetRts(SerialHandle handle, bool on) {
+    return ModemLine(handle, TIOCM_RTS, on);
+}
 
 SerialResult SerialModemStatus(SerialHandle handle, uint32_t* status) {
     int bits = 0;
@@ -151,9 +167,13 @@ void SerialWaitReadable(SerialHandle handle, uint32_t ms) {
     poll(&p, 1, static_cast<int>(ms));
 }
 
-int SerialLastError() { return errno; }
+int SerialLastError() {
+    return errno;
+}
 
-std::string SerialErrorText(int error) { return std::strerror(error); }
+std::string SerialErrorText(int error) {
+    return std::strerror(error);
+}
 
 std::vector<SerialPortInfo> SerialListPorts() {
     std::vector<SerialPortInfo> ports;
@@ -181,7 +201,8 @@ std::vector<SerialPortInfo> SerialListPorts() {
     }
     closedir(dir);
     std::sort(names.begin(), names.end());
-    for (const std::string& name : names) ports.push_back({"/dev/" + name, UsbFriendlyName(name)});
+    for (const std::string& name : names)
+        ports.push_back({"/dev/" + name, UsbFriendlyName(name)});
     return ports;
 }
 

@@ -11,8 +11,12 @@ uint32_t TickCount() {
         duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
 }
 
-void SleepMilliseconds(uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMilliseconds(uint32_t ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
-void SleepMicroseconds(uint32_t us) { std::this_thread::sleep_for(std::chrono::microseconds(us)); }
+void SleepMicroseconds(uint32_t us) {
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
 
 } // namespace rerodada::platform

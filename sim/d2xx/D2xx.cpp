@@ -1,0 +1,357 @@
+// A D2XX stand-in: each configured device is a simulated board reached as a
+// USB serial chip would reach it. Configured at load time from the file named
+// by PODLINK_SIM_CONFIG (unset or empty: defaults).
+#include "D2xxApi.h"
+
+#include "../Board.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <mutex>
+
+using namespace podsim;
+using namespace podsim::d2xx;
+
+namespace {
+
+constexpr uint32_t kDefaultUsbBaud = 921600;
+constexpr uint32_t kChipResetBaud = 9600; // what the chip runs at before the host sets a rate
+
+struct Device {
+    std::unique_ptr<Board> board;
+    std::string serial;
+    bool open = false;
+    uint8_t wordLength = 8, stopBits = 0, parity = 0;
+    uint16_t flow = 0;
+};
+
+struct Registry {
+    std::mutex mutex;
+    Config cfg;
+    std::vector<std::unique_ptr<Device>> devices;
+    std::map<uintptr_t, Device*> handles;
+    uintptr_t nextHandle = 0x1000;
+    std::string error;
+
+    void build(const Config& c) {
+        handles.clear();
+        devices.clear();
+        cfg = c;
+        for (uint32_t i = 0; i < c.usbDevices; ++i) {
+            Config boardCfg = c;
+            if (boardCfg.baud == 0) boardCfg.baud = kDefaultUsbBaud;
+            if (std::find(c.usbSilent.begin(), c.usbSilent.end(), i) != c.usbSilent.end()) {
+                boardCfg.silent = true;
+            }
+            auto d = std::make_unique<Device>();
+            d->board = std::make_unique<Board>(boardCfg);
+            d->serial = c.usbSerial + std::to_string(i + 1);
+            devices.push_back(std::move(d));
+        }
+    }
+
+    int loadFromEnv() {
+        const char* path = std::getenv("PODLINK_SIM_CONFIG");
+        if (path == nullptr || *path == '\0') {
+            build(Config());
+            error.clear();
+            return 0;
+        }
+        try {
+            build(Config::fromFile(path));
+            error.clear();
+            return 0;
+        } catch (const ConfigError& e) {
+            error = e.what();
+            return -1;
+        }
+    }
+
+    std::vector<Device*> plugged() {
+        std::vector<Device*> out;
+        for (auto& d : devices) {
+            if (!d->board->unplugged()) out.push_back(d.get());
+        }
+        return out;
+    }
+
+    Device* find(void* handle) {
+        auto it = handles.find(reinterpret_cast<uintptr_t>(handle));
+        return it == handles.end() ? nullptr : it->second;
+    }
+};
+
+Registry& registry() {
+    static Registry r;
+    return r;
+}
+
+// Loading the library reads the configuration, as the vendor's driver reads
+// its device list when it is loaded.
+struct LoadTimeConfig {
+    LoadTimeConfig() {
+        Registry& r = registry();
+        std::lock_guard<std::mutex> lock(r.mutex);
+        if (r.loadFromEnv() != 0) {
+            std::cerr << "podlink-d2xx: " << r.error << " (no devices)\n";
+        }
+    }
+} loadTimeConfig;
+
+// Runs fn, with the registry locked, on the plugged-in device behind handle.
+template <typename Fn> uint32_t withDevice(void* handle, Fn fn) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    Device* d = r.find(handle);
+    if (d == nullptr) return kInvalidHandle;
+    if (d->board->unplugged()) return kIoError;
+    return fn(*d);
+}
+
+void copyText(char* dst, const std::string& src, size_t size) {
+    if (dst == nullptr) return;
+    size_t n = std::min(src.size(), size - 1);
+    std::memcpy(dst, src.data(), n);
+    dst[n] = '\0';
+}
+
+} // namespace
+
+uint32_t FT_ListDevices(void* pvArg1, void* pvArg2, uint32_t flags) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (r.cfg.usbListFails) return kIoError;
+    auto devices = r.plugged();
+    if (flags == kListNumberOnly) {
+        if (pvArg1 == nullptr) return kInvalidParameter;
+        *static_cast<uint32_t*>(pvArg1) = static_cast<uint32_t>(devices.size());
+        return kOk;
+    }
+    if ((flags & kListByIndex) && pvArg2 != nullptr) {
+        size_t index = reinterpret_cast<uintptr_t>(pvArg1);
+        if (index >= devices.size()) return kDeviceNotFound;
+        char* out = static_cast<char*>(pvArg2);
+        if ((flags & ~kListByIndex) == kOpenBySerialNumber) {
+            copyText(out, devices[index]->serial, 16);
+            return kOk;
+        }
+        if ((flags & ~kListByIndex) == kOpenByDescription) {
+            copyText(out, r.cfg.usbDescription, 64);
+            return kOk;
+        }
+    }
+    return kInvalidParameter;
+}
+
+uint32_t FT_Open(int index, void** handle) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    auto devices = r.plugged();
+    if (handle == nullptr) return kInvalidParameter;
+    if (index < 0 || size_t(index) >= devices.size()) return kDeviceNotFound;
+    Device* d = devices[size_t(index)];
+    if (d->open) return kDeviceNotOpened;
+    d->open = true;
+    d->board->setBaud(kChipResetBaud);
+    d->board->setLatencyTimerMs(r.cfg.usbLatencyTimer);
+    d->board->purgeHostReceive();
+    uintptr_t h = r.nextHandle++;
+    r.handles[h] = d;
+    *handle = reinterpret_cast<void*>(h);
+    return kOk;
+}
+
+uint32_t FT_GetDeviceInfo(void* handle, uint32_t* type, uint32_t* id, char* serial,
+                          char* description, void*) {
+    return withDevice(handle, [&](Device& d) {
+        const Config& cfg = registry().cfg;
+        if (type != nullptr) *type = cfg.usbType;
+        if (id != nullptr) *id = cfg.usbId;
+        copyText(serial, d.serial, 16);
+        copyText(description, cfg.usbDescription, 64);
+        return kOk;
+    });
+}
+
+uint32_t FT_SetBaudRate(void* handle, uint32_t baud) {
+    return withDevice(handle, [&](Device& d) {
+        const auto& rejected = registry().cfg.usbRejectedBauds;
+        // The chip's divisors reach from about 183 baud to 3 Mbaud.
+        if (baud < 183 || baud > 3000000 ||
+            std::find(rejected.begin(), rejected.end(), baud) != rejected.end()) {
+            return kInvalidBaudRate;
+        }
+        d.board->setBaud(baud);
+        return kOk;
+    });
+}
+
+uint32_t FT_SetDataCharacteristics(void* handle, uint8_t wordLength, uint8_t stopBits,
+                                   uint8_t parity) {
+    return withDevice(handle, [&](Device& d) {
+        if ((wordLength != 7 && wordLength != 8) || (stopBits != 0 && stopBits != 2) ||
+            parity > 4) {
+            return kInvalidParameter;
+        }
+        d.wordLength = wordLength;
+        d.stopBits = stopBits;
+        d.parity = parity;
+        return kOk;
+    });
+}
+
+uint32_t FT_SetFlowControl(void* handle, uint16_t mode, uint8_t, uint8_t) {
+    return withDevice(handle, [&](Device& d) {
+        if (mode != 0x0000 && mode != 0x0100 && mode != 0x0200 && mode != 0x0400) {
+            return kInvalidParameter;
+        }
+        d.flow = mode;
+        return kOk;
+    });
+}
+
+uint32_t FT_SetTimeouts(void* handle, uint32_t, uint32_t) {
+    return withDevice(handle, [](Device&) { return kOk; });
+}
+
+uint32_t FT_Purge(void* handle, uint32_t mask) {
+    return withDevice(handle, [&](Device& d) {
+        if (mask == 0 || mask > (kPurgeRx | kPurgeTx)) return kInvalidParameter;
+        // Written bytes reach the board at once, so only the receive side holds any.
+        if (mask & kPurgeRx) d.board->purgeHostReceive();
+        return kOk;
+    });
+}
+
+uint32_t FT_SetDtr(void* handle) {
+    return withDevice(handle, [](Device& d) {
+        d.board->setDtr(true);
+        return kOk;
+    });
+}
+
+uint32_t FT_ClrDtr(void* handle) {
+    return withDevice(handle, [](Device& d) {
+        d.board->setDtr(false);
+        return kOk;
+    });
+}
+
+uint32_t FT_SetRts(void* handle) {
+    return withDevice(handle, [](Device& d) {
+        d.board->setRts(true);
+        return kOk;
+    });
+}
+
+uint32_t FT_ClrRts(void* handle) {
+    return withDevice(handle, [](Device& d) {
+        d.board->setRts(false);
+        return kOk;
+    });
+}
+
+uint32_t FT_GetModemStatus(void* handle, uint32_t* status) {
+    return withDevice(handle, [&](Device& d) {
+        if (status == nullptr) return kInvalidParameter;
+        *status = d.board->modemStatus();
+        return kOk;
+    });
+}
+
+uint32_t FT_GetStatus(void* handle, uint32_t* rxBytes, uint32_t* txBytes, uint32_t* eventStatus) {
+    return withDevice(handle, [&](Device& d) {
+        if (rxBytes != nullptr) *rxBytes = static_cast<uint32_t>(d.board->available());
+        if (txBytes != nullptr) *txBytes = 0;
+        if (eventStatus != nullptr) *eventStatus = 0;
+        return kOk;
+    });
+}
+
+uint32_t FT_Read(void* handle, void* buffer, uint32_t count, uint32_t* bytesRead) {
+    if (bytesRead != nullptr) *bytesRead = 0;
+    return withDevice(handle, [&](Device& d) {
+        if (buffer == nullptr || bytesRead == nullptr) return kInvalidParameter;
+        *bytesRead = static_cast<uint32_t>(d.board->hostRead(static_cast<uint8_t*>(buffer), count));
+        return kOk;
+    });
+}
+
+uint32_t FT_Write(void* handle, const void* buffer, uint32_t count, uint32_t* bytesWritten) {
+    if (bytesWritten != nullptr) *bytesWritten = 0;
+    return withDevice(handle, [&](Device& d) {
+        if (buffer == nullptr || bytesWritten == nullptr) return kInvalidParameter;
+        d.board->hostWrite(static_cast<const uint8_t*>(buffer), count);
+        // The board may have been pulled out while these bytes were on their way.
+        if (d.board->unplugged()) return kIoError;
+        *bytesWritten = count;
+        return kOk;
+    });
+}
+
+uint32_t FT_Close(void* handle) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    Device* d = r.find(handle);
+    if (d == nullptr) return kInvalidHandle;
+    d->open = false;
+    r.handles.erase(reinterpret_cast<uintptr_t>(handle));
+    return kOk;
+}
+
+uint32_t FT_SetLatencyTimer(void* handle, uint8_t ms) {
+    return withDevice(handle, [&](Device& d) {
+        if (ms == 0) return kInvalidParameter;
+        d.board->setLatencyTimerMs(ms);
+        return kOk;
+    });
+}
+
+podsim::Board* podsim_d2xx_board(unsigned index) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return index < r.devices.size() ? r.devices[index]->board.get() : nullptr;
+}
+
+int podsim_d2xx_reload(const char* configText) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    try {
+        r.build(configText == nullptr ? Config() : Config::fromText(configText));
+        r.error.clear();
+        return 0;
+    } catch (const ConfigError& e) {
+        r.error = e.what();
+        return -1;
+    }
+}
+
+int podsim_d2xx_reload_file(const char* path) {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    if (path == nullptr) return r.loadFromEnv();
+    try {
+        r.build(Config::fromFile(path));
+        r.error.clear();
+        return 0;
+    } catch (const ConfigError& e) {
+        r.error = e.what();
+        return -1;
+    }
+}
+
+const char* podsim_d2xx_error() {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return r.error.c_str();
+}
+
+unsigned podsim_d2xx_device_count() {
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    return static_cast<unsigned>(r.devices.size());
+}

@@ -1,0 +1,111 @@
+#include "SimulatedKit.h"
+
+#include "rerodada.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+
+using namespace linktest;
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Time stamps are the only part of a listing that changes from run to run.
+std::string WithoutTimestamps(const std::string& listing) {
+    static const std::regex stamp(
+        R"([A-Z][a-z]{2} [A-Z][a-z]{2} [ 0-9][0-9] [0-9]{2}:[0-9]{2}:[0-9]{2} [0-9]{4})");
+    return std::regex_replace(listing, stamp, "Www Mmm dd hh:mm:ss yyyy");
+}
+
+TEST(Listing, ConnectAndRawExchangesAreListedByteForByte) {
+    ResetLibraryState();
+    ReloadUsb("firmware = 1.5.47\nnative_bitmask = 0x072F\n");
+    char path[] = "/tmp/rerodada-listing-XXXXXX";
+    int fd = mkstemp(path);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_TRUE(CommLogListingFile_Open(path));
+    ASSERT_TRUE(BrimBoardConnect());
+    const uint8_t start[] = {0xA0, 0x00};
+    ReroDadaStringWrite(start, 2, 1);
+    const uint8_t read[] = {0xA0, 0x00, 0xA1, 0x2A, 0xA1, 0x00, 0xA0,
+                            0x01, 0xA1, 0x2B, 0xA2, 0x00, 0xA3, 0x00};
+    ReroDadaStringWrite(read, sizeof read, 8);
+    BrimPinWrite(3, 1);
+    BrimLogComment(0, "100% done");
+    BrimBoardDisconnect();
+    CommLogListingFile_Close();
+
+    std::string actual = WithoutTimestamps(ReadFile(path));
+    unlink(path);
+    std::string expected = ReadFile(std::string(LINK_TEST_DATA) + "/connect_listing.txt");
+    EXPECT_EQ(actual, expected) << "actual listing:\n" << actual;
+}
+
+TEST(Listing, CallbackReturnsThePreviousOne) {
+    static int calls = 0;
+    BrimLogCallbackFn first = [](const char*) { ++calls; };
+    BrimLogCallbackFn second = [](const char*) {};
+    EXPECT_EQ(BrimLogCallback(first), nullptr);
+    BrimLogComment(0, "counted");
+    EXPECT_GT(calls, 0);
+    EXPECT_EQ(BrimLogCallback(second), first);
+    EXPECT_EQ(BrimLogCallback(nullptr), second);
+}
+
+std::set<std::string> HeaderFunctions() {
+    std::string header = ReadFile(RERODADA_PUBLIC_HEADER);
+    std::set<std::string> names;
+    static const std::regex single(R"(RERODADA_API\([^)]*\)\s*(\w+)\s*\()");
+    for (std::sregex_iterator it(header.begin(), header.end(), single), end; it != end; ++it)
+        names.insert((*it)[1]);
+    static const std::regex triple(R"(\nRERODADA_SMBUS_TRIPLE\(\s*\w+,\s*(\w+),)");
+    for (std::sregex_iterator it(header.begin(), header.end(), triple), end; it != end; ++it) {
+        names.insert((*it)[1]);
+        names.insert(std::string((*it)[1]) + "_portable");
+        names.insert(std::string((*it)[1]) + "_native");
+    }
+    if (header.find("evTarn232SetComPortSpeed(unsigned int") != std::string::npos)
+        names.insert("_Z24evTarn232SetComPortSpeedj");
+    return names;
+}
+
+std::set<std::string> LibraryExports() {
+    std::set<std::string> names;
+    std::string command = std::string("nm -D --defined-only ") + RERODADA_SHARED_LIBRARY;
+    FILE* nm = popen(command.c_str(), "r");
+    if (!nm) return names;
+    char line[512];
+    while (fgets(line, sizeof line, nm)) {
+        char address[64], type[8], name[400];
+        if (sscanf(line, "%63s %7s %399s", address, type, name) == 3 && type[0] == 'T')
+            names.insert(name);
+    }
+    pclose(nm);
+    return names;
+}
+
+TEST(Exports, LibraryExportsExactlyTheHeadersFunctions) {
+    std::set<std::string> declared = HeaderFunctions();
+    std::set<std::string> exported = LibraryExports();
+    ASSERT_GT(declared.size(), 50u);
+    for (const std::string& name : declared)
+        EXPECT_TRUE(exported.count(name)) << name << " is declared but not exported";
+    for (const std::string& name : exported)
+        EXPECT_TRUE(declared.count(name)) << name << " is exported but not declared";
+}
+
+} // namespace
