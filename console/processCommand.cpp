@@ -1,0 +1,346 @@
+#include "processCommand.h"
+
+#include "CommandTokenizer.h"
+#include "DeviceAccess.h"
+#include "SystemManager.h"
+
+#include <QStringList>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+// Size of the transmit and receive buffers of the byte-list commands.
+constexpr int kBufferSize = 400;
+constexpr int kMaxRawBytes = 199;
+constexpr int kMaxWriteReadBytes = 399;
+
+struct Reply {
+    QString text;
+    bool success;
+};
+
+using OptionalReply = std::optional<Reply>;
+
+Reply succeeded(const QString& text = QString()) {
+    return {text, true};
+}
+Reply failed(const QString& text) {
+    return {text, false};
+}
+
+bool toHex(const QString& word, int* value) {
+    bool ok = false;
+    *value = word.toInt(&ok, 16);
+    return ok;
+}
+
+bool toDecimal(const QString& word, int* value) {
+    bool ok = false;
+    *value = word.toInt(&ok, 10);
+    return ok;
+}
+
+uint8_t low8(int value) {
+    return static_cast<uint8_t>(value);
+}
+uint16_t low16(int value) {
+    return static_cast<uint16_t>(value);
+}
+
+// Converts the words from index first on as hexadecimal bytes, stopping at
+// the first that does not convert or after max bytes.
+int collectBytes(const QStringList& args, int first, int max, uint8_t* out) {
+    int count = 0;
+    for (int i = first; i < args.size() && count < max; ++i) {
+        int value = 0;
+        if (!toHex(args[i], &value)) break;
+        out[count++] = low8(value);
+    }
+    return count;
+}
+
+QString byteListText(const uint8_t* bytes, int count) {
+    QString text = QStringLiteral("\t");
+    for (int i = 0; i < count; ++i)
+        text += QString::number(bytes[i], 16).toUpper() + QLatin1Char(' ');
+    return text;
+}
+
+void emitCommEvent(uint8_t cmd, uint8_t reg, uint8_t dataSize, uint32_t data, uint8_t commOk) {
+    emit SystemManager::instance()->sig_commEvent(cmd, reg, dataSize, data, commOk);
+}
+
+// The address, register and data words of the SMBus register commands, each
+// checked in turn; name is the command's name in its replies.
+struct RegisterArgs {
+    int address = 0;
+    int reg = 0;
+    int data = 0;
+};
+
+std::optional<Reply> parseRegisterArgs(const QStringList& args, const QString& name, bool withData,
+                                       RegisterArgs* out) {
+    if (!toHex(args[0], &out->address))
+        return failed(QStringLiteral("\t%1 invalid address parameter.").arg(name));
+    if (!toHex(args[1], &out->reg))
+        return failed(QStringLiteral("\t%1 invalid register parameter.").arg(name));
+    if (withData && !toHex(args[2], &out->data))
+        return failed(QStringLiteral("\t%1 invalid data parameter.").arg(name));
+    return std::nullopt;
+}
+
+OptionalReply cmdWriteByte(const QString&, const QStringList& args) {
+    RegisterArgs a;
+    if (auto error = parseRegisterArgs(args, QStringLiteral("WriteByte"), true, &a)) return error;
+    const uint8_t ok = smbusWriteByte(low8(a.address), low8(a.reg), low8(a.data));
+    emitCommEvent(kCommEventWrite, low8(a.reg), 8, low8(a.data), ok);
+    return ok ? succeeded() : failed(QStringLiteral("\tWriteByte failed."));
+}
+
+OptionalReply cmdWriteWord(const QString&, const QStringList& args) {
+    RegisterArgs a;
+    if (auto error = parseRegisterArgs(args, QStringLiteral("WriteWord"), true, &a)) return error;
+    const uint8_t ok = smbusWriteWord(low8(a.address), low8(a.reg), low16(a.data));
+    emitCommEvent(kCommEventWrite, low8(a.reg), 16, low16(a.data), ok);
+    return ok ? succeeded() : failed(QStringLiteral("\tWriteWord failed."));
+}
+
+OptionalReply cmdReadByte(const QString&, const QStringList& args) {
+    RegisterArgs a;
+    if (auto error = parseRegisterArgs(args, QStringLiteral("ReadByte"), false, &a)) return error;
+    uint8_t value = 0;
+    const uint8_t ok = smbusReadByte(low8(a.address), low8(a.reg), &value);
+    if (!ok) value = 0;
+    emitCommEvent(kCommEventRead, low8(a.reg), 8, value, ok);
+    if (!ok) return failed(QStringLiteral("\tReadByte failed."));
+    return succeeded(QLatin1Char('\t') + QString::number(value, 16));
+}
+
+OptionalReply cmdReadWord(const QString&, const QStringList& args) {
+    RegisterArgs a;
+    if (auto error = parseRegisterArgs(args, QStringLiteral("ReadWord"), false, &a)) return error;
+    uint16_t value = 0;
+    const uint8_t ok = smbusReadWord(low8(a.address), low8(a.reg), &value);
+    if (!ok) value = 0;
+    emitCommEvent(kCommEventRead, low8(a.reg), 16, value, ok);
+    if (!ok) return failed(QStringLiteral("\tReadWord failed."));
+    return succeeded(QLatin1Char('\t') + QString::number(value, 16));
+}
+
+OptionalReply cmdSendRaw(const QString&, const QStringList& args) {
+    int replyCount = 0;
+    toHex(args[0], &replyCount);
+    if (replyCount == 0) replyCount = 1;
+    uint8_t tx[kBufferSize] = {};
+    const int byteCount = collectBytes(args, 1, kMaxRawBytes, tx);
+    const uint8_t ok = commStringWrite(tx, static_cast<uint32_t>(byteCount), replyCount);
+
+    QString text = QStringLiteral("\t");
+    const uint32_t received = resultCharCount();
+    for (uint32_t i = 0; i < received; ++i)
+        text += QString::number(resultChar(i), 16).toUpper() + QLatin1Char(' ');
+
+    if (!ok) return failed(QStringLiteral("\tSendRaw failed."));
+    if (static_cast<int64_t>(received) == replyCount) return succeeded(text);
+    return failed(
+        text +
+        QStringLiteral("\n\tWarning: length of response does not match the return bytes value."));
+}
+
+OptionalReply cmdSpiTransfer(const QString&, const QStringList& args) {
+    int count = 0;
+    toHex(args[0], &count);
+    // Counts beyond the buffers are refused rather than overrunning them.
+    if (count < 1 || count > kBufferSize) return failed(QStringLiteral("\tSpiTransfer failed."));
+    uint8_t tx[kBufferSize] = {};
+    uint8_t rx[kBufferSize] = {};
+    collectBytes(args, 1, kMaxRawBytes, tx);
+    if (!spiTransfer(static_cast<uint32_t>(count), tx, rx))
+        return failed(QStringLiteral("\tSpiTransfer failed."));
+    return succeeded(byteListText(rx, count));
+}
+
+OptionalReply cmdWrBytes(const QString&, const QStringList& args) {
+    int address = 0;
+    int writeCount = 0;
+    int readCount = 0;
+    toHex(args[0], &address);
+    toHex(args[1], &writeCount);
+    toHex(args[2], &readCount);
+    if (readCount == 0) readCount = 1;
+    // Counts beyond the buffers are refused rather than overrunning them.
+    if (writeCount < 0 || writeCount > kBufferSize || readCount < 0 || readCount > kBufferSize)
+        return failed(QStringLiteral("\tWRBytes failed."));
+    uint8_t tx[kBufferSize] = {};
+    uint8_t rx[kBufferSize] = {};
+    collectBytes(args, 3, kMaxWriteReadBytes, tx);
+    uint32_t received = 0;
+    const uint8_t ok = i2cWriteAndRead(low8(address), static_cast<uint32_t>(writeCount),
+                                       static_cast<uint32_t>(readCount), tx, rx, &received);
+    if (!ok) return failed(QStringLiteral("\tWRBytes failed."));
+    const int shown = static_cast<int>(std::min<uint32_t>(received, readCount));
+    return succeeded(byteListText(rx, shown));
+}
+
+OptionalReply cmdWrite8(const QString&, const QStringList& args) {
+    int byte = 0;
+    if (!toHex(args[0], &byte)) return failed(QStringLiteral("\tSyntax Error."));
+    i2cWrite8(low8(byte));
+    return succeeded();
+}
+
+OptionalReply cmdReceive8(const QString&, const QStringList& args) {
+    int ack = 0;
+    uint8_t byte = 0;
+    if (!toHex(args[0], &ack) || !i2cReceive8(low8(ack), &byte))
+        return failed(QStringLiteral("\tSyntax Error."));
+    return succeeded(QLatin1Char('\t') + QString::number(byte, 16));
+}
+
+OptionalReply cmdWriteGpio(const QString&, const QStringList& args) {
+    int pin = 0;
+    int level = 0;
+    if (!toDecimal(args[0], &pin) || !toDecimal(args[1], &level))
+        return failed(QStringLiteral("\tSyntax Error."));
+    writeGpio(low8(pin), low8(level));
+    return succeeded();
+}
+
+OptionalReply cmdReadGpio(const QString&, const QStringList& args) {
+    int pin = 0;
+    if (!toDecimal(args[0], &pin)) return failed(QStringLiteral("\tSyntax error."));
+    return succeeded(readGpio(low8(pin)) ? QStringLiteral("\t1") : QStringLiteral("\t0"));
+}
+
+OptionalReply cmdSpiPulse8(const QString&, const QStringList&) {
+    spiPulse8();
+    return std::nullopt;
+}
+
+OptionalReply cmdI2cStart(const QString&, const QStringList&) {
+    i2cStart();
+    return std::nullopt;
+}
+
+OptionalReply cmdI2cRepeatedStart(const QString&, const QStringList&) {
+    i2cRepeatedStart();
+    return std::nullopt;
+}
+
+OptionalReply cmdI2cStop(const QString&, const QStringList&) {
+    i2cStop();
+    return std::nullopt;
+}
+
+OptionalReply cmdSetI2cSpeed(const QString&, const QStringList& args) {
+    int code = 0;
+    if (toHex(args[0], &code) && i2cSetSpeed(low8(code)))
+        return succeeded(QStringLiteral("\tI2C speed changed"));
+    return failed(QStringLiteral("\tI2C speed change failed."));
+}
+
+OptionalReply cmdSetSpiSpeed(const QString&, const QStringList& args) {
+    int khz = 0;
+    if (toDecimal(args[0], &khz) && spiSetSpeed(khz))
+        return succeeded(QStringLiteral("\tSPI speed changed"));
+    return failed(QStringLiteral("\tSPI speed change failed."));
+}
+
+OptionalReply cmdSetSpiConfig(const QString&, const QStringList& args) {
+    int mode = 0;
+    if (toHex(args[0], &mode) && spiSetConfig(low8(mode)))
+        return succeeded(QStringLiteral("\tSPI config changed"));
+    return failed(QStringLiteral("\tSPI config change failed."));
+}
+
+OptionalReply cmdSpiCsPin(const QString&, const QStringList& args) {
+    int pin = 0;
+    if (toDecimal(args[0], &pin)) spiSetCsPin(low8(pin));
+    return std::nullopt;
+}
+
+OptionalReply cmdSpiCsAssert(const QString&, const QStringList&) {
+    if (spiChipSelect(true)) return succeeded(QStringLiteral("\tCS asserted"));
+    return failed(QStringLiteral("\tCS assert failed."));
+}
+
+OptionalReply cmdSpiCsDeassert(const QString&, const QStringList&) {
+    if (spiChipSelect(false)) return succeeded(QStringLiteral("\tCS deasserted"));
+    return failed(QStringLiteral("\tCS deassert failed."));
+}
+
+OptionalReply cmdWait(const QString&, const QStringList& args) {
+    int msec = 0;
+    toDecimal(args[0], &msec);
+    // A negative time would wrap around to an almost endless sleep.
+    QThread::msleep(static_cast<unsigned long>(std::max(msec, 0)));
+    return std::nullopt;
+}
+
+OptionalReply cmdEcho(const QString& line, const QStringList&) {
+    // Everything after "echo " as typed, line break included.
+    const QString text = line.length() < 5 ? line : line.mid(5);
+    return succeeded(QLatin1Char('\t') + text);
+}
+
+using Handler = OptionalReply (*)(const QString& line, const QStringList& args);
+
+struct CommandEntry {
+    const char* name;
+    int minArgs;
+    Handler handler;
+};
+
+const CommandEntry kCommands[] = {
+    {"writebyte", 3, cmdWriteByte},
+    {"writeword", 3, cmdWriteWord},
+    {"readbyte", 2, cmdReadByte},
+    {"readword", 2, cmdReadWord},
+    {"sendraw", 2, cmdSendRaw},
+    {"spitransfer", 2, cmdSpiTransfer},
+    {"wrbytes", 4, cmdWrBytes},
+    {"write8", 1, cmdWrite8},
+    {"receive8", 1, cmdReceive8},
+    {"writegpio", 2, cmdWriteGpio},
+    {"readgpio", 1, cmdReadGpio},
+    {"spipulse8", 0, cmdSpiPulse8},
+    {"i2cstart", 0, cmdI2cStart},
+    {"i2crepeatedstart", 0, cmdI2cRepeatedStart},
+    {"i2cstop", 0, cmdI2cStop},
+    {"seti2cspeed", 1, cmdSetI2cSpeed},
+    {"setspispeed", 1, cmdSetSpiSpeed},
+    {"setspiconfig", 1, cmdSetSpiConfig},
+    {"spicspin", 1, cmdSpiCsPin},
+    {"spicsassert", 0, cmdSpiCsAssert},
+    {"spicsdeassert", 0, cmdSpiCsDeassert},
+    {"wait", 1, cmdWait},
+    {"echo", 0, cmdEcho},
+};
+
+} // namespace
+
+processCommand* processCommand::instance() {
+    static processCommand* const interpreter = new processCommand;
+    return interpreter;
+}
+
+void processCommand::slt_commandHandler(QString line) {
+    if (line.isEmpty()) return;
+    QStringList words = tokenizeCommandLine(line);
+    if (words.isEmpty()) return;
+    const QString command = words.takeFirst().toLower();
+
+    for (const CommandEntry& entry : kCommands) {
+        if (command == QLatin1String(entry.name) && words.size() >= entry.minArgs) {
+            if (const OptionalReply reply = entry.handler(line, words))
+                emit sig_commandProcessed(line, reply->text, reply->success);
+            return;
+        }
+    }
+    if (command.startsWith(QLatin1Char('#'))) return;
+    emit sig_commandProcessed(line, QStringLiteral("\tSyntax error."), false);
+}

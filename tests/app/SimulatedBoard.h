@@ -1,0 +1,42 @@
+// Access to the simulated PODLINK board that the board-link library reaches
+// through the in-process D2XX stand-in (RERODADA_D2XX_LIBRARY).
+#ifndef SIMULATEDBOARD_H
+#define SIMULATEDBOARD_H
+
+#include "Board.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace simboard {
+
+// The board of the first simulated USB device; null when the stand-in
+// library cannot be loaded.
+podsim::Board* board();
+
+// Replaces the simulated devices with fresh ones built from the config text
+// (empty: the default board). Open handles become invalid, so the library is
+// disconnected first.
+bool reload(const std::string& configText = std::string());
+
+} // namespace simboard
+
+// A fresh default board, connected, with an empty traffic record and the
+// device address at the simulated RAR4120E.
+class SimulatedBoardTest : public testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The board configuration used by SetUp; empty for the default board.
+    virtual std::string boardConfig() const { return std::string(); }
+
+    static podsim::Board& board() { return *simboard::board(); }
+    static std::vector<uint8_t> hostBytes() { return simboard::board()->hostBytes(); }
+    static void clearTraffic() { simboard::board()->clearTraffic(); }
+};
+
+#endif // SIMULATEDBOARD_H
