@@ -1,0 +1,152 @@
+// The program's entry point: settings, style sheet, splash, main window.
+#include "AppManager.h"
+#include "DlgAbout.h"
+#include "MainWindow.h"
+#include "SystemManager.h"
+#include "processCommand.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QMessageBox>
+#include <QTabWidget>
+#include <QTextStream>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+const char kTitle[] = "Integrated 4-Channel Low-Voltage 120mA LED Driver - RAR4120E EV Kit";
+const char kVersion[] = "1.0.0000";
+const int kMainWindowDelayMs = 2000;
+const int kScriptPollMs = 100;
+
+struct Options {
+    QString script;
+    bool quitAfter = false;
+    bool trace = false;
+    int tab = 0;
+    bool about = false;
+};
+
+void usage(const char* program) {
+    fprintf(stderr,
+            "usage: %s [--simulator] [--simulator-config FILE] [--run-script FILE] "
+            "[--quit-after] [--trace] [--tab INDEX] [--about]\n",
+            program);
+}
+
+// Points the board link at the simulated kit before the first connection:
+// the D2XX stand-in beside the program, and no serial ports at all.
+void useSimulator() {
+    const QString library =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/libpodlink-d2xx.so");
+    qputenv("RERODADA_D2XX_LIBRARY", QFile::encodeName(library));
+    qputenv("RERODADA_SERIAL_PORTS", QByteArray());
+}
+
+bool parseOptions(const QStringList& args, Options& options) {
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& arg = args.at(i);
+        const bool hasValue = i + 1 < args.size();
+        if (arg == QLatin1String("--simulator")) {
+            useSimulator();
+        } else if (arg == QLatin1String("--simulator-config") && hasValue) {
+            qputenv("PODLINK_SIM_CONFIG", QFile::encodeName(args.at(++i)));
+        } else if (arg == QLatin1String("--run-script") && hasValue) {
+            options.script = args.at(++i);
+        } else if (arg == QLatin1String("--quit-after")) {
+            options.quitAfter = true;
+        } else if (arg == QLatin1String("--trace")) {
+            options.trace = true;
+        } else if (arg == QLatin1String("--tab") && hasValue) {
+            bool converted = false;
+            options.tab = args.at(++i).toInt(&converted);
+            if (!converted) return false;
+        } else if (arg == QLatin1String("--about")) {
+            options.about = true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every comm event and interpreter reply on standard output, one line each,
+// so that a script run can be checked from outside.
+void traceToStdout(QObject* context) {
+    QObject::connect(SystemManager::instance(), &SystemManager::sig_commEvent, context,
+                     [](uint8_t cmd, uint8_t reg, uint8_t size, uint32_t data, uint8_t ok) {
+                         printf("event cmd=%u reg=0x%02X size=%u data=0x%X ok=%u\n", cmd, reg, size,
+                                data, ok);
+                         fflush(stdout);
+                     });
+    QObject::connect(processCommand::instance(), &processCommand::sig_commandProcessed, context,
+                     [](const QString& command, const QString& text, bool ok) {
+                         printf("reply ok=%d command=%s text=%s\n", ok ? 1 : 0,
+                                command.trimmed().toUtf8().constData(),
+                                text.trimmed().toUtf8().constData());
+                         fflush(stdout);
+                     });
+}
+
+// Runs the script once the first connection attempt (and its demo-mode
+// question, if any) is over.
+void runScriptWhenConnected(MainWindow* window, const Options& options) {
+    if (!window->connectionAttempted() ||
+        qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        QTimer::singleShot(kScriptPollMs, window,
+                           [window, options] { runScriptWhenConnected(window, options); });
+        return;
+    }
+    const bool ran = window->runScript(options.script);
+    if (!ran)
+        fprintf(stderr, "cannot read the script %s\n", options.script.toLocal8Bit().constData());
+    if (options.quitAfter) {
+        window->close();
+        QCoreApplication::exit(ran ? 0 : 1);
+    }
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    Options options;
+    if (!parseOptions(QCoreApplication::arguments(), options)) {
+        usage(argv[0]);
+        return 2;
+    }
+
+    AppManager::setAppName(QString::fromLatin1(kTitle));
+    AppManager::setAppVersion(QString::fromLatin1(kVersion));
+    AppManager* appManager = AppManager::instance();
+    appManager->loadSettings();
+
+    QFile styleSheet(QCoreApplication::applicationDirPath() +
+                     QStringLiteral("/STYLE/stylesheet.qss"));
+    if (styleSheet.open(QIODevice::ReadOnly | QIODevice::Text))
+        app.setStyleSheet(QTextStream(&styleSheet).readAll());
+
+    DlgAbout* splash = nullptr;
+    if (DlgAbout::splashWanted(appManager->nativeSettings())) {
+        splash = new DlgAbout(nullptr, true);
+        splash->showDialog();
+    }
+
+    MainWindow window;
+    window.setWindowTitle(QString::fromLatin1(kTitle));
+    if (options.trace) traceToStdout(&window);
+    if (QTabWidget* tabs = window.findChild<QTabWidget*>(QStringLiteral("tabWidget")))
+        tabs->setCurrentIndex(options.tab);
+    if (options.about)
+        QTimer::singleShot(kMainWindowDelayMs, &window, &MainWindow::slt_aboutClicked);
+    if (splash)
+        QTimer::singleShot(kMainWindowDelayMs, &window, &MainWindow::show);
+    else
+        window.show();
+    if (!options.script.isEmpty()) runScriptWhenConnected(&window, options);
+
+    return app.exec();
+}

@@ -1,0 +1,157 @@
+#include "CommLog.h"
+
+#include "SystemManager.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QShortcut>
+#include <QStandardItemModel>
+#include <QTableView>
+#include <QTime>
+
+#include <algorithm>
+
+CommLog::CommLog(QWidget* parent, bool withPrompt)
+    : QWidget(parent), m_withPrompt(withPrompt), m_table(new QTableView(this)),
+      m_model(new QStandardItemModel(0, 5, this)), m_menu(new QMenu(this)) {
+    auto* layout = new QGridLayout(this);
+    if (m_withPrompt) {
+        m_prompt = new QLineEdit(this);
+        m_prompt->setMaximumHeight(100);
+        layout->addWidget(new QLabel(QStringLiteral("Command>>"), this), 0, 0);
+        layout->addWidget(m_prompt, 0, 1);
+        connect(m_prompt, SIGNAL(returnPressed()), this, SLOT(slt_commPromptEvent()));
+    }
+    layout->addWidget(m_table, 1, 0, 1, 2);
+
+    m_model->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("CMD"),
+                                        QStringLiteral("Register"), QStringLiteral("Data"),
+                                        QStringLiteral("Result")});
+    m_table->setModel(m_model);
+    m_table->setFrameShape(QFrame::NoFrame);
+    m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    m_table->setGridStyle(Qt::DotLine);
+    m_table->setFocusPolicy(Qt::NoFocus);
+    m_table->verticalHeader()->setVisible(false);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setAutoScroll(false);
+    m_table->setAlternatingRowColors(true);
+    m_table->setStyleSheet(
+        QStringLiteral("alternate-background-color: '#DDDDDD';background-color: '#FFFFFF';"
+                       "selection-background-color: '#9EC3DE'; border: 1px solid '#E0E0E0';"));
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setStyleSheet(QStringLiteral(
+        "QHeaderView::section {border: 1px solid '#E0E0E0'; background-color: "
+        "qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1, stop: 0 #F3F3F3, stop: 1 #C6C6C6);}"));
+    header->setMinimumHeight(28);
+    header->setSectionsClickable(false);
+    header->setHighlightSections(false);
+
+    m_table->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_table, SIGNAL(customContextMenuRequested(QPoint)), this,
+            SLOT(slt_logContextMenu(QPoint)));
+    m_clearAction = m_menu->addAction(QStringLiteral("Clear Log"));
+    m_copyAction = m_menu->addAction(QStringLiteral("Copy Selection"));
+
+    auto* ctrlA = new QShortcut(QKeySequence(QStringLiteral("Ctrl+A")), this);
+    auto* ctrlC = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
+    ctrlA->setContext(Qt::WindowShortcut);
+    ctrlC->setContext(Qt::WindowShortcut);
+    connect(ctrlA, SIGNAL(activated()), this, SLOT(slt_ctrlA()));
+    connect(ctrlC, SIGNAL(activated()), this, SLOT(slt_ctrlC()));
+
+    connect(SystemManager::instance(),
+            SIGNAL(sig_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t)), this,
+            SLOT(slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t)));
+}
+
+QString CommLog::transactionName(uint8_t dir, uint8_t dataSize) {
+    const int width = dataSize <= 8 ? 0 : dataSize <= 16 ? 1 : 2;
+    switch (dir) {
+    case 0:
+        return QStringList{QStringLiteral("ReadByte"), QStringLiteral("ReadWord"),
+                           QStringLiteral("ReadDWord")}
+            .at(width);
+    case 1:
+        return QStringList{QStringLiteral("WriteByte"), QStringLiteral("WriteWord"),
+                           QStringLiteral("WriteDWord")}
+            .at(width);
+    case 4:
+        return QStringLiteral("ReadSPI");
+    case 5:
+        return QStringLiteral("WriteSPI");
+    case 10:
+        return QStringLiteral("WriteGPIO");
+    case 11:
+        return QStringLiteral("ReadGPIO");
+    default:
+        return QStringLiteral("Unknown");
+    }
+}
+
+void CommLog::slt_commEvent(uint8_t dir, uint8_t reg, uint8_t dataSize, uint32_t data,
+                            uint8_t commOk) {
+    m_model->insertRow(0);
+    if (m_model->rowCount() > kMaxRows) m_model->removeRow(m_model->rowCount() - 1);
+    const QString dataText =
+        dataSize <= 8 ? QString::asprintf("0x%02X", static_cast<unsigned>(data & 0xFF))
+                      : QString::asprintf("0x%04X", static_cast<unsigned>(data & 0xFFFF));
+    const QString texts[5] = {QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+                              transactionName(dir, dataSize),
+                              QString::asprintf("0x%02X", static_cast<unsigned>(reg)), dataText,
+                              commOk ? QStringLiteral("OK") : QStringLiteral("FAIL")};
+    for (int column = 0; column < 5; ++column) {
+        auto* item = new QStandardItem(texts[column]);
+        item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+        m_model->setItem(0, column, item);
+    }
+    // Lets the window repaint between the transactions of a long operation.
+    QApplication::processEvents();
+}
+
+void CommLog::slt_commPromptEvent() {
+    if (m_withPrompt) emit sig_commandSend(m_prompt->text());
+}
+
+void CommLog::slt_logContextMenu(QPoint) {
+    QAction* chosen = m_menu->exec(QCursor::pos());
+    if (chosen == m_clearAction)
+        clearLog();
+    else if (chosen == m_copyAction)
+        copySelection();
+}
+
+void CommLog::slt_ctrlA() {
+    m_table->selectAll();
+}
+
+void CommLog::slt_ctrlC() {
+    copySelection();
+}
+
+void CommLog::clearLog() {
+    m_model->setRowCount(0);
+}
+
+void CommLog::copySelection() {
+    QModelIndexList cells = m_table->selectionModel()->selectedIndexes();
+    if (cells.isEmpty()) return;
+    std::sort(cells.begin(), cells.end(), [](const QModelIndex& a, const QModelIndex& b) {
+        return a.row() != b.row() ? a.row() < b.row() : a.column() < b.column();
+    });
+    QString text;
+    for (int i = 0; i < cells.size(); ++i) {
+        if (i > 0)
+            text += cells[i].row() != cells[i - 1].row() ? QLatin1Char('\n') : QLatin1Char('\t');
+        text += cells[i].data().toString();
+    }
+    QApplication::clipboard()->setText(text);
+}

@@ -1,0 +1,57 @@
+#ifndef COMMLOG_H
+#define COMMLOG_H
+
+#include <QPoint>
+#include <QWidget>
+
+#include <cstdint>
+
+class QLineEdit;
+class QMenu;
+class QAction;
+class QStandardItemModel;
+class QTableView;
+
+// The on-screen communication log: every comm event of the device-access
+// layer as a time-stamped row, newest first, optionally under a command prompt.
+class CommLog : public QWidget {
+    Q_OBJECT
+
+  public:
+    static constexpr int kMaxRows = 399;
+
+    CommLog(QWidget* parent, bool withPrompt);
+
+    QStandardItemModel* model() const { return m_model; }
+    QTableView* table() const { return m_table; }
+    QLineEdit* prompt() const { return m_prompt; }
+    QAction* clearAction() const { return m_clearAction; }
+    QAction* copyAction() const { return m_copyAction; }
+
+    // The name shown for a transaction of event code dir and width dataSize.
+    static QString transactionName(uint8_t dir, uint8_t dataSize);
+
+  signals:
+    void sig_commandSend(QString command);
+
+  public slots:
+    void slt_commEvent(uint8_t dir, uint8_t reg, uint8_t dataSize, uint32_t data, uint8_t commOk);
+    void slt_commPromptEvent();
+    void slt_logContextMenu(QPoint pos);
+    void slt_ctrlA();
+    void slt_ctrlC();
+
+  private:
+    void clearLog();
+    void copySelection();
+
+    const bool m_withPrompt;
+    QLineEdit* m_prompt = nullptr;
+    QTableView* m_table;
+    QStandardItemModel* m_model;
+    QMenu* m_menu;
+    QAction* m_clearAction;
+    QAction* m_copyAction;
+};
+
+#endif // COMMLOG_H

@@ -1,0 +1,102 @@
+#include "WindowTestSupport.h"
+
+#include "AppManager.h"
+#include "DeviceAccess.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+
+namespace windowtest {
+namespace {
+
+// The library loads the stand-in by this path; opening it again gives the
+// same instance, and so the same boards.
+void* standIn() {
+    static void* const handle = [] {
+        const char* path = std::getenv("RERODADA_D2XX_LIBRARY");
+        return path && *path ? dlopen(path, RTLD_NOW) : nullptr;
+    }();
+    return handle;
+}
+
+template <typename Hook> Hook hook(const char* name) {
+    void* handle = standIn();
+    return handle ? reinterpret_cast<Hook>(dlsym(handle, name)) : nullptr;
+}
+
+const int kPollMs = 20;
+const int kGiveUpMs = 10000;
+
+void poll(std::function<void(QWidget*)> answer, int waitedMs) {
+    QWidget* dialog = QApplication::activeModalWidget();
+    if (dialog) {
+        answer(dialog);
+        return;
+    }
+    if (waitedMs >= kGiveUpMs) return;
+    QTimer::singleShot(kPollMs, [answer, waitedMs] { poll(answer, waitedMs + kPollMs); });
+}
+
+} // namespace
+
+podsim::Board* board() {
+    using BoardHook = podsim::Board* (*)(unsigned);
+    const BoardHook boardHook = hook<BoardHook>("podsim_d2xx_board");
+    return boardHook ? boardHook(0) : nullptr;
+}
+
+bool reloadSimulator(const std::string& configText) {
+    using ReloadHook = int (*)(const char*);
+    const ReloadHook reloadHook = hook<ReloadHook>("podsim_d2xx_reload");
+    if (!reloadHook) return false;
+    boardDisconnect();
+    return reloadHook(configText.c_str()) == 0;
+}
+
+void answerNextDialog(std::function<void(QWidget*)> answer) {
+    QTimer::singleShot(kPollMs, [answer] { poll(answer, kPollMs); });
+}
+
+void clickMessageBoxButton(QWidget* dialog, const QString& buttonText) {
+    auto* box = qobject_cast<QMessageBox*>(dialog);
+    ASSERT_NE(box, nullptr);
+    for (QAbstractButton* button : box->buttons()) {
+        if (button->text() == buttonText) {
+            button->click();
+            return;
+        }
+    }
+    FAIL() << "no button " << buttonText.toStdString();
+}
+
+bool waitForConnection(MainWindow& window) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!window.connectionAttempted() && timer.elapsed() < kGiveUpMs)
+        QApplication::processEvents(QEventLoop::AllEvents, kPollMs);
+    return window.connectionAttempted();
+}
+
+} // namespace windowtest
+
+void ConnectedWindowTest::SetUp() {
+    ASSERT_TRUE(windowtest::reloadSimulator()) << "the D2XX stand-in did not load";
+    AppManager::setDeviceAddress(0x2A);
+    AppManager::setAutoReadEnabled(false);
+    AppManager::setDemoMode(false);
+    window = std::make_unique<MainWindow>();
+    ASSERT_TRUE(windowtest::waitForConnection(*window));
+    ASSERT_TRUE(boardConnected());
+}
+
+void ConnectedWindowTest::TearDown() {
+    window.reset();
+    boardDisconnect();
+}

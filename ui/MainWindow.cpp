@@ -1,0 +1,386 @@
+#include "MainWindow.h"
+#include "ui_MainWindow.h"
+
+#include "AppManager.h"
+#include "CommLog.h"
+#include "CommandTokenizer.h"
+#include "DeviceAccess.h"
+#include "DlgAbout.h"
+#include "I2CCommand.h"
+#include "SystemManager.h"
+#include "frmMainPage.h"
+#include "frmMainPage2.h"
+#include "processCommand.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QInputDialog>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+const char kBoardNotFound[] = "<font color='red'>PODLINK: Device not found";
+const char kKitNotFound[] = "<font color='red'>EV Kit: Device not found";
+const char kKitConnected[] = "<font color='black'>EV Kit: Connected";
+const char kBoardTextPrefix[] = "<font color='black'>";
+const char kPodlinkBannerStart[] = "Kelvo PODLINK";
+const char kDemoMode[] = "Demo Mode";
+const int kMaxScanEntries = 127;
+
+// Title bar and system menu only: no context-help button.
+constexpr Qt::WindowFlags kDialogFlags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
+
+QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
+    auto* label = new QLabel(parent);
+    label->setMargin(3);
+    label->setMinimumWidth(240);
+    label->setFixedHeight(24);
+    label->setStyleSheet(QStringLiteral("QLabel {background-color: rgb(220,220,220);}"));
+    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    label->setAlignment(alignment);
+    return label;
+}
+
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
+    ui->setupUi(this);
+    setWindowTitle(AppManager::appName());
+    placeWindow();
+
+    m_page1 = new frmMainPage(this);
+    m_page2 = new frmMainPage2(this);
+    connect(this, SIGNAL(PodLinkConnected()), m_page1, SLOT(slt_connectionEstablished()));
+    connect(this, SIGNAL(PodLinkConnected()), m_page2, SLOT(slt_connectionEstablished()));
+    ui->tabWidget->addTab(m_page1, QStringLiteral("RAR4120E_A"));
+    ui->tabWidget->addTab(m_page2, QStringLiteral("RAR4120E_B"));
+    m_commLog = new CommLog(this, true);
+    m_debugPanel = new I2CCommand(this);
+    ui->tabWidget->addTab(m_debugPanel, QStringLiteral("Debug"));
+    ui->tabWidget->addTab(m_commLog, QStringLiteral("Log"));
+    ui->tabWidget->setCurrentIndex(0);
+
+    createStatusBar();
+
+    ui->cbAutoRead->setChecked(AppManager::autoReadEnabled());
+    m_page1->setAutoRead(AppManager::autoReadEnabled());
+    m_page2->setAutoRead(AppManager::autoReadEnabled());
+
+    m_lblBoard->setText(QString::fromLatin1(kBoardNotFound));
+
+    m_about = new DlgAbout(this, false);
+
+    connect(ui->actionAbout, SIGNAL(triggered()), this, SLOT(slt_aboutClicked()));
+    connect(ui->actionExit, SIGNAL(triggered()), this, SLOT(close()));
+    connect(ui->cbAutoRead, SIGNAL(toggled(bool)), this, SLOT(slt_AutoReadChanged(bool)));
+    const char* commEvent = SIGNAL(sig_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t));
+    const char* commSlot = SLOT(slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t));
+    SystemManager* system = SystemManager::instance();
+    connect(system, commEvent, this, commSlot);
+    connect(system, commEvent, m_page1, commSlot);
+    connect(system, commEvent, m_page2, commSlot);
+
+    m_interpreter = processCommand::instance();
+    connect(m_commLog, SIGNAL(sig_commandSend(QString)), this, SLOT(slt_commandSend(QString)));
+    connect(m_debugPanel, SIGNAL(sig_commandEntered(QString)), this,
+            SLOT(slt_commandSend(QString)));
+    connect(this, SIGNAL(sig_externalCommand(QString)), m_interpreter,
+            SLOT(slt_commandHandler(QString)));
+
+    QTimer::singleShot(kInitConnectDelayMs, this, SLOT(slt_initConnect()));
+}
+
+MainWindow::~MainWindow() {
+    delete ui;
+}
+
+// Restores the stored size and keeps the window inside the screen's
+// available area.
+void MainWindow::placeWindow() {
+    QPoint pos(0, 0);
+    QSize size(-1, -1);
+    AppManager::instance()->loadWindowGeometry(pos, size);
+    if (size.width() < 1 || size.height() < 1) return;
+    resize(size);
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = frameGeometry();
+    int x = pos.x();
+    if (x > area.right() - frame.width()) x = area.right() - frame.width();
+    if (x < area.left()) x = area.left();
+    int y = pos.y();
+    if (y > area.bottom() - frame.height()) y = area.bottom() - frame.height();
+    if (y < area.top()) y = area.top();
+    move(x, y);
+}
+
+void MainWindow::createStatusBar() {
+    auto* container = new QWidget(this);
+    container->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    container->setFixedHeight(24);
+    auto* layout = new QHBoxLayout(container);
+    layout->setContentsMargins(3, 0, 3, 0);
+    statusBar()->addWidget(container, 1);
+    statusBar()->setSizeGripEnabled(true);
+    statusBar()->setStyleSheet(QStringLiteral(
+        "QSizeGrip { image: url(:/images/sizegrip.png); width: 16px; height: 16px; }"));
+
+    m_lblMessage = makeStatusLabel(container, Qt::AlignLeft | Qt::AlignVCenter);
+    m_lblMessage->setText(AppManager::statusMessageA());
+    m_lblBoard = makeStatusLabel(container, Qt::AlignCenter);
+    m_lblBoard->setText(AppManager::statusMessageB());
+    m_lblKit = makeStatusLabel(container, Qt::AlignRight | Qt::AlignVCenter);
+    for (QLabel* label : {m_lblMessage, m_lblBoard, m_lblKit})
+        layout->addWidget(label, 1);
+}
+
+void MainWindow::slt_aboutClicked() {
+    m_about->showDialog();
+}
+
+void MainWindow::slt_updateConnectionStatus(QString msg) {
+    m_lblBoard->setText(msg);
+}
+
+void MainWindow::slt_AutoReadChanged(bool val) {
+    m_page1->setAutoRead(val);
+    m_page2->setAutoRead(val);
+    AppManager::setAutoReadEnabled(val);
+}
+
+void MainWindow::slt_regRead(uint8_t reg, uint8_t regSize) {
+    readRegister(reg, regSize);
+}
+
+void MainWindow::slt_regWrite(uint8_t reg, uint16_t val, uint8_t regSize) {
+    writeRegister(reg, regSize, val);
+}
+
+void MainWindow::slt_initConnect() {
+    connectBoard();
+}
+
+void MainWindow::on_actionConnect_triggered() {
+    connectBoard();
+}
+
+void MainWindow::showBanner() {
+    m_boardStatus = QString::fromLatin1(kBoardTextPrefix) + boardBanner();
+    m_banner = m_boardStatus.left(m_boardStatus.size() - 1);
+    slt_updateConnectionStatus(m_banner);
+}
+
+void MainWindow::readAllPages() {
+    m_page1->readAll();
+    m_page2->readAll();
+}
+
+void MainWindow::connectBoard() {
+    boardDisconnect();
+    if (boardConnect()) {
+        showBanner();
+        emit PodLinkConnected();
+        readAllPages();
+    } else {
+        m_lblBoard->setText(QString::fromLatin1(kBoardNotFound));
+        m_lblKit->setText(QString::fromLatin1(kKitNotFound));
+    }
+    checkConnection();
+    m_connectionAttempted = true;
+}
+
+void MainWindow::checkConnection() {
+    if (boardConnected()) {
+        AppManager::setDemoMode(false);
+        m_lblMessage->clear();
+        return;
+    }
+    if (AppManager::demoMode()) {
+        m_lblMessage->setText(QString::fromLatin1(kDemoMode));
+        return;
+    }
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Device not found"),
+                    QStringLiteral("Device not connected. Start demo mode?"), QMessageBox::NoButton,
+                    this);
+    QPushButton* ok = box.addButton(QStringLiteral("&Ok"), QMessageBox::AcceptRole);
+    QPushButton* retry = box.addButton(QStringLiteral("&Retry"), QMessageBox::RejectRole);
+    box.setDefaultButton(ok);
+    box.exec();
+    if (box.clickedButton() == retry) {
+        connectBoard();
+        return;
+    }
+    AppManager::setDemoMode(true);
+    m_lblMessage->setText(QString::fromLatin1(kDemoMode));
+    m_page1->loadDefaults();
+    m_page2->loadDefaults();
+}
+
+void MainWindow::slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t commOK) {
+    if (commOK) {
+        m_lblKit->setText(QString::fromLatin1(kKitConnected));
+        return;
+    }
+    m_lblKit->setText(QString::fromLatin1(kKitNotFound));
+    // A board that still answers with its banner is there: the device is not.
+    if (boardBanner().startsWith(QLatin1String(kPodlinkBannerStart)))
+        showBanner();
+    else
+        m_lblBoard->setText(QString::fromLatin1(kBoardNotFound));
+}
+
+void MainWindow::on_actionSet_Address_triggered() {
+    bool accepted = false;
+    const QString text = QInputDialog::getText(
+        this, QStringLiteral("Set Address"), QStringLiteral("Address (hex):"), QLineEdit::Normal,
+        QString::number(AppManager::deviceAddress(), 16).toUpper(), &accepted, kDialogFlags);
+    if (!accepted) return;
+    bool converted = false;
+    const int address = text.toInt(&converted, 16);
+    if (!converted) return;
+    AppManager::setDeviceAddress(static_cast<uint8_t>(address));
+    readAllPages();
+}
+
+void MainWindow::on_actionAuto_Read_Timeout_triggered() {
+    bool accepted = false;
+    const int timeout =
+        QInputDialog::getInt(this, QStringLiteral("Set Timeout"), QStringLiteral("Timeout (ms):"),
+                             AppManager::autoReadTimeout(), AppManager::kMinAutoReadTimeout,
+                             AppManager::kMaxAutoReadTimeout, 100, &accepted, kDialogFlags);
+    if (accepted) AppManager::setAutoReadTimeout(timeout);
+}
+
+void MainWindow::on_actionScan_for_Address_triggered() {
+    uint8_t found[kScanBufferSize];
+    scanAddresses(found);
+    QStringList items;
+    for (int i = 0; i < kMaxScanEntries && found[i] != kScanEndMark; ++i)
+        items << QStringLiteral("0x") + QString::number(found[i], 16).toUpper();
+    if (items.isEmpty()) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Scan complete"),
+                        QStringLiteral("No devices were found."));
+        box.exec();
+        return;
+    }
+    bool accepted = false;
+    const QString choice = QInputDialog::getItem(this, QStringLiteral("Devices Found"),
+                                                 QStringLiteral("Select Address"), items, 0, true,
+                                                 &accepted, kDialogFlags);
+    if (accepted) {
+        bool converted = false;
+        const int address = choice.toInt(&converted, 16);
+        // Text that is no address leaves the address as it was.
+        if (converted) AppManager::setDeviceAddress(static_cast<uint8_t>(address));
+    }
+    readAllPages();
+}
+
+void MainWindow::on_actionRefresh_triggered() {
+    readAllPages();
+}
+
+void MainWindow::on_pushButton_Refresh_clicked() {
+    readAllPages();
+}
+
+void MainWindow::on_pushButton_WriteAll_clicked() {
+    m_page1->writeAll();
+    m_page2->writeAll();
+}
+
+void MainWindow::on_cbAutoRead_toggled(bool checked) {
+    AppManager::setAutoReadEnabled(checked);
+}
+
+void MainWindow::on_actionCommand_Reference_triggered() {
+#ifdef Q_OS_WIN
+    QDesktopServices::openUrl(QUrl(QStringLiteral("help.chm")));
+#else
+    // The command reference is installed beside the program as HTML.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
+                                                  QStringLiteral("/help/commands.html")));
+#endif
+}
+
+void MainWindow::on_action100kHz_triggered() {
+    emit sig_externalCommand(QStringLiteral("SetI2CSpeed 30"));
+}
+
+void MainWindow::on_action400kHz_triggered() {
+    emit sig_externalCommand(QStringLiteral("SetI2CSpeed 24"));
+}
+
+void MainWindow::slt_commandSend(QString command) {
+    if (command.isEmpty()) return;
+    const QStringList words = tokenizeCommandLine(command);
+    if (words.isEmpty()) return;
+    const QString name = words.first().toLower();
+    const QString argument = words.size() > 1 ? words.at(1) : QString();
+    bool converted = false;
+    if (name == QLatin1String("setaddress")) {
+        const int address = argument.toInt(&converted, 16);
+        if (converted) {
+            AppManager::setDeviceAddress(static_cast<uint8_t>(address));
+            return;
+        }
+    } else if (name == QLatin1String("readall")) {
+        readAllPages();
+        return;
+    } else if (name == QLatin1String("writeall")) {
+        on_pushButton_WriteAll_clicked();
+        return;
+    } else if (name == QLatin1String("autoread")) {
+        const int flag = argument.toInt(&converted, 10);
+        if (converted) {
+            ui->cbAutoRead->setChecked(flag != 0);
+            AppManager::setAutoReadEnabled(flag != 0);
+            return;
+        }
+    } else if (name == QLatin1String("statusmsga")) {
+        AppManager::setStatusMessageA(argument);
+        m_lblMessage->setText(argument);
+        return;
+    }
+    emit sig_externalCommand(command);
+}
+
+void MainWindow::on_actionRun_Script_triggered() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Open Script"), AppManager::homeFolder(),
+                                     QStringLiteral("Script Files (*.scr)"));
+    if (!path.isEmpty() && QFileInfo(path).isFile()) runScript(path);
+}
+
+bool MainWindow::runScript(const QString& path) {
+    const QString fullPath =
+        QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path : path;
+    QFile file(fullPath);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
+    // Lines keep their line break, as the interpreter's echo shows it.
+    while (!file.atEnd())
+        slt_commandSend(QString::fromUtf8(file.readLine()));
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    qDebug() << "Quiting App..";
+    AppManager* app = AppManager::instance();
+    app->saveSettings();
+    if (!isMaximized()) app->saveWindowGeometry(pos(), size());
+    boardDisconnect();
+    event->accept();
+}

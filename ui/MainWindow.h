@@ -1,0 +1,103 @@
+#ifndef MAINWINDOW_H
+#define MAINWINDOW_H
+
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+
+class QLabel;
+class CommLog;
+class DlgAbout;
+class I2CCommand;
+class frmMainPage;
+class frmMainPage2;
+class processCommand;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The program's main window: the two register pages and the tool tabs, the
+// status bar with the message, board and kit labels, the connection sequence
+// with its demo-mode offer, and the routing of every command line.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    // The first connection attempt runs this long after construction.
+    static constexpr int kInitConnectDelayMs = 400;
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Executes each line of the file as a command line, in order; a relative
+    // path is taken from the home folder. False when the file cannot be read.
+    bool runScript(const QString& path);
+
+    // True once the first connection sequence, demo-mode question included,
+    // has finished.
+    bool connectionAttempted() const { return m_connectionAttempted; }
+
+    frmMainPage* page1() const { return m_page1; }
+    frmMainPage2* page2() const { return m_page2; }
+    CommLog* commLog() const { return m_commLog; }
+    I2CCommand* debugPanel() const { return m_debugPanel; }
+    QLabel* messageLabel() const { return m_lblMessage; }
+    QLabel* boardLabel() const { return m_lblBoard; }
+    QLabel* kitLabel() const { return m_lblKit; }
+    DlgAbout* aboutDialog() const { return m_about; }
+
+  signals:
+    void PodLinkConnected();
+    void sig_externalCommand(QString command);
+
+  public slots:
+    void slt_aboutClicked();
+    void slt_updateConnectionStatus(QString msg);
+    void slt_AutoReadChanged(bool val);
+    void slt_regRead(uint8_t reg, uint8_t regSize);
+    void slt_regWrite(uint8_t reg, uint16_t val, uint8_t regSize);
+    void on_actionConnect_triggered();
+    void on_actionSet_Address_triggered();
+    void on_actionAuto_Read_Timeout_triggered();
+    void on_actionRun_Script_triggered();
+    void on_actionScan_for_Address_triggered();
+    void slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t commOK);
+    void on_actionRefresh_triggered();
+    void slt_commandSend(QString command);
+    void on_actionCommand_Reference_triggered();
+    void on_action100kHz_triggered();
+    void on_action400kHz_triggered();
+    void on_pushButton_Refresh_clicked();
+    void on_pushButton_WriteAll_clicked();
+    void on_cbAutoRead_toggled(bool checked);
+    void slt_initConnect();
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void placeWindow();
+    void createStatusBar();
+    void connectBoard();
+    void checkConnection();
+    void showBanner();
+    void readAllPages();
+
+    Ui::MainWindow* ui;
+    QLabel* m_lblMessage = nullptr;
+    QLabel* m_lblBoard = nullptr;
+    QLabel* m_lblKit = nullptr;
+    QString m_boardStatus;
+    QString m_banner;
+    frmMainPage* m_page1 = nullptr;
+    frmMainPage2* m_page2 = nullptr;
+    CommLog* m_commLog = nullptr;
+    I2CCommand* m_debugPanel = nullptr;
+    processCommand* m_interpreter = nullptr;
+    DlgAbout* m_about = nullptr;
+    bool m_connectionAttempted = false;
+};
+
+#endif // MAINWINDOW_H
