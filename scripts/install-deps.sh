@@ -6,6 +6,7 @@ packages=(
     qtbase5-dev qtbase5-dev-tools
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pytest
+    clang-14 libclang-rt-14-dev
     xvfb xauth
 )
 missing=()
