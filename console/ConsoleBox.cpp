@@ -9,6 +9,9 @@ ConsoleBox::ConsoleBox(QWidget* parent) : QWidget(parent), ui(new Ui::ConsoleBox
     ui->lineEdit->installEventFilter(this);
     setFocus();
     ui->textEdit->setReadOnly(true);
+    // Nothing can be undone in a read-only transcript; an undo record per
+    // line would only grow with every reply.
+    ui->textEdit->setUndoRedoEnabled(false);
     ui->textEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // Blank lines first, so that the first output appears at the bottom.
     ui->textEdit->setPlainText(QString(34, QLatin1Char('\n')));
