@@ -1,22 +1,43 @@
 #include "CommLog.h"
 
+#include "AppManager.h"
 #include "SystemManager.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
+#include <QSaveFile>
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QTableView>
+#include <QTextStream>
 #include <QTime>
 
 #include <algorithm>
+
+namespace {
+
+// A field quoted when it holds a separator, a quote or a line break, its
+// quotes doubled (RFC 4180).
+QString csvField(const QString& text) {
+    static const QString kSpecial = QStringLiteral(",\"\r\n");
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return kSpecial.contains(c); }))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1Char('"'), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+} // namespace
 
 CommLog::CommLog(QWidget* parent, bool withPrompt)
     : QWidget(parent), m_withPrompt(withPrompt), m_table(new QTableView(this)),
@@ -60,6 +81,7 @@ CommLog::CommLog(QWidget* parent, bool withPrompt)
             SLOT(slt_logContextMenu(QPoint)));
     m_clearAction = m_menu->addAction(QStringLiteral("Clear Log"));
     m_copyAction = m_menu->addAction(QStringLiteral("Copy Selection"));
+    m_exportCsvAction = m_menu->addAction(QStringLiteral("Export CSV…"));
 
     auto* ctrlA = new QShortcut(QKeySequence(QStringLiteral("Ctrl+A")), this);
     auto* ctrlC = new QShortcut(QKeySequence(QStringLiteral("Ctrl+C")), this);
@@ -127,6 +149,8 @@ void CommLog::slt_logContextMenu(QPoint) {
         clearLog();
     else if (chosen == m_copyAction)
         copySelection();
+    else if (chosen == m_exportCsvAction)
+        exportCsvChosen();
 }
 
 void CommLog::slt_ctrlA() {
@@ -154,4 +178,38 @@ void CommLog::copySelection() {
         text += cells[i].data().toString();
     }
     QApplication::clipboard()->setText(text);
+}
+
+QString CommLog::csvText() const {
+    const int columns = m_model->columnCount();
+    QStringList fields;
+    for (int column = 0; column < columns; ++column)
+        fields << csvField(m_model->headerData(column, Qt::Horizontal).toString());
+    QString text = fields.join(QLatin1Char(',')) + QLatin1String("\r\n");
+    // The newest row is at the top.
+    for (int row = m_model->rowCount() - 1; row >= 0; --row) {
+        fields.clear();
+        for (int column = 0; column < columns; ++column)
+            fields << csvField(m_model->index(row, column).data().toString());
+        text += fields.join(QLatin1Char(',')) + QLatin1String("\r\n");
+    }
+    return text;
+}
+
+bool CommLog::exportCsv(const QString& path) const {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) return false;
+    file.write(csvText().toUtf8());
+    return file.commit();
+}
+
+void CommLog::exportCsvChosen() {
+    QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"), AppManager::homeFolder(),
+                                     QStringLiteral("CSV Files (*.csv)"));
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".csv");
+    if (!exportCsv(path))
+        QMessageBox::warning(this, QStringLiteral("Export CSV"),
+                             QStringLiteral("The file could not be written."));
 }

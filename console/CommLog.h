@@ -27,6 +27,12 @@ class CommLog : public QWidget {
     QLineEdit* prompt() const { return m_prompt; }
     QAction* clearAction() const { return m_clearAction; }
     QAction* copyAction() const { return m_copyAction; }
+    QAction* exportCsvAction() const { return m_exportCsvAction; }
+
+    // Every row, oldest first, under the column headers, as RFC 4180 CSV.
+    QString csvText() const;
+    // Writes csvText() to path; false when the file cannot be written.
+    bool exportCsv(const QString& path) const;
 
     // The name shown for a transaction of event code dir and width dataSize.
     static QString transactionName(uint8_t dir, uint8_t dataSize);
@@ -44,6 +50,7 @@ class CommLog : public QWidget {
   private:
     void clearLog();
     void copySelection();
+    void exportCsvChosen();
 
     const bool m_withPrompt;
     QLineEdit* m_prompt = nullptr;
@@ -52,6 +59,7 @@ class CommLog : public QWidget {
     QMenu* m_menu;
     QAction* m_clearAction;
     QAction* m_copyAction;
+    QAction* m_exportCsvAction;
 };
 
 #endif // COMMLOG_H

@@ -7,6 +7,7 @@
 #include "DeviceAccess.h"
 #include "DlgAbout.h"
 #include "I2CCommand.h"
+#include "RegisterMap.h"
 #include "SystemManager.h"
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
@@ -14,6 +15,7 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -27,7 +29,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSaveFile>
 #include <QStatusBar>
+#include <QTextStream>
 #include <QTimer>
 #include <QUrl>
 
@@ -40,6 +44,7 @@ const char kBoardTextPrefix[] = "<font color='black'>";
 const char kPodlinkBannerStart[] = "Kelvo PODLINK";
 const char kDemoMode[] = "Demo Mode";
 const int kMaxScanEntries = 127;
+const char kScriptFilter[] = "Script Files (*.scr)";
 
 // Title bar and system menu only: no context-help button.
 constexpr Qt::WindowFlags kDialogFlags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
@@ -361,7 +366,7 @@ void MainWindow::slt_commandSend(QString command) {
 void MainWindow::on_actionRun_Script_triggered() {
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Open Script"), AppManager::homeFolder(),
-                                     QStringLiteral("Script Files (*.scr)"));
+                                     QString::fromLatin1(kScriptFilter));
     if (!path.isEmpty() && QFileInfo(path).isFile()) runScript(path);
 }
 
@@ -373,6 +378,62 @@ bool MainWindow::runScript(const QString& path) {
     // Lines keep their line break, as the interpreter's echo shows it.
     while (!file.atEnd())
         slt_commandSend(QString::fromUtf8(file.readLine()));
+    return true;
+}
+
+void MainWindow::on_actionSave_Registers_triggered() {
+    QString path =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Save Registers"),
+                                     AppManager::homeFolder(), QString::fromLatin1(kScriptFilter));
+    if (path.isEmpty()) return;
+    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".scr");
+    if (!saveRegisters(path))
+        QMessageBox::warning(this, QStringLiteral("Save Registers"),
+                             QStringLiteral("The registers could not be read or the file could "
+                                            "not be written; nothing was saved."));
+}
+
+void MainWindow::on_actionLoad_Registers_triggered() {
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Load Registers"),
+                                     AppManager::homeFolder(), QString::fromLatin1(kScriptFilter));
+    if (!path.isEmpty() && QFileInfo(path).isFile()) loadRegisters(path);
+}
+
+bool MainWindow::saveRegisters(const QString& path) {
+    const uint8_t address = AppManager::deviceAddress();
+    bool readOk = false;
+    const QMetaObject::Connection watch =
+        connect(SystemManager::instance(), &SystemManager::sig_commEvent, this,
+                [&readOk](uint8_t, uint8_t, uint8_t, uint32_t, uint8_t ok) { readOk = ok != 0; });
+    QStringList lines;
+    for (const rar4120e::Register& reg : rar4120e::registers()) {
+        if (!reg.writable()) continue;
+        readOk = false;
+        const auto value = static_cast<uint8_t>(readRegister(reg.address, 8));
+        if (!readOk) break;
+        // The chip owns the status bits: they are written as 0.
+        lines << QString::asprintf("writebyte %02X %02X %02X", address, reg.address,
+                                   value & reg.writableMask());
+    }
+    disconnect(watch);
+    if (!readOk) return false;
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    QTextStream out(&file);
+    out.setCodec("UTF-8");
+    out << "# RAR4120E registers, device address " << QString::asprintf("0x%02X", address)
+        << "\n# saved " << QDateTime::currentDateTime().toString(Qt::ISODate) << "\n";
+    for (const QString& line : lines)
+        out << line << '\n';
+    out.flush();
+    return file.commit();
+}
+
+bool MainWindow::loadRegisters(const QString& path) {
+    if (!runScript(path)) return false;
+    readAllPages();
     return true;
 }
 

@@ -35,6 +35,13 @@ class MainWindow : public QMainWindow {
     // path is taken from the home folder. False when the file cannot be read.
     bool runScript(const QString& path);
 
+    // Reads the writable registers of the device and saves them as a script
+    // of writebyte lines (status bits cleared) under a comment header. False
+    // when a read fails or the file cannot be written; nothing is saved then.
+    bool saveRegisters(const QString& path);
+    // Runs a saved register file as a script, then reads the pages again.
+    bool loadRegisters(const QString& path);
+
     // True once the first connection sequence, demo-mode question included,
     // has finished.
     bool connectionAttempted() const { return m_connectionAttempted; }
@@ -62,6 +69,8 @@ class MainWindow : public QMainWindow {
     void on_actionSet_Address_triggered();
     void on_actionAuto_Read_Timeout_triggered();
     void on_actionRun_Script_triggered();
+    void on_actionSave_Registers_triggered();
+    void on_actionLoad_Registers_triggered();
     void on_actionScan_for_Address_triggered();
     void slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t commOK);
     void on_actionRefresh_triggered();

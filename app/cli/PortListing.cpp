@@ -1,0 +1,109 @@
+#include "PortListing.h"
+
+#include "platform/DynamicLibrary.h"
+#include "platform/SerialPort.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+
+namespace portlisting {
+namespace {
+
+// The D2XX interface's documented values.
+using FtListDevicesFn = uint32_t (*)(void* arg1, void* arg2, uint32_t flags);
+constexpr uint32_t kFtOk = 0;
+constexpr uint32_t kFtListNumberOnly = 0x80000000;
+constexpr uint32_t kFtListByIndex = 0x40000000;
+constexpr uint32_t kFtOpenBySerialNumber = 1;
+constexpr uint32_t kFtOpenByDescription = 2;
+// The driver's text buffers: 16 characters of serial number, 64 of
+// description.
+constexpr size_t kFtTextSize = 65;
+
+constexpr size_t kCandidatePorts = 20;
+
+std::string d2xxLibraryName() {
+    if (const char* chosen = std::getenv("RERODADA_D2XX_LIBRARY")) return chosen;
+    return "libftd2xx.so";
+}
+
+std::string listedText(FtListDevicesFn list, uint32_t index, uint32_t what) {
+    char text[kFtTextSize] = {};
+    void* byIndex = reinterpret_cast<void*>(static_cast<uintptr_t>(index));
+    if (list(byIndex, text, kFtListByIndex | what) != kFtOk) return std::string();
+    text[kFtTextSize - 1] = 0;
+    return text;
+}
+
+bool contains(const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+}
+
+} // namespace
+
+UsbListing listUsbDevices() {
+    using namespace rerodada::platform;
+    UsbListing listing;
+    listing.library = d2xxLibraryName();
+    void* module = LibraryLoad(listing.library.c_str());
+    if (!module) return listing;
+    listing.loaded = true;
+    auto list = reinterpret_cast<FtListDevicesFn>(LibrarySymbol(module, "FT_ListDevices"));
+    uint32_t count = 0;
+    if (list && list(&count, nullptr, kFtListNumberOnly) == kFtOk) {
+        for (uint32_t i = 0; i < count; ++i)
+            listing.devices.push_back({listedText(list, i, kFtOpenByDescription),
+                                       listedText(list, i, kFtOpenBySerialNumber)});
+    }
+    LibraryFree(module);
+    return listing;
+}
+
+std::vector<SerialCandidate> listSerialPorts() {
+    std::vector<SerialCandidate> ports;
+    for (const rerodada::platform::SerialPortInfo& info : rerodada::platform::SerialListPorts()) {
+        SerialCandidate port;
+        port.name = "COM" + std::to_string(ports.size() + 1);
+        port.path = info.path;
+        port.friendlyName = info.friendlyName;
+        const bool bluetooth =
+            contains(port.friendlyName, "Bluetooth") || contains(port.friendlyName, "BT ");
+        const bool inRange = ports.size() < kCandidatePorts;
+        port.triedFirst = inRange && contains(port.friendlyName, "Kelvo");
+        port.tried = inRange && (!bluetooth || port.triedFirst);
+        ports.push_back(port);
+    }
+    return ports;
+}
+
+std::string listingText() {
+    std::string out;
+    const UsbListing usb = listUsbDevices();
+    out += "USB devices (" + usb.library + "):\n";
+    if (!usb.loaded)
+        out += "  none: the library cannot be loaded\n";
+    else if (usb.devices.empty())
+        out += "  none\n";
+    for (size_t i = 0; i < usb.devices.size(); ++i) {
+        const UsbDevice& device = usb.devices[i];
+        out += "  USB" + std::to_string(i) + "  " + device.description;
+        if (!device.serialNumber.empty()) out += "  S/N " + device.serialNumber;
+        out += '\n';
+    }
+    const std::vector<SerialCandidate> ports = listSerialPorts();
+    out += "Serial ports:\n";
+    if (ports.empty()) out += "  none\n";
+    for (const SerialCandidate& port : ports) {
+        out += "  " + port.name + "  " + port.path;
+        if (!port.friendlyName.empty()) out += "  \"" + port.friendlyName + '"';
+        if (port.triedFirst)
+            out += "  (tried first)";
+        else if (!port.tried)
+            out += "  (not tried)";
+        out += '\n';
+    }
+    return out;
+}
+
+} // namespace portlisting
