@@ -24,6 +24,7 @@ Board::Board(Config cfg)
         memories_[a] = d;
         bus_.attach(a, d);
     }
+    unpluggedAt_ = Clock::now();
     setFault(cfg_.fault);
 }
 
@@ -87,7 +88,7 @@ void Board::endReset() {
 
 void Board::resetLocked() {
     firmware_.reset();
-    if (unplugged_) return;
+    if (unpluggedLocked()) return;
     std::vector<uint8_t> banner;
     if (cfg_.bannerNul) banner.push_back(0x00);
     auto junk = noise_.bytes(cfg_.bannerNoise);
@@ -105,20 +106,30 @@ void Board::purgeHostReceive() {
 
 void Board::hostWrite(const uint8_t* data, size_t n) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (unplugged_ || n == 0) return;
+    if (unpluggedLocked() || n == 0) return;
     if (unplugCountdown_ == 0) {
         unplugged_ = true;
         unplugCountdown_ = -1;
+        unpluggedAt_ = Clock::now();
         out_.clear();
         return;
     }
     if (unplugCountdown_ > 0) --unplugCountdown_;
-    traffic_.push_back(
-        {TrafficChunk::Direction::HostToBoard, std::vector<uint8_t>(data, data + n)});
+    if (cfg_.recordTraffic) {
+        traffic_.push_back(
+            {TrafficChunk::Direction::HostToBoard, std::vector<uint8_t>(data, data + n)});
+    }
     if (inResetLocked()) return;
     if (!baudMatchesLocked()) {
         // Misframed bytes: the firmware sees junk and its answers look like junk.
         sendLocked(noise_.bytes(n));
+        return;
+    }
+    if (scripted_) {
+        if (!scriptedReplies_.empty()) {
+            sendLocked(scriptedReplies_.front());
+            scriptedReplies_.pop_front();
+        }
         return;
     }
     std::vector<uint8_t> reply;
@@ -127,22 +138,39 @@ void Board::hostWrite(const uint8_t* data, size_t n) {
     if (!reply.empty()) replyLocked(std::move(reply));
 }
 
-void Board::replyLocked(std::vector<uint8_t> reply) {
-    if (fault_.kind == FaultKind::None) {
-        sendLocked(reply);
-        return;
+bool Board::unpluggedLocked() {
+    if (unplugged_ && cfg_.replugAfterMs > 0 &&
+        Clock::now() - unpluggedAt_ >= std::chrono::milliseconds(cfg_.replugAfterMs)) {
+        unplugged_ = false;
+        unplugCountdown_ = cfg_.unplugAfter;
+        firmware_.reset();
+    }
+    return unplugged_;
+}
+
+// With a period the after/times window recurs; without one it is counted
+// down once.
+bool Board::faultDueLocked() {
+    if (fault_.period > 0) {
+        const uint64_t pos = faultReplies_++ % fault_.period;
+        return pos >= fault_.after &&
+               (fault_.times == 0 || pos < uint64_t(fault_.after) + fault_.times);
     }
     if (faultSkip_ > 0) {
         --faultSkip_;
-        sendLocked(reply);
-        return;
+        return false;
     }
     if (fault_.times > 0) {
-        if (faultLeft_ == 0) {
-            sendLocked(reply);
-            return;
-        }
+        if (faultLeft_ == 0) return false;
         --faultLeft_;
+    }
+    return true;
+}
+
+void Board::replyLocked(std::vector<uint8_t> reply) {
+    if (fault_.kind == FaultKind::None || !faultDueLocked()) {
+        sendLocked(reply);
+        return;
     }
     const size_t keep = std::min<size_t>(fault_.bytes, reply.size());
     switch (fault_.kind) {
@@ -174,7 +202,7 @@ void Board::replyLocked(std::vector<uint8_t> reply) {
 
 void Board::sendLocked(const std::vector<uint8_t>& bytes, uint32_t extraUs) {
     if (cfg_.silent || bytes.empty()) return;
-    traffic_.push_back({TrafficChunk::Direction::BoardToHost, bytes});
+    if (cfg_.recordTraffic) traffic_.push_back({TrafficChunk::Direction::BoardToHost, bytes});
     auto due = Clock::now() + std::chrono::microseconds(uint64_t(latencyUs_) +
                                                         uint64_t(latencyTimerMs_) * 1000 + extraUs);
     // The line is first in, first out: nothing overtakes a held-back byte.
@@ -192,12 +220,12 @@ size_t Board::availableLocked(Clock::time_point now) const {
 
 size_t Board::available() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return unplugged_ ? 0 : availableLocked(Clock::now());
+    return unpluggedLocked() ? 0 : availableLocked(Clock::now());
 }
 
 size_t Board::hostRead(uint8_t* buf, size_t max) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (unplugged_) return 0;
+    if (unpluggedLocked()) return 0;
     size_t n = std::min(max, availableLocked(Clock::now()));
     for (size_t i = 0; i < n; ++i) {
         buf[i] = out_.front().byte;
@@ -214,7 +242,7 @@ std::vector<uint8_t> Board::readAvailable() {
 
 int64_t Board::microsUntilNext() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (out_.empty() || unplugged_) return -1;
+    if (out_.empty() || unpluggedLocked()) return -1;
     auto wait =
         std::chrono::duration_cast<std::chrono::microseconds>(out_.front().due - Clock::now());
     return std::max<int64_t>(0, wait.count());
@@ -222,7 +250,7 @@ int64_t Board::microsUntilNext() {
 
 uint32_t Board::modemStatus() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return unplugged_ ? 0 : modem_;
+    return unpluggedLocked() ? 0 : modem_;
 }
 
 void Board::setModemStatus(uint32_t bits) {
@@ -232,12 +260,13 @@ void Board::setModemStatus(uint32_t bits) {
 
 bool Board::unplugged() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return unplugged_;
+    return unpluggedLocked();
 }
 
 void Board::unplug() {
     std::lock_guard<std::mutex> lock(mutex_);
     unplugged_ = true;
+    unpluggedAt_ = Clock::now();
     out_.clear();
 }
 
@@ -278,6 +307,20 @@ void Board::setFault(const Fault& f) {
     fault_ = f;
     faultSkip_ = f.after;
     faultLeft_ = f.times;
+    faultReplies_ = 0;
+}
+
+void Board::setScriptedReplies(std::vector<std::vector<uint8_t>> replies) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    scripted_ = true;
+    scriptedReplies_.assign(std::make_move_iterator(replies.begin()),
+                            std::make_move_iterator(replies.end()));
+}
+
+void Board::clearScriptedReplies() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    scripted_ = false;
+    scriptedReplies_.clear();
 }
 
 Fault Board::fault() {

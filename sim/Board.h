@@ -25,6 +25,7 @@
 //   spiMosi, spiCsOption, i2cOption, scriptRuns
 //   setFault/clearFault/fault, setLatencyUs/latencyUs, setLatencyTimerMs/latencyTimerMs,
 //   setModemStatus, setSilent, dtr, rts, hostBaud, boardBaud, inReset
+//   setScriptedReplies/clearScriptedReplies       answers chosen by the test
 #pragma once
 
 #include "Config.h"
@@ -100,6 +101,13 @@ class Board {
     Fault fault();
     void setSilent(bool silent);
 
+    // Each host write (outside reset, at the right rate) is answered with the
+    // next of these byte strings instead of the firmware's answer, untouched
+    // by faults; once they run out, writes get no answer. Resets still send
+    // the banner. clearScriptedReplies hands the answers back to the firmware.
+    void setScriptedReplies(std::vector<std::vector<uint8_t>> replies);
+    void clearScriptedReplies();
+
     // Traffic record.
     std::vector<TrafficChunk> traffic();
     std::vector<uint8_t> hostBytes();
@@ -146,6 +154,8 @@ class Board {
 
     bool baudMatchesLocked() const;
     bool inResetLocked() const { return dtr_ == cfg_.resetOnDtrSet; }
+    bool unpluggedLocked();
+    bool faultDueLocked();
     void resetLocked();
     void sendLocked(const std::vector<uint8_t>& bytes, uint32_t extraUs = 0);
     void replyLocked(std::vector<uint8_t> reply);
@@ -173,6 +183,10 @@ class Board {
     Fault fault_;
     uint32_t faultSkip_ = 0;
     uint32_t faultLeft_ = 0;
+    uint64_t faultReplies_ = 0;
+    Clock::time_point unpluggedAt_;
+    bool scripted_ = false;
+    std::deque<std::vector<uint8_t>> scriptedReplies_;
 
     std::deque<Pending> out_;
     std::vector<TrafficChunk> traffic_;

@@ -284,6 +284,10 @@ const std::vector<KeyInfo>& table() {
          [](Config& c, const std::string& k, const std::string& v) {
              c.fault.times = parseU32(k, v);
          }},
+        {"fault.period", "the after/times pattern repeats every this many replies, 0 = once",
+         [](Config& c, const std::string& k, const std::string& v) {
+             c.fault.period = parseU32(k, v);
+         }},
         {"unplug_after", "host writes served before the board is unplugged, or never",
          [](Config& c, const std::string& k, const std::string& v) {
              c.unplugAfter = v == "never" ? -1 : static_cast<int64_t>(parseU32(k, v));
@@ -291,6 +295,14 @@ const std::vector<KeyInfo>& table() {
         {"unplugged", "the board starts unplugged (true/false)",
          [](Config& c, const std::string& k, const std::string& v) {
              c.unplugged = parseBool(k, v);
+         }},
+        {"replug_after_ms", "an unplugged board comes back after this long, 0 = never",
+         [](Config& c, const std::string& k, const std::string& v) {
+             c.replugAfterMs = parseU32(k, v);
+         }},
+        {"record_traffic", "keep the record of all traffic (true/false)",
+         [](Config& c, const std::string& k, const std::string& v) {
+             c.recordTraffic = parseBool(k, v);
          }},
         {"usb.devices", "number of D2XX devices",
          [](Config& c, const std::string& k, const std::string& v) {

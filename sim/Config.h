@@ -26,6 +26,7 @@ struct Fault {
     uint32_t delayUs = 0; // Stall: delay of the rest, 0 = never sent
     uint32_t after = 0;   // replies that pass untouched before the fault starts
     uint32_t times = 0;   // replies affected, 0 = every reply from then on
+    uint32_t period = 0;  // the after/times pattern repeats every this many replies; 0 = once
 };
 
 struct Config {
@@ -57,6 +58,10 @@ struct Config {
     Fault fault;
     int64_t unplugAfter = -1; // exchanges served before the board is unplugged; -1 never
     bool unplugged = false;
+    // An unplugged board comes back this long after it went, and then serves
+    // unplugAfter writes again; 0 = it stays away.
+    uint32_t replugAfterMs = 0;
+    bool recordTraffic = true; // false keeps no traffic record (long runs)
 
     // USB front end (D2XX stand-in).
     uint32_t usbDevices = 1;

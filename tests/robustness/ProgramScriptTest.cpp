@@ -1,0 +1,64 @@
+// The program itself runs a hostile script file on the simulated kit: lines
+// with bytes that are not UTF-8, NUL bytes, a 1 MiB line, counts past every
+// buffer. Every line is answered or ignored in order, the last line still
+// runs, and the program closes normally and saves its settings.
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QSettings>
+#include <QTemporaryDir>
+
+TEST(ProgramScript, HostileScriptRunsToItsEndAndTheSettingsSurvive) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QByteArray text;
+    text += "echo begin\n";
+    text += "\xff\xfe\x80 not utf-8\n";
+    text += QByteArray("readbyte\0 2A 00\n", 16);
+    text += "readbyte 2A " + QByteArray(1 << 20, 'F') + "\n";
+    text += "spitransfer 7FFFFFFF 01\n";
+    text += "wrbytes 2A 1 7FFFFFFF 00\n";
+    text += "wait -1\n";
+    text += "wait 99999999999\n";
+    text += "readbyte 2A 00\n";
+    text += "echo end";
+    QFile script(dir.filePath(QStringLiteral("hostile.scr")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(text);
+    script.close();
+
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(dir.path());
+    program.start(QStringLiteral(EVKIT_PROGRAM),
+                  {QStringLiteral("--simulator"), QStringLiteral("--run-script"), script.fileName(),
+                   QStringLiteral("--quit-after"), QStringLiteral("--trace")});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+
+    QList<QByteArray> replies;
+    for (const QByteArray& line : program.readAllStandardOutput().split('\n')) {
+        if (line.startsWith("reply ")) replies.push_back(line.left(200));
+    }
+    ASSERT_EQ(replies.size(), 8) << program.readAllStandardError().toStdString();
+    EXPECT_TRUE(replies.front().contains("text=begin"));
+    EXPECT_TRUE(replies[1].contains("Syntax error."));
+    EXPECT_TRUE(replies[2].contains("Syntax error."));
+    EXPECT_TRUE(replies[3].startsWith("reply ok=0"));
+    EXPECT_TRUE(replies[4].contains("SpiTransfer failed."));
+    EXPECT_TRUE(replies[5].contains("WRBytes failed."));
+    EXPECT_TRUE(replies[6].startsWith("reply ok=1 command=readbyte 2A 00 text=12"));
+    EXPECT_TRUE(replies.back().contains("text=end"));
+
+    QSettings settings(dir.filePath(QStringLiteral("RAR4120E.ini")), QSettings::IniFormat);
+    EXPECT_EQ(settings.status(), QSettings::NoError);
+    EXPECT_EQ(settings.value(QStringLiteral("Device/Address")).toString(), QStringLiteral("0x2A"));
+}
