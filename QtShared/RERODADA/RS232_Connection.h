@@ -41,10 +41,9 @@ class RS232_Connection : public Connection {
     bool Send(const uint8_t* data, uint32_t count);
 
     platform::SerialHandle hCommPort = platform::kInvalidSerialHandle;
-    // The line settings last programmed; only the rate is kept.
+    // The line settings last programmed; only the rate is kept. The driver
+    // sizes its own queues, so there are none to set here.
     uint32_t baudRate = 0;
-    uint32_t nInQueue = 1024;
-    uint32_t nOutQueue = 1024;
 };
 
 RS232_Connection& TheRS232Connection();
