@@ -137,7 +137,7 @@ TEST_F(ConnectionCore, ReadOfZeroReturnsAtOnceEmpty) {
     fake.scriptedReads.push_back({{0, {1, 2}}});
     uint32_t start = platform::TickCount();
     EXPECT_TRUE(fake.ReadScripted(0));
-    EXPECT_LT(platform::TickCount() - start, 100u);
+    EXPECT_LT(platform::TickCount() - start, 400u) << "the read waited for a reply";
     EXPECT_EQ(fake.ResultCharCount(), 0u);
 }
 
