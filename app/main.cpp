@@ -3,6 +3,7 @@
 #include "DlgAbout.h"
 #include "MainWindow.h"
 #include "SystemManager.h"
+#include "SimulatedKit.h"
 #include "processCommand.h"
 
 #include <QApplication>
@@ -37,21 +38,12 @@ void usage(const char* program) {
             program);
 }
 
-// Points the board link at the simulated kit before the first connection:
-// the D2XX stand-in beside the program, and no serial ports at all.
-void useSimulator() {
-    const QString library =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/libpodlink-d2xx.so");
-    qputenv("RERODADA_D2XX_LIBRARY", QFile::encodeName(library));
-    qputenv("RERODADA_SERIAL_PORTS", QByteArray());
-}
-
 bool parseOptions(const QStringList& args, Options& options) {
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         const bool hasValue = i + 1 < args.size();
         if (arg == QLatin1String("--simulator")) {
-            useSimulator();
+            useSimulatedKit();
         } else if (arg == QLatin1String("--simulator-config") && hasValue) {
             qputenv("PODLINK_SIM_CONFIG", QFile::encodeName(args.at(++i)));
         } else if (arg == QLatin1String("--run-script") && hasValue) {

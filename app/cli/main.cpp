@@ -3,6 +3,7 @@
 #include "CommandRunner.h"
 #include "DeviceAccess.h"
 #include "PortListing.h"
+#include "SimulatedKit.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -49,15 +50,6 @@ struct Options {
     bool help = false;
 };
 
-// The simulated kit: the D2XX stand-in beside the program and no serial
-// ports, as the window's --simulator sets it.
-void useSimulator() {
-    const QString library =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../lib/libpodlink-d2xx.so");
-    qputenv("RERODADA_D2XX_LIBRARY", QFile::encodeName(library));
-    qputenv("RERODADA_SERIAL_PORTS", QByteArray());
-}
-
 bool parseOptions(const QStringList& args, Options& options) {
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args.at(i);
@@ -74,7 +66,7 @@ bool parseOptions(const QStringList& args, Options& options) {
         } else if (arg == QLatin1String("--list-ports")) {
             options.actions.push_back({ActionKind::ListPorts, QString()});
         } else if (arg == QLatin1String("--simulator")) {
-            useSimulator();
+            useSimulatedKit();
         } else if (arg == QLatin1String("--simulator-config") && hasValue) {
             qputenv("PODLINK_SIM_CONFIG", QFile::encodeName(args.at(++i)));
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
