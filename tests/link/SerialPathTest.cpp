@@ -1,3 +1,4 @@
+#include "FreshProcess.h"
 #include "SimulatedKit.h"
 
 #include "PtyServer.h"
@@ -68,7 +69,7 @@ class SimProcess {
 TEST(SerialPath, OpenStepsDownTheBaudTableToTheSimulatorsRate) {
     SimProcess sim({"--baud", "38400"});
     ASSERT_FALSE(sim.path().empty());
-    int status = RunInFreshProcess(
+    int status = freshprocess::run(
         TestName(), {"RERODADA_SERIAL_PORTS=" + sim.path(), "RERODADA_D2XX_LIBRARY=/nonexistent"},
         [] {
             testing::internal::CaptureStdout();
@@ -91,7 +92,7 @@ TEST(SerialPath, StoppedSimulatorFailsWithinTheWorstCase) {
     std::string path = sim.path();
     ASSERT_FALSE(path.empty());
     sim.Stop();
-    int status = RunInFreshProcess(
+    int status = freshprocess::run(
         TestName(), {"RERODADA_SERIAL_PORTS=" + path, "RERODADA_D2XX_LIBRARY=/nonexistent"}, [] {
             uint32_t start = rerodada::platform::TickCount();
             bool ok = BrimBoardConnect();
@@ -105,7 +106,7 @@ TEST(SerialPath, StoppedSimulatorFailsWithinTheWorstCase) {
 }
 
 TEST(SerialPath, MissingUsbDriverFallsBackToTheSerialBoard) {
-    int status = RunInFreshProcess(TestName(), {"RERODADA_D2XX_LIBRARY=/nonexistent/lib.so"}, [] {
+    int status = freshprocess::run(TestName(), {"RERODADA_D2XX_LIBRARY=/nonexistent/lib.so"}, [] {
         podsim::Board board;
         podsim::PtyServer server(board);
         if (!server.start()) return false;
@@ -139,7 +140,7 @@ TEST(SerialPath, MissingUsbDriverFallsBackToTheSerialBoard) {
 }
 
 TEST(FreshLibrary, ReopenWithoutAnyEarlierConnectionTouchesNoPort) {
-    int status = RunInFreshProcess(TestName(), {}, [] {
+    int status = freshprocess::run(TestName(), {}, [] {
         BrimBoardAutoPort(false);
         bool any = BrimBoardConnect() || BrimBoardConnectAnyUSB() || BrimBoardConnectAnyRS232();
         EXPECT_FALSE(any);
@@ -150,7 +151,7 @@ TEST(FreshLibrary, ReopenWithoutAnyEarlierConnectionTouchesNoPort) {
 }
 
 TEST(FreshLibrary, WriteAfterUnplugReportsAnInvalidHandle) {
-    int status = RunInFreshProcess(TestName(), {"RERODADA_DEBUG=1"}, [] {
+    int status = freshprocess::run(TestName(), {"RERODADA_DEBUG=1"}, [] {
         if (!BrimBoardConnect()) return false;
         UsbBoard()->unplug();
         testing::internal::CaptureStderr();

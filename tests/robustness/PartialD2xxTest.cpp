@@ -2,6 +2,7 @@
 // set it up, read or write: no board is found, every operation fails
 // cleanly, and nothing crashes. Each case runs in a fresh process, since the
 // library loads the D2XX library once.
+#include "FreshProcess.h"
 #include "Support.h"
 
 #include "DeviceAccess.h"
@@ -22,7 +23,7 @@ const std::vector<std::string> kPartialLibrary = {"RERODADA_D2XX_LIBRARY=" PARTI
                                                   "RERODADA_SERIAL_PORTS=", "RERODADA_DEBUG="};
 
 TEST(PartialD2xx, NoBoardIsFoundAndOperationsFail) {
-    const int status = runInFreshProcess(testName(), kPartialLibrary, [] {
+    const int status = freshprocess::run(testName(), kPartialLibrary, [] {
         const bool connected = BrimBoardConnect() || BrimBoardConnectAnyUSB();
         uint8_t value = 0xEE;
         const uint32_t read = BrimSMBusReadByte(0x2A, 0x00, &value);
@@ -39,7 +40,7 @@ TEST(PartialD2xx, NoBoardIsFoundAndOperationsFail) {
 }
 
 TEST(PartialD2xx, TheApplicationCoreAndInterpreterCarryOn) {
-    const int status = runInFreshProcess(testName(), kPartialLibrary, [] {
+    const int status = freshprocess::run(testName(), kPartialLibrary, [] {
         const bool connected = boardConnect();
         const std::vector<Reply> replies = run(QStringLiteral("readbyte 2A 00"));
         EXPECT_FALSE(connected);

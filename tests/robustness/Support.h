@@ -1,6 +1,5 @@
 // Shared pieces of the robustness tests: the simulated board behind the
-// D2XX stand-in, the interpreter's replies, and a fresh process for tests
-// that need the library loaded differently.
+// D2XX stand-in and the interpreter's replies.
 #ifndef ROBUSTNESS_SUPPORT_H
 #define ROBUSTNESS_SUPPORT_H
 
@@ -8,7 +7,6 @@
 
 #include <QString>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,12 +24,6 @@ struct Reply {
 };
 // Every reply the interpreter gives to one line.
 std::vector<Reply> run(const QString& line);
-
-// Runs body in a new process of this test program with the given extra
-// environment; returns its exit status (0 when body returned true, 128 when
-// it died of a signal).
-int runInFreshProcess(const std::string& testName, const std::vector<std::string>& env,
-                      const std::function<bool()>& body);
 
 } // namespace robustness
 

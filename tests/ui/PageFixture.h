@@ -6,6 +6,7 @@
 #include "AppManager.h"
 #include "Board.h"
 #include "DeviceAccess.h"
+#include "StandIn.h"
 #include "SystemManager.h"
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
@@ -13,9 +14,6 @@
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
-
-#include <cstdlib>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -25,16 +23,10 @@ using RegValue = std::pair<int, int>;
 class PageTest : public testing::Test {
   protected:
     void SetUp() override {
-        void* standIn = dlopen(std::getenv("RERODADA_D2XX_LIBRARY"), RTLD_NOW);
-        ASSERT_NE(standIn, nullptr) << "the D2XX stand-in did not load";
-        using ReloadHook = int (*)(const char*);
-        using BoardHook = podsim::Board* (*)(unsigned);
-        auto reload = reinterpret_cast<ReloadHook>(dlsym(standIn, "podsim_d2xx_reload"));
-        auto boardHook = reinterpret_cast<BoardHook>(dlsym(standIn, "podsim_d2xx_board"));
-        ASSERT_TRUE(reload && boardHook);
+        ASSERT_NE(standin::library(), nullptr) << "the D2XX stand-in did not load";
         boardDisconnect();
-        ASSERT_EQ(reload(""), 0);
-        board = boardHook(0);
+        ASSERT_TRUE(standin::reload(""));
+        board = standin::board();
         ASSERT_NE(board, nullptr);
         ASSERT_TRUE(boardConnect());
         AppManager::setDeviceAddress(0x2A);

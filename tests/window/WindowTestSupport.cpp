@@ -2,6 +2,7 @@
 
 #include "AppManager.h"
 #include "DeviceAccess.h"
+#include "StandIn.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -9,27 +10,8 @@
 #include <QMessageBox>
 #include <QTimer>
 
-#include <dlfcn.h>
-
-#include <cstdlib>
-
 namespace windowtest {
 namespace {
-
-// The library loads the stand-in by this path; opening it again gives the
-// same instance, and so the same boards.
-void* standIn() {
-    static void* const handle = [] {
-        const char* path = std::getenv("RERODADA_D2XX_LIBRARY");
-        return path && *path ? dlopen(path, RTLD_NOW) : nullptr;
-    }();
-    return handle;
-}
-
-template <typename Hook> Hook hook(const char* name) {
-    void* handle = standIn();
-    return handle ? reinterpret_cast<Hook>(dlsym(handle, name)) : nullptr;
-}
 
 const int kPollMs = 20;
 const int kGiveUpMs = 10000;
@@ -47,17 +29,12 @@ void poll(std::function<void(QWidget*)> answer, int waitedMs) {
 } // namespace
 
 podsim::Board* board() {
-    using BoardHook = podsim::Board* (*)(unsigned);
-    const BoardHook boardHook = hook<BoardHook>("podsim_d2xx_board");
-    return boardHook ? boardHook(0) : nullptr;
+    return standin::board();
 }
 
 bool reloadSimulator(const std::string& configText) {
-    using ReloadHook = int (*)(const char*);
-    const ReloadHook reloadHook = hook<ReloadHook>("podsim_d2xx_reload");
-    if (!reloadHook) return false;
     boardDisconnect();
-    return reloadHook(configText.c_str()) == 0;
+    return standin::reload(configText);
 }
 
 void answerNextDialog(std::function<void(QWidget*)> answer) {
