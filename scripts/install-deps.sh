@@ -2,7 +2,7 @@
 # Installs the Debian packages the project builds, runs and tests with.
 set -euo pipefail
 packages=(
-    build-essential cmake ninja-build pkg-config
+    build-essential cmake ninja-build pkg-config ccache
     qtbase5-dev qtbase5-dev-tools
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pytest
