@@ -18,10 +18,10 @@ QString address() {
     return hex(SystemManager::instance()->address());
 }
 
-// Parts of the text split at every single whitespace character, empty parts
-// included: the count the interpreter expects before the bytes.
-QString partCount(const QLineEdit* edit) {
-    return hex(edit->text().split(QRegExp(QStringLiteral("\\s"))).size());
+// The bytes typed into a field. Blanks typed around rejected characters
+// stay in the text; they must neither count nor be sent as empty bytes.
+QStringList bytesOf(const QLineEdit* edit) {
+    return edit->text().split(QLatin1Char(' '), Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -114,8 +114,9 @@ void I2CCommand::on_pushButton_csDeassert_clicked() {
 }
 
 void I2CCommand::on_pushButton_spiTransfer_clicked() {
+    const QStringList bytes = bytesOf(ui->lineEdit_spiData);
     send(QStringLiteral("spiTransfer %1 %2")
-             .arg(partCount(ui->lineEdit_spiData), ui->lineEdit_spiData->text()));
+             .arg(hex(static_cast<uint32_t>(bytes.size())), bytes.join(QLatin1Char(' '))));
 }
 
 void I2CCommand::on_spinBox_CSPin_valueChanged(int value) {
@@ -124,11 +125,13 @@ void I2CCommand::on_spinBox_CSPin_valueChanged(int value) {
 
 void I2CCommand::on_pushButton_sendRaw_clicked() {
     send(QStringLiteral("SendRaw %1 %2")
-             .arg(hex(ui->spinBox_returnBytes->value()), ui->lineEdit_writeData->text()));
+             .arg(hex(ui->spinBox_returnBytes->value()),
+                  bytesOf(ui->lineEdit_writeData).join(QLatin1Char(' '))));
 }
 
 void I2CCommand::on_pushButton_WRBytes_clicked() {
+    const QStringList bytes = bytesOf(ui->lineEdit_writeData);
     send(QStringLiteral("WRBytes %1 %2 %3 %4")
-             .arg(address(), partCount(ui->lineEdit_writeData),
-                  hex(ui->spinBox_returnBytes->value()), ui->lineEdit_writeData->text()));
+             .arg(address(), hex(static_cast<uint32_t>(bytes.size())),
+                  hex(ui->spinBox_returnBytes->value()), bytes.join(QLatin1Char(' '))));
 }

@@ -63,6 +63,15 @@ int collectBytes(const QStringList& args, int first, int max, uint8_t* out) {
     return count;
 }
 
+// Converts every word from index first on (at most max) as a hexadecimal
+// byte; nullopt when one does not convert, so that a mistyped byte is never
+// sent as something else.
+std::optional<int> allBytes(const QStringList& args, int first, int max, uint8_t* out) {
+    const int count = std::min(static_cast<int>(args.size()) - first, max);
+    if (collectBytes(args, first, max, out) < count) return std::nullopt;
+    return std::max(count, 0);
+}
+
 QString byteListText(const uint8_t* bytes, int count) {
     QString text = QStringLiteral("\t");
     for (int i = 0; i < count; ++i)
@@ -133,11 +142,12 @@ OptionalReply cmdReadWord(const QString&, const QStringList& args) {
 
 OptionalReply cmdSendRaw(const QString&, const QStringList& args) {
     int replyCount = 0;
-    toHex(args[0], &replyCount);
-    if (replyCount == 0) replyCount = 1;
     uint8_t tx[kBufferSize] = {};
-    const int byteCount = collectBytes(args, 1, kMaxRawBytes, tx);
-    const uint8_t ok = commStringWrite(tx, static_cast<uint32_t>(byteCount), replyCount);
+    const std::optional<int> byteCount = allBytes(args, 1, kMaxRawBytes, tx);
+    if (!toHex(args[0], &replyCount) || !byteCount)
+        return failed(QStringLiteral("\tSendRaw failed."));
+    if (replyCount == 0) replyCount = 1;
+    const uint8_t ok = commStringWrite(tx, static_cast<uint32_t>(*byteCount), replyCount);
 
     QString text = QStringLiteral("\t");
     const uint32_t received = resultCharCount();
@@ -168,16 +178,17 @@ OptionalReply cmdWrBytes(const QString&, const QStringList& args) {
     int address = 0;
     int writeCount = 0;
     int readCount = 0;
-    toHex(args[0], &address);
-    toHex(args[1], &writeCount);
-    toHex(args[2], &readCount);
+    uint8_t tx[kBufferSize] = {};
+    // A mistyped address would otherwise go out as another one, 0x00 (the
+    // general call) included.
+    if (!toHex(args[0], &address) || !toHex(args[1], &writeCount) || !toHex(args[2], &readCount) ||
+        !allBytes(args, 3, kMaxWriteReadBytes, tx))
+        return failed(QStringLiteral("\tWRBytes failed."));
     if (readCount == 0) readCount = 1;
     // Counts beyond the buffers are refused rather than overrunning them.
     if (writeCount < 0 || writeCount > kBufferSize || readCount < 0 || readCount > kBufferSize)
         return failed(QStringLiteral("\tWRBytes failed."));
-    uint8_t tx[kBufferSize] = {};
     uint8_t rx[kBufferSize] = {};
-    collectBytes(args, 3, kMaxWriteReadBytes, tx);
     uint32_t received = 0;
     const uint8_t ok = i2cWriteAndRead(low8(address), static_cast<uint32_t>(writeCount),
                                        static_cast<uint32_t>(readCount), tx, rx, &received);

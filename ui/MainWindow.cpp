@@ -35,6 +35,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <map>
+#include <utility>
+
 namespace {
 
 const char kBoardNotFound[] = "<font color='red'>PODLINK: Device not found";
@@ -60,6 +63,28 @@ QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
     return label;
 }
 
+// The last value each writebyte line of a register file gives each
+// register, by device address and register.
+std::map<std::pair<uint8_t, uint8_t>, uint8_t> registerWrites(const QString& path) {
+    std::map<std::pair<uint8_t, uint8_t>, uint8_t> writes;
+    // Relative paths are taken from the home folder, as the script runner takes them.
+    QFile file(QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path
+                                          : path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return writes;
+    while (!file.atEnd()) {
+        const QStringList words = tokenizeCommandLine(QString::fromUtf8(file.readLine()));
+        if (words.size() < 4 || words.first().toLower() != QLatin1String("writebyte")) continue;
+        bool ok[3] = {};
+        const int address = words.at(1).toInt(&ok[0], 16);
+        const int reg = words.at(2).toInt(&ok[1], 16);
+        const int value = words.at(3).toInt(&ok[2], 16);
+        if (ok[0] && ok[1] && ok[2])
+            writes[{static_cast<uint8_t>(address), static_cast<uint8_t>(reg)}] =
+                static_cast<uint8_t>(value);
+    }
+    return writes;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
@@ -71,6 +96,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     m_page2 = new frmMainPage2(this);
     connect(this, SIGNAL(PodLinkConnected()), m_page1, SLOT(slt_connectionEstablished()));
     connect(this, SIGNAL(PodLinkConnected()), m_page2, SLOT(slt_connectionEstablished()));
+    connect(m_page1, SIGNAL(sig_pwmPeriodChosen()), m_page2, SLOT(slt_pwmPeriodChosen()));
     ui->tabWidget->addTab(m_page1, QStringLiteral("RAR4120E_A"));
     ui->tabWidget->addTab(m_page2, QStringLiteral("RAR4120E_B"));
     m_commLog = new CommLog(this, true);
@@ -397,7 +423,15 @@ void MainWindow::on_actionLoad_Registers_triggered() {
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Load Registers"),
                                      AppManager::homeFolder(), QString::fromLatin1(kScriptFilter));
-    if (!path.isEmpty() && QFileInfo(path).isFile()) loadRegisters(path);
+    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
+    QStringList notTaken;
+    if (!loadRegisters(path, &notTaken))
+        QMessageBox::warning(this, QStringLiteral("Load Registers"),
+                             notTaken.isEmpty()
+                                 ? QStringLiteral("The file could not be read.")
+                                 : QStringLiteral("These registers do not hold the file's "
+                                                  "value:\n") +
+                                       notTaken.join(QLatin1Char('\n')));
 }
 
 bool MainWindow::saveRegisters(const QString& path) {
@@ -431,10 +465,27 @@ bool MainWindow::saveRegisters(const QString& path) {
     return file.commit();
 }
 
-bool MainWindow::loadRegisters(const QString& path) {
+bool MainWindow::loadRegisters(const QString& path, QStringList* notTaken) {
     if (!runScript(path)) return false;
+    // Read every register the file wrote back: a write the chip did not
+    // take must not pass unnoticed.
+    QStringList differing;
+    for (const auto& w : registerWrites(path)) {
+        const rar4120e::Register* reg = rar4120e::findRegister(w.first.second);
+        if (!reg || !reg->writable()) continue;
+        const uint8_t address = w.first.first;
+        const uint8_t expected = w.second & reg->writableMask();
+        uint8_t value = 0;
+        if (!smbusReadByte(address, reg->address, &value))
+            differing << QString::asprintf("0x%02X at 0x%02X: no answer", reg->address, address);
+        else if ((value & reg->writableMask()) != expected)
+            differing << QString::asprintf("0x%02X at 0x%02X: 0x%02X written, 0x%02X read",
+                                           reg->address, address, expected,
+                                           value & reg->writableMask());
+    }
     readAllPages();
-    return true;
+    if (notTaken) *notTaken = differing;
+    return differing.isEmpty();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

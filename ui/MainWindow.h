@@ -3,6 +3,7 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -39,8 +40,11 @@ class MainWindow : public QMainWindow {
     // of writebyte lines (status bits cleared) under a comment header. False
     // when a read fails or the file cannot be written; nothing is saved then.
     bool saveRegisters(const QString& path);
-    // Runs a saved register file as a script, then reads the pages again.
-    bool loadRegisters(const QString& path);
+    // Runs a saved register file as a script, reads back every writable
+    // register it wrote and then the pages. notTaken gets a line for each
+    // register that does not hold the file's value; false when there is one
+    // or the file cannot be read.
+    bool loadRegisters(const QString& path, QStringList* notTaken = nullptr);
 
     // True once the first connection sequence, demo-mode question included,
     // has finished.

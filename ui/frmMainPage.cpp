@@ -8,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QSignalBlocker>
 #include <QTimer>
 
 namespace {
@@ -19,6 +20,8 @@ constexpr uint8_t kRegAdim = 0x04;
 constexpr uint8_t kRegDiag = 0x15;
 constexpr uint8_t kRegIcal = 0x16;
 constexpr uint8_t kHwRstMask = 0x04;
+// ICAL is bits 5:0 of its register.
+constexpr uint8_t kIcalMask = 0x3F;
 // The chip's LoDIM status bits of 0x03; writing them back as 1 means nothing.
 constexpr uint8_t kImodeWritableMask = 0x0F;
 
@@ -135,13 +138,17 @@ void frmMainPage::showRegister(uint8_t reg, uint32_t value) {
         c.combo->setCurrentIndex(code < c.combo->count() ? code : -1);
     }
 
-    // A slider moved here runs its handler, which writes the value back.
+    // A value shown is not a user's move: the slider handlers, which
+    // write, stay out of it.
     if (reg == kRegAdim) {
         ui->label_adim_value->setText(adimText(value));
+        const QSignalBlocker block(ui->horizontalSlider_adim);
         ui->horizontalSlider_adim->setValue(static_cast<int>(value));
     } else if (reg == kRegIcal) {
-        ui->label_ical_value->setText(icalText(value));
-        ui->horizontalSlider_ical->setValue(static_cast<int>(value));
+        const uint32_t ical = value & kIcalMask;
+        ui->label_ical_value->setText(icalText(ical));
+        const QSignalBlocker block(ui->horizontalSlider_ical);
+        ui->horizontalSlider_ical->setValue(static_cast<int>(ical));
     }
 }
 
@@ -321,6 +328,7 @@ void frmMainPage::on_comboBox_hdim_thr_activated(int index) {
 }
 void frmMainPage::on_comboBox_fpwm_activated(int index) {
     codeActivated(ui->comboBox_fpwm, index);
+    emit sig_pwmPeriodChosen();
 }
 void frmMainPage::on_comboBox_sldet_activated(int index) {
     codeActivated(ui->comboBox_sldet, index);

@@ -36,6 +36,10 @@ class frmMainPage : public QWidget {
     // Shows the demo values; writes nothing and leaves the cache alone.
     void loadDefaults();
 
+  signals:
+    // The user chose a PWM period; 0x0E has been written and read back.
+    void sig_pwmPeriodChosen();
+
   public slots:
     void slt_connectionEstablished();
     void slt_commEvent(uint8_t cmd, uint8_t reg, uint8_t dataSize, uint32_t data, uint8_t commOk);

@@ -71,7 +71,7 @@ void frmMainPage2::setAutoRead(bool on) {
 }
 
 void frmMainPage2::loadDefaults() {
-    for (uint8_t reg = kRegFirstTon; reg <= rar4120e::kTonLowRegister; ++reg)
+    for (uint8_t reg = kRegFirstTon; reg <= kRegSetting; ++reg)
         showRegister(reg, rar4120e::findRegister(reg)->demoValue);
 }
 
@@ -102,15 +102,23 @@ uint8_t frmMainPage2::writeReg(uint8_t reg, uint8_t value) {
     return writeRegister(reg, 8, value);
 }
 
+void frmMainPage2::slt_pwmPeriodChosen() {
+    // The user chose a new period: on-times longer than it are cut to it.
+    for (int channel = 0; channel < rar4120e::kTonChannels; ++channel)
+        if (shownCount(channel) > m_periodCount)
+            writeCount(channel, m_periodCount, readReg(rar4120e::kTonLowRegister));
+}
+
 void frmMainPage2::showRegister(uint8_t reg, uint32_t value) {
     if (reg == kRegSetting) {
+        // A read only shows: the chip's counts against the period it reports.
         m_periodCount = rar4120e::pwmPeriodCount((value >> kFpwmShift) & 7u);
-        const int period = static_cast<int>(m_periodCount);
-        // A slider moved here runs its handler: the clamped count is written.
-        for (const ChannelControls& c : m_channels)
-            if (c.slider->value() > period) c.slider->setValue(period);
-        for (const ChannelControls& c : m_channels)
-            c.slider->setRange(0, period);
+        for (const ChannelControls& c : m_channels) {
+            const QSignalBlocker blockSlider(c.slider);
+            c.slider->setRange(0, static_cast<int>(m_periodCount));
+        }
+        for (int channel = 0; channel < rar4120e::kTonChannels; ++channel)
+            showCount(channel);
         return;
     }
     if (!isTonRegister(reg)) return;
@@ -124,13 +132,20 @@ void frmMainPage2::showRegister(uint8_t reg, uint32_t value) {
     }
 }
 
-void frmMainPage2::showCount(int channel) {
+uint32_t frmMainPage2::shownCount(int channel) const {
     const rar4120e::TonChannel& ton = rar4120e::tonChannel(channel);
-    const uint32_t count = rar4120e::tonCount(channel, m_shownTon[ton.highRegister - kRegFirstTon],
-                                              m_shownTon[ton.middleRegister - kRegFirstTon],
-                                              m_shownTon[rar4120e::kTonLowRegister - kRegFirstTon]);
+    return rar4120e::tonCount(channel, m_shownTon[ton.highRegister - kRegFirstTon],
+                              m_shownTon[ton.middleRegister - kRegFirstTon],
+                              m_shownTon[rar4120e::kTonLowRegister - kRegFirstTon]);
+}
+
+double frmMainPage2::percentOf(uint32_t count) const {
     // An on-time of a whole period or more keeps the LED on: 100 %.
-    const double percent = std::min(count, m_periodCount) * 100.0 / m_periodCount;
+    return std::min(count, m_periodCount) * 100.0 / m_periodCount;
+}
+
+void frmMainPage2::showCount(int channel) {
+    const uint32_t count = shownCount(channel);
     const ChannelControls& c = m_channels[channel];
     // What the chip holds is only shown: during a read-all the three parts
     // of a count arrive one by one, and writing back a half-updated count
@@ -139,12 +154,14 @@ void frmMainPage2::showCount(int channel) {
         const QSignalBlocker blockSlider(c.slider);
         c.slider->setValue(static_cast<int>(count));
     }
-    c.label->setText(percentText(percent));
+    c.label->setText(percentText(percentOf(count)));
     // Leave the spin box alone while the user types into it.
-    if (channel != m_spinBoxChannel && !c.spinBox->hasFocus()) {
-        const QSignalBlocker blockSpinBox(c.spinBox);
-        c.spinBox->setValue(percent);
-    }
+    if (channel != m_spinBoxChannel && !c.spinBox->hasFocus()) showInSpinBox(channel, count);
+}
+
+void frmMainPage2::showInSpinBox(int channel, uint32_t count) {
+    const QSignalBlocker blockSpinBox(m_channels[channel].spinBox);
+    m_channels[channel].spinBox->setValue(percentOf(count));
 }
 
 void frmMainPage2::writeCount(int channel, uint32_t count, uint8_t lowRead) {
@@ -159,8 +176,10 @@ void frmMainPage2::writeCount(int channel, uint32_t count, uint8_t lowRead) {
 
 void frmMainPage2::sliderMoved(int channel, int value) {
     const uint8_t lowRead = readReg(rar4120e::kTonLowRegister);
-    m_channels[channel].label->setText(percentText(value / double(m_periodCount) * 100.0));
-    writeCount(channel, static_cast<uint32_t>(value), lowRead);
+    const auto count = static_cast<uint32_t>(value);
+    m_channels[channel].label->setText(percentText(percentOf(count)));
+    showInSpinBox(channel, count);
+    writeCount(channel, count, lowRead);
 }
 
 void frmMainPage2::spinBoxChanged(int channel, double value) {
@@ -170,10 +189,15 @@ void frmMainPage2::spinBoxChanged(int channel, double value) {
     // Ties go to the even neighbour (the default rounding mode).
     const auto count = static_cast<uint32_t>(std::nearbyint(m_periodCount * value / 100.0));
     const ChannelControls& c = m_channels[channel];
-    c.label->setText(percentText(value));
-    c.slider->setValue(static_cast<int>(count));
+    {
+        const QSignalBlocker blockSlider(c.slider);
+        c.slider->setValue(static_cast<int>(count));
+    }
+    c.label->setText(percentText(percentOf(count)));
     writeCount(channel, count, lowRead);
     m_spinBoxChannel = previous;
+    // The spin box, too, ends at the count the slider shows.
+    showInSpinBox(channel, static_cast<uint32_t>(c.slider->value()));
 }
 
 void frmMainPage2::resetChannel(int channel) {

@@ -31,7 +31,7 @@ class frmMainPage2 : public QWidget {
     // Writes 0x05 to 0x0D from the register cache, without read-back.
     void writeAll();
     void setAutoRead(bool on);
-    // Shows the demo on-time counts; writes nothing.
+    // Shows the demo on-time counts and period; writes nothing.
     void loadDefaults();
 
     // The PWM period in 50 ns counts, from the last successful read of 0x0E.
@@ -42,6 +42,9 @@ class frmMainPage2 : public QWidget {
     void slt_commEvent(uint8_t cmd, uint8_t reg, uint8_t dataSize, uint32_t data, uint8_t commOk);
     void slt_autoReadTmrTick();
     void slt_readRegister(uint8_t addr);
+    // The user chose a new PWM period on page 1: on-times longer than it
+    // are shortened to it and written.
+    void slt_pwmPeriodChosen();
 
   private slots:
     void on_horizontalSlider_ton1_valueChanged(int value);
@@ -67,7 +70,10 @@ class frmMainPage2 : public QWidget {
     uint8_t readReg(uint8_t reg);
     uint8_t writeReg(uint8_t reg, uint8_t value);
     void showRegister(uint8_t reg, uint32_t value);
+    uint32_t shownCount(int channel) const;
+    double percentOf(uint32_t count) const;
     void showCount(int channel);
+    void showInSpinBox(int channel, uint32_t count);
     void writeCount(int channel, uint32_t count, uint8_t lowRead);
     void sliderMoved(int channel, int value);
     void spinBoxChanged(int channel, double value);

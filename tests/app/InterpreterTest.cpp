@@ -145,12 +145,9 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  {},
                  Bytes{0xA0, 0x00}},
-        LineCase{"sendraw 2 A0 zz 01",
-                 "\t\n\tWarning: length of response does not match the "
-                 "return bytes value.",
-                 0,
-                 {},
-                 Bytes{0xA0}},
+        // A count or byte that does not convert is refused: nothing is sent.
+        LineCase{"sendraw 2 A0 zz 01", "\tSendRaw failed.", 0, {}, Bytes{}},
+        LineCase{"sendraw zz A0 00", "\tSendRaw failed.", 0, {}, Bytes{}},
         LineCase{"sendraw 1", kSyntaxError, 0, {}, Bytes{}},
         LineCase{"spitransfer 3 11 22 33", "\t11 22 33 ", 1, {}, std::nullopt},
         LineCase{"spitransfer 4 AA", "\tAA 0 0 0 ", 1, {}, std::nullopt},
@@ -168,6 +165,11 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"wrbytes 2A -1 1 00", "\tWRBytes failed.", 0, {}, Bytes{}},
         LineCase{"wrbytes 2A 1 -2 00", "\tWRBytes failed.", 0, {}, Bytes{}},
         LineCase{"wrbytes 2A 1 1", kSyntaxError, 0, {}, Bytes{}},
+        // A mistyped address must not reach the general-call address 0x00.
+        LineCase{"wrbytes 2G 1 1 06", "\tWRBytes failed.", 0, {}, Bytes{}},
+        LineCase{"wrbytes 2A 1x 1 06", "\tWRBytes failed.", 0, {}, Bytes{}},
+        LineCase{"wrbytes 2A 1 1y 06", "\tWRBytes failed.", 0, {}, Bytes{}},
+        LineCase{"wrbytes 2A 2 1 04 5Z", "\tWRBytes failed.", 0, {}, Bytes{}},
         LineCase{"write8 A5", "", 1, {}, Bytes{0xA1, 0xA5}},
         LineCase{"write8 zz", "\tSyntax Error.", 0, {}, Bytes{}},
         LineCase{"write8", kSyntaxError, 0, {}, Bytes{}},

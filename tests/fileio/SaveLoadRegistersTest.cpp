@@ -3,6 +3,8 @@
 #include "RegisterMap.h"
 #include "SystemManager.h"
 #include "WindowTestSupport.h"
+#include "frmMainPage.h"
+#include "frmMainPage2.h"
 
 #include <QAction>
 #include <QFile>
@@ -14,6 +16,8 @@
 #include <QTemporaryDir>
 
 #include <map>
+#include <ostream>
+#include <vector>
 
 namespace {
 
@@ -113,6 +117,88 @@ TEST_F(SaveLoadRegistersTest, LoadRestoresEveryWritableRegisterAndLeavesStatusAl
     EXPECT_EQ(writes, 17);
     // The pages show what was loaded.
     EXPECT_EQ(SystemManager::instance()->getRegister(0x16), chip().chipRegister(0x16));
+}
+
+// A register file as Save writes it, with PWM period code fpwm and on-times
+// that each period keeps as they are (TON1 = 0x01 << 10 = 1024 counts).
+std::map<int, int> fileValues(unsigned fpwm) {
+    std::map<int, int> values;
+    for (const rar4120e::Register& reg : registers())
+        if (reg.writable()) values[reg.address] = pattern(reg.address) & reg.writableMask();
+    values[0x05] = 0x01;
+    values[0x06] = 0x00;
+    values[0x0D] = 0xFC;
+    values[0x0E] = static_cast<int>(fpwm << 4 | 0x85);
+    return values;
+}
+
+void writeFile(const QString& path, const std::map<int, int>& values) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Text));
+    file.write("# RAR4120E registers, device address 0x2A\n");
+    for (const auto& v : values)
+        file.write(QString::asprintf("writebyte 2A %02X %02X\n", v.first, v.second).toLatin1());
+}
+
+// What the chip and the pages held before the load.
+enum class Before { PowerOn, LongestPeriod, DemoDisplay };
+
+struct LoadCase {
+    unsigned fpwm;
+    Before before;
+};
+
+std::ostream& operator<<(std::ostream& os, const LoadCase& c) {
+    return os << "FPWM " << c.fpwm << " before " << int(c.before);
+}
+
+class LoadRoundTrip : public SaveLoadRegistersTest, public testing::WithParamInterface<LoadCase> {};
+
+TEST_P(LoadRoundTrip, LeavesEveryWritableRegisterAtTheFilesValue) {
+    const LoadCase& c = GetParam();
+    if (c.before != Before::PowerOn) {
+        for (uint8_t reg = 0x05; reg <= 0x0D; ++reg)
+            chip().setChipRegister(reg, 0xFF);
+        chip().setChipRegister(0x0E, 0x00);
+    }
+    window->on_pushButton_Refresh_clicked();
+    if (c.before == Before::DemoDisplay) {
+        window->page1()->loadDefaults();
+        window->page2()->loadDefaults();
+    }
+    const std::map<int, int> values = fileValues(c.fpwm);
+    writeFile(path(), values);
+
+    QStringList notTaken;
+    EXPECT_TRUE(window->loadRegisters(path(), &notTaken));
+    EXPECT_TRUE(notTaken.isEmpty()) << notTaken.join(QLatin1Char(' ')).toStdString();
+    for (const auto& v : values) {
+        const uint8_t mask = rar4120e::findRegister(static_cast<uint8_t>(v.first))->writableMask();
+        EXPECT_EQ(chip().chipRegister(static_cast<uint8_t>(v.first)) & mask, v.second)
+            << "register " << v.first;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryPeriod, LoadRoundTrip, testing::ValuesIn([] {
+        std::vector<LoadCase> cases;
+        for (unsigned fpwm = 0; fpwm < 8; ++fpwm)
+            for (Before b : {Before::PowerOn, Before::LongestPeriod, Before::DemoDisplay})
+                cases.push_back({fpwm, b});
+        return cases;
+    }()));
+
+TEST_F(SaveLoadRegistersTest, LoadNamesTheRegistersThatDidNotTake) {
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Text));
+    file.write("writebyte 2A 04 80\nwritebyte 2C 05 12\n");
+    file.close();
+    QStringList notTaken;
+    EXPECT_FALSE(window->loadRegisters(path(), &notTaken));
+    ASSERT_EQ(notTaken.size(), 1);
+    EXPECT_TRUE(notTaken.first().contains(QStringLiteral("0x05")))
+        << notTaken.first().toStdString();
+    EXPECT_EQ(chip().chipRegister(0x04), 0x80);
 }
 
 TEST_F(SaveLoadRegistersTest, TheCommandLineRunnerAcceptsTheSavedFile) {

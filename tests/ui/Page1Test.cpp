@@ -55,19 +55,48 @@ INSTANTIATE_TEST_SUITE_P(Iset, FlagClick,
                                          FlagCase{"cb_psen", 0x0A, 0x0B, true},
                                          FlagCase{"cb_bstforce", 0x0A, 0x02, false}));
 
-TEST_F(PageTest, AdimReadMovesTheSliderWhichWritesTheValueBack) {
-    board->setChipRegister(0x04, 128);
-    page1->slt_readRegister(0x04);
-    EXPECT_EQ(control1<QLabel>("label_adim_value")->text(), "50.196%");
-    EXPECT_EQ(control1<QSlider>("horizontalSlider_adim")->value(), 128);
-    EXPECT_EQ(writes(), (Writes{{0x04, 128}}));
-    EXPECT_EQ(reads(), (Writes{{0x04, 128}, {0x04, 128}}));
+struct SliderCase {
+    uint8_t reg;
+    uint8_t chip;
+    const char* slider;
+    int position;
+    const char* label;
+    const char* text;
+};
+
+std::ostream& operator<<(std::ostream& os, const SliderCase& c) {
+    return os << c.slider << " " << int(c.chip);
 }
 
-TEST_F(PageTest, AdimReadAtTheSliderPositionWritesNothing) {
-    chipShows(0x04, 128);
-    page1->slt_readRegister(0x04);
+class SliderRead : public PageTest, public testing::WithParamInterface<SliderCase> {};
+
+// A read moves the slider and its label and writes nothing back.
+TEST_P(SliderRead, ShowsTheFieldAndWritesNothing) {
+    const SliderCase& c = GetParam();
+    board->setChipRegister(c.reg, c.chip);
+    page1->slt_readRegister(c.reg);
+    EXPECT_EQ(control1<QSlider>(c.slider)->value(), c.position);
+    EXPECT_EQ(control1<QLabel>(c.label)->text(), c.text);
     EXPECT_TRUE(writes().empty());
+    EXPECT_EQ(reads().size(), 1u);
+    EXPECT_EQ(board->chipRegister(c.reg), c.chip);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AdimIcal, SliderRead,
+    testing::Values(
+        SliderCase{0x04, 128, "horizontalSlider_adim", 128, "label_adim_value", "50.196%"},
+        SliderCase{0x04, 255, "horizontalSlider_adim", 255, "label_adim_value", "100.000%"},
+        SliderCase{0x16, 0, "horizontalSlider_ical", 0, "label_ical_value", "37%"},
+        SliderCase{0x16, 63, "horizontalSlider_ical", 63, "label_ical_value", "100%"},
+        // ICAL is bits 5:0; bits 7:6 are not part of it.
+        SliderCase{0x16, 0xC5, "horizontalSlider_ical", 5, "label_ical_value", "42%"},
+        SliderCase{0x16, 0x40, "horizontalSlider_ical", 0, "label_ical_value", "37%"}));
+
+TEST_F(PageTest, IcalSliderWritesItsSixBits) {
+    chipShows(0x16, 0xC5);
+    control1<QSlider>("horizontalSlider_ical")->setValue(6);
+    EXPECT_EQ(writes(), (Writes{{0x16, 0x06}}));
 }
 
 struct ShownCase {
@@ -91,17 +120,8 @@ TEST_P(ShownText, ReadValueIsShownAsText) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Labels, ShownText,
-                         testing::Values(ShownCase{0x16, 0, "label_ical_value", "37%"},
-                                         ShownCase{0x16, 63, "label_ical_value", "100%"},
-                                         ShownCase{0x01, 0xA3, "label_rev_id", "0x03"},
-                                         ShownCase{0x00, 0x12, "label_dev_id", "0x12"},
-                                         ShownCase{0x04, 255, "label_adim_value", "100.000%"}));
-
-TEST_F(PageTest, IcalSliderFollowsTheRead) {
-    chipShows(0x16, 63);
-    EXPECT_EQ(control1<QSlider>("horizontalSlider_ical")->value(), 63);
-    EXPECT_EQ(board->chipRegister(0x16), 63);
-}
+                         testing::Values(ShownCase{0x01, 0xA3, "label_rev_id", "0x03"},
+                                         ShownCase{0x00, 0x12, "label_dev_id", "0x12"}));
 
 TEST_F(PageTest, TdimCodeWithoutItemLeavesNoCurrentItem) {
     chipShows(0x10, 0x07);
@@ -160,11 +180,6 @@ TEST_F(PageTest, WriteAllWritesTheCacheWithoutLoDimStatus) {
 }
 
 TEST_F(PageTest, ReadAllReadsTheFourteenRegistersInOrder) {
-    // Sliders already where the chip stands and page 2 not listening: no
-    // feedback writes and read-backs come between the reads.
-    QObject::disconnect(SystemManager::instance(), nullptr, page2.get(), nullptr);
-    board->setChipRegister(0x04, 0);
-    board->setChipRegister(0x16, 0);
     page1->readAll();
     EXPECT_TRUE(writes().empty());
     std::vector<int> regs;

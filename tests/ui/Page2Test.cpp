@@ -1,9 +1,11 @@
 #include "PageFixture.h"
 
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QTest>
 
 #include <array>
 
@@ -43,21 +45,38 @@ class Page2Test : public PageTest {
 
 QByteArray Page2Test::nameBuffer;
 
-TEST_F(Page2Test, PeriodCountStartsAtTheDemoFpwm) {
-    EXPECT_EQ(page2->periodCount(), 98523u);
+// Slider, label and spin box of every channel show the same count.
+void expectAgreement(QSlider* slider, QLabel* label, QDoubleSpinBox* spinBox) {
+    const double percent = slider->value() * 100.0 / slider->maximum();
+    EXPECT_EQ(label->text(), QString::asprintf("%0.4f%%", percent)) << slider->value();
+    EXPECT_EQ(spinBox->text(), QString::asprintf("%0.4f", percent)) << slider->value();
 }
 
-TEST_F(Page2Test, FirstSettingReadClampsEverySliderAndWritesIt) {
-    fpwmRead(0x00);
-    page2->readAll();
-    EXPECT_EQ(page2->periodCount(), 130719u);
+TEST_F(Page2Test, PeriodCountStartsAtTheDemoFpwm) {
+    EXPECT_EQ(page2->periodCount(), 98523u);
     for (int n = 1; n <= 4; ++n) {
-        EXPECT_EQ(slider(n)->maximum(), 130719) << n;
-        EXPECT_EQ(chipCount(n - 1), 130719u) << n;
+        EXPECT_EQ(slider(n)->maximum(), 98523) << n;
+        expectAgreement(slider(n), label(n), spinBox(n));
     }
 }
 
-TEST_F(Page2Test, HigherFrequencyClampsAndWritesOnlyTheLongerChannels) {
+TEST_F(Page2Test, SettingReadShowsTheChipsCountsAgainstItAndWritesNothing) {
+    page2->readAll();
+    board->setChipRegister(0x0E, 0x40);
+    page1->slt_readRegister(0x0E);
+    EXPECT_EQ(page2->periodCount(), 20409u);
+    EXPECT_TRUE(writes().empty());
+    for (int n = 1; n <= 4; ++n) {
+        EXPECT_EQ(slider(n)->maximum(), 20409) << n;
+        EXPECT_EQ(slider(n)->value(), 20409) << n;
+        expectAgreement(slider(n), label(n), spinBox(n));
+        EXPECT_EQ(chipCount(n - 1), 0x3FFFFu) << n;
+    }
+}
+
+TEST_F(Page2Test, ChoosingAHigherFrequencyClampsAndWritesOnlyTheLongerChannels) {
+    QObject::connect(page1.get(), SIGNAL(sig_pwmPeriodChosen()), page2.get(),
+                     SLOT(slt_pwmPeriodChosen()));
     fpwmRead(0x00);
     slider(1)->setValue(30000);
     slider(2)->setValue(10000);
@@ -65,19 +84,17 @@ TEST_F(Page2Test, HigherFrequencyClampsAndWritesOnlyTheLongerChannels) {
     slider(4)->setValue(65000);
     spy->clear();
 
-    board->setChipRegister(0x0E, 0x40);
-    page1->slt_readRegister(0x0E);
+    emit control1<QComboBox>("comboBox_fpwm")->activated(4);
 
     EXPECT_EQ(page2->periodCount(), 20409u);
     std::vector<int> written;
     for (const RegValue& w : writes())
         written.push_back(w.first);
-    EXPECT_EQ(written, (std::vector<int>{0x05, 0x06, 0x0D, 0x0B, 0x0C, 0x0D}));
+    EXPECT_EQ(written, (std::vector<int>{0x0E, 0x05, 0x06, 0x0D, 0x0B, 0x0C, 0x0D}));
     EXPECT_EQ(chipCount(0), 20409u);
     EXPECT_EQ(chipCount(1), 10000u);
     EXPECT_EQ(chipCount(3), 20409u);
     EXPECT_EQ(label(1)->text(), "100.0000%");
-    // The read-backs of 0x0D show every channel against the new period.
     EXPECT_EQ(label(2)->text(), "48.9980%");
     EXPECT_EQ(label(3)->text(), "100.0000%");
     EXPECT_EQ(slider(2)->value(), 10000);
@@ -142,7 +159,7 @@ TEST_F(Page2Test, ResetTon2ZeroesItsCountAndReadsAll) {
     // The controls follow the chip.
     EXPECT_EQ(slider(2)->value(), 0);
     EXPECT_EQ(label(2)->text(), "0.0000%");
-    EXPECT_EQ(chipCount(0), 98523u);
+    EXPECT_EQ(chipCount(0), 0x3FFFFu);
 }
 
 TEST_F(Page2Test, ReadAllShowsTheChipsCountsAndWritesNothing) {
@@ -197,6 +214,37 @@ TEST_F(Page2Test, DemoModeWritesNothing) {
     EXPECT_TRUE(writes().empty());
     EXPECT_EQ(board->chipRegister(0x05), 0xFF);
     EXPECT_EQ(board->chipRegister(0x09), 0xFF);
+}
+
+TEST_F(Page2Test, InDemoModeSliderLabelAndSpinBoxAgree) {
+    // Demo mode is what the program offers when no board answers.
+    boardDisconnect();
+    AppManager::setDemoMode(true);
+    page2->loadDefaults();
+    slider(1)->setValue(slider(1)->maximum());
+    EXPECT_EQ(label(1)->text(), "100.0000%");
+    slider(2)->setValue(49262);
+    spinBox(3)->setValue(25.0);
+    EXPECT_EQ(slider(3)->value(), 24631);
+    control2<QPushButton>("reset_ton4")->click();
+    for (int n = 1; n <= 4; ++n)
+        expectAgreement(slider(n), label(n), spinBox(n));
+}
+
+// Keystrokes write nothing; Enter writes the value typed, once.
+TEST_F(Page2Test, SpinBoxWritesWhenEditingIsFinished) {
+    fpwmRead(0x40);
+    QDoubleSpinBox* box = spinBox(1);
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("-"));
+    box->selectAll();
+    QTest::keyClicks(box, QStringLiteral("25"));
+    EXPECT_TRUE(writes().empty());
+    QTest::keyClick(box, Qt::Key_Return);
+    // 20409 x 25 % = 5102.25 -> 5102 = 0x04 << 10 | 0xFB << 2 | 2.
+    EXPECT_EQ(writes(), (Writes{{0x05, 0x04}, {0x06, 0xFB}, {0x0D, 0xFE}}));
+    EXPECT_EQ(chipCount(0), 5102u);
+    expectAgreement(slider(1), label(1), box);
 }
 
 TEST_F(Page2Test, WriteAllWritesTheCachedOnTimeRegistersInOrder) {
