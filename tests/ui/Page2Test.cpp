@@ -75,8 +75,6 @@ TEST_F(Page2Test, SettingReadShowsTheChipsCountsAgainstItAndWritesNothing) {
 }
 
 TEST_F(Page2Test, ChoosingAHigherFrequencyClampsAndWritesOnlyTheLongerChannels) {
-    QObject::connect(page1.get(), SIGNAL(sig_pwmPeriodChosen()), page2.get(),
-                     SLOT(slt_pwmPeriodChosen()));
     fpwmRead(0x00);
     slider(1)->setValue(30000);
     slider(2)->setValue(10000);

@@ -1,5 +1,6 @@
 // Both register pages on a fresh simulated board, connected to the comm
-// events as the main window connects them, with a record of the events.
+// events and to each other as the main window connects them, with a record
+// of the events.
 #ifndef PAGEFIXTURE_H
 #define PAGEFIXTURE_H
 
@@ -41,6 +42,8 @@ class PageTest : public testing::Test {
                              SIGNAL(sig_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t)),
                              page,
                              SLOT(slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t)));
+        QObject::connect(page1.get(), SIGNAL(sig_pwmPeriodChosen()), page2.get(),
+                         SLOT(slt_pwmPeriodChosen()));
         spy =
             std::make_unique<QSignalSpy>(SystemManager::instance(), &SystemManager::sig_commEvent);
     }
