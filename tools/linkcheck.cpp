@@ -28,6 +28,7 @@ int main(int argc, char** argv) {
             std::string sim = ExecutableDirectory() + "/../lib/libpodlink-d2xx.so";
             setenv("RERODADA_D2XX_LIBRARY", sim.c_str(), 1);
             setenv("RERODADA_SERIAL_PORTS", "", 1);
+            setenv("RERODADA_USB_TTYS", "", 1);
         } else {
             fprintf(stderr, "usage: %s [--simulator]\n", argv[0]);
             return 2;

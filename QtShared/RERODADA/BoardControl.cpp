@@ -4,6 +4,7 @@
 
 #include "Connection.h"
 #include "FTDI_DLL.h"
+#include "KernelFtdi.h"
 #include "Library.h"
 #include "Logs.h"
 #include "RS232_Connection.h"
@@ -13,6 +14,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
 
 namespace rerodada {
 
@@ -109,9 +113,7 @@ bool NoBoard() {
     return Finish(false);
 }
 
-bool TryUsbDevices() {
-    uint32_t devices = 0;
-    if (TheFTDIdll->FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK) devices = 1;
+bool TryUsbDevices(uint32_t devices) {
     USB_Connection& usb = TheUSBConnection();
     for (uint32_t i = 0; i < devices; ++i) {
         if (usb.Try_Open_Port(static_cast<int>(i))) {
@@ -122,13 +124,50 @@ bool TryUsbDevices() {
     return false;
 }
 
+// The USB search: the devices of the D2XX library, or, when it does not
+// load or lists none, the board's ttys of the kernel's own driver. Those
+// ttys go into *ttysTried, for the serial search to leave alone.
+bool SearchUsb(std::vector<std::string>* ttysTried) {
+    USB_Connection& usb = TheUSBConnection();
+    if (TheFTDIdll->Loaded()) {
+        uint32_t devices = 0;
+        if (TheFTDIdll->FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK)
+            devices = 1;
+        if (devices > 0) {
+            usb.UseDriver(nullptr);
+            return TryUsbDevices(devices);
+        }
+        RERODADA_TRACE("USB device driver lists no device...");
+    } else {
+        RERODADA_TRACE("USB device driver not loaded...");
+    }
+    std::vector<platform::UsbTtyInfo> ttys = platform::UsbTtyListPorts();
+    if (ttys.empty()) return false;
+    RERODADA_TRACE("trying %d USB device(s) of the kernel driver...",
+                   static_cast<int>(ttys.size()));
+    for (const platform::UsbTtyInfo& tty : ttys)
+        ttysTried->push_back(tty.path);
+    usb.UseDriver(&TheKernelFtdi());
+    return TryUsbDevices(static_cast<uint32_t>(ttys.size()));
+}
+
 bool Reopen() {
     RERODADA_TRACE("re-opening %s %d...", Active_Connection->TypeName(),
                    Active_Connection->GetPort());
-    return Active_Connection->Try_Open_Port(Active_Connection->GetPort());
+    return Active_Connection->Reopen();
 }
 
 } // namespace
+
+void ExceptionCaught(const char* function) noexcept {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        RERODADA_TRACE("%s failed: %s", function, e.what());
+    } catch (...) {
+        RERODADA_TRACE("%s failed: unknown exception", function);
+    }
+}
 
 void EnsureInitialised() {
     if (reference_count > 0) return;
@@ -145,98 +184,114 @@ void EnsureInitialised() {
 
 using namespace rerodada;
 
-RERODADA_API(bool) BrimBoardConnect(void) {
+RERODADA_API(bool) BrimBoardConnect(void) try {
     EnsureInitialised();
     if (Active_Connection->IsConnected()) {
         RERODADA_TRACE("Board is already connected.");
         return true;
     }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnect()") : NoBoard();
-    if (TheFTDIdll->Loaded()) {
-        if (TryUsbDevices()) return Connected("BrimBoardConnect()");
-    } else {
-        RERODADA_TRACE("USB device driver not loaded...");
-    }
-    if (!SelectSerialPort()) return NoBoard();
+    std::vector<std::string> ttysTried;
+    if (SearchUsb(&ttysTried)) return Connected("BrimBoardConnect()");
+    if (!SelectSerialPort(ttysTried)) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnect()");
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardConnectAnyUSB(void) {
+RERODADA_API(bool) BrimBoardConnectAnyUSB(void) try {
     EnsureInitialised();
     if (Active_Connection->IsConnected()) {
         RERODADA_TRACE("Board is already connected.");
         return true;
     }
-    if (!TheFTDIdll->Loaded()) {
-        RERODADA_TRACE("USB device driver not loaded.");
-        return Finish(false);
-    }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
-    return TryUsbDevices() ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
+    std::vector<std::string> ttysTried;
+    return SearchUsb(&ttysTried) ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardConnectAnyRS232(void) {
+RERODADA_API(bool) BrimBoardConnectAnyRS232(void) try {
     EnsureInitialised();
     if (Active_Connection->IsConnected()) {
         RERODADA_TRACE("Board is already connected.");
         return true;
     }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnectAnyRS232()") : NoBoard();
-    if (!SelectSerialPort()) return NoBoard();
+    if (!SelectSerialPort({})) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnectAnyRS232()");
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(void) BrimBoardDisconnect(void) {
+RERODADA_API(void) BrimBoardDisconnect(void) try {
     EnsureInitialised();
     Active_Connection->Close();
     ListingMarked("--- ! ---", "BrimBoardDisconnect()");
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(bool) BrimBoardConnected(void) {
+RERODADA_API(bool) BrimBoardConnected(void) try {
     EnsureInitialised();
     return Active_Connection->IsConnected();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardAutoPort(bool flag) {
+RERODADA_API(bool) BrimBoardAutoPort(bool flag) try {
     EnsureInitialised();
     bAutoPortFlag = flag;
     return true;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(int) BrimBoardSetPort(int) {
+RERODADA_API(int) BrimBoardSetPort(int) try {
     EnsureInitialised();
     return 0;
+} catch (...) {
+    return ExceptionResult<int>(__func__);
 }
 
-RERODADA_API(int) BrimBoardGetPort(void) {
+RERODADA_API(int) BrimBoardGetPort(void) try {
     EnsureInitialised();
     return Active_Connection->GetPort();
+} catch (...) {
+    return ExceptionResult<int>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardGetPortName(char* buffer, uint32_t size) {
+RERODADA_API(bool) BrimBoardGetPortName(char* buffer, uint32_t size) try {
     EnsureInitialised();
     if (!Active_Connection->IsConnected() || size == 0 || !buffer) return false;
     return CopyOut(Active_Connection->GetPortName(), buffer, size);
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(void) BrimBoardPortListUpdate(void) {
+RERODADA_API(void) BrimBoardPortListUpdate(void) try {
     EnsureInitialised();
     RERODADA_TRACE("BrimBoardPortListUpdate()");
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(bool) BrimBoardAutoBaud(bool flag) {
+RERODADA_API(bool) BrimBoardAutoBaud(bool flag) try {
     EnsureInitialised();
     gAutoBaudFlag = flag;
     return true;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardGetAutoBaud(void) {
-    return gAutoBaudFlag;
+RERODADA_API(bool) BrimBoardGetAutoBaud(void) try { return gAutoBaudFlag; } catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardSetBaud(int baud) {
+RERODADA_API(bool) BrimBoardSetBaud(int baud) try {
     EnsureInitialised();
     Reportf("BrimBoardSetBaud(%d)", baud);
     gnBaudRate = static_cast<uint32_t>(baud);
@@ -250,9 +305,11 @@ RERODADA_API(bool) BrimBoardSetBaud(int baud) {
     }
     Report("warning: baud rate not supported for this connection type");
     return false;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimBoardGetBaud(void) {
+RERODADA_API(uint32_t) BrimBoardGetBaud(void) try {
     EnsureInitialised();
     uint32_t baud;
     if (Active_Connection == &TheRS232Connection()) {
@@ -265,24 +322,31 @@ RERODADA_API(uint32_t) BrimBoardGetBaud(void) {
     }
     Reportf("BrimBoardGetBaud() returning %u", baud);
     return baud;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardGetBanner(char* buffer, uint32_t size) {
+RERODADA_API(bool) BrimBoardGetBanner(char* buffer, uint32_t size) try {
     EnsureInitialised();
     if (!Active_Connection->IsConnected() || size == 0 || !buffer) {
         RERODADA_TRACE("\nbuffer_size=%d", static_cast<int>(size));
         return false;
     }
     return CopyOut(Active_Connection->GetBanner(), buffer, size);
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(void) BrimBoardReset(void) {
+RERODADA_API(void) BrimBoardReset(void) try {
     EnsureInitialised();
     Active_Connection->Reset();
     ListingMarked("--- ! ---", "BrimBoardReset()");
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(bool) BrimBoardConfirmFirmwareVersion(uint8_t major, uint8_t minor, uint8_t build) {
+RERODADA_API(bool)
+BrimBoardConfirmFirmwareVersion(uint8_t major, uint8_t minor, uint8_t build) try {
     EnsureInitialised();
     Reportf("BrimBoardConfirmFirmwareVersion(%2.2d,%2.2d,%2.2d)...", major, minor, build);
     static const uint8_t query[] = {0xC2, 0x01};
@@ -302,10 +366,12 @@ RERODADA_API(bool) BrimBoardConfirmFirmwareVersion(uint8_t major, uint8_t minor,
         ok = false;
     Reportf("BrimBoardConfirmFirmwareVersion(%2.2d,%2.2d,%2.2d) = %d", major, minor, build, ok);
     return ok;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
 RERODADA_API(bool)
-BrimBoardGetUSBDeviceInfo(uint16_t* vid, uint16_t* pid, char* serial, char* description) {
+BrimBoardGetUSBDeviceInfo(uint16_t* vid, uint16_t* pid, char* serial, char* description) try {
     EnsureInitialised();
     bool ok = false;
     uint32_t id = 0;
@@ -325,15 +391,26 @@ BrimBoardGetUSBDeviceInfo(uint16_t* vid, uint16_t* pid, char* serial, char* desc
                  desc, sn[0] ? " S/N " : "", sn);
         ListingMarked("--- ! ---", text);
     }
+    if (ok && TheUSBConnection().Driver() == &TheKernelFtdi()) {
+        snprintf(text, sizeof text, "reached through the kernel driver at %.80s",
+                 TheKernelFtdi().Path().c_str());
+        ListingMarked("--- ! ---", text);
+    }
     return ok;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(void) BrimBoardBannerRequiresPrefix(const char* prefix) {
+RERODADA_API(void) BrimBoardBannerRequiresPrefix(const char* prefix) try {
     // At most 31 characters, so the prefix always ends in its zero.
     snprintf(szRequiredBannerPrefix, sizeof szRequiredBannerPrefix, "%s", prefix ? prefix : "");
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(void) BrimBoardBanner_GetRequiredPrefix(char* buffer, uint32_t size) {
+RERODADA_API(void) BrimBoardBanner_GetRequiredPrefix(char* buffer, uint32_t size) try {
     if (!buffer) return;
     strncpy(buffer, szRequiredBannerPrefix, size);
+} catch (...) {
+    ExceptionCaught(__func__);
 }
