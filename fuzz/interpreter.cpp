@@ -32,6 +32,7 @@ podsim::Board* simulatedBoard() {
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     setenv("RERODADA_D2XX_LIBRARY", PODSIM_D2XX_LIBRARY, 1);
     setenv("RERODADA_SERIAL_PORTS", "", 1);
+    setenv("RERODADA_USB_TTYS", "", 1);
     setenv("PODLINK_SIM_CONFIG", "", 1);
     static QCoreApplication app(*argc, *argv);
     static QTemporaryDir workDir;

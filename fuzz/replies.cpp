@@ -193,6 +193,7 @@ void transaction(FuzzedDataProvider& in, int op, bool native) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     setenv("RERODADA_D2XX_LIBRARY", PODSIM_D2XX_LIBRARY, 1);
     setenv("RERODADA_SERIAL_PORTS", "", 1);
+    setenv("RERODADA_USB_TTYS", "", 1);
     setenv("PODLINK_SIM_CONFIG", "", 1);
     if (!simulatedBoard() || !BrimBoardConnect()) std::abort();
     // Short replies end at the time-outs; short ones keep each input fast.

@@ -72,6 +72,7 @@ def use_simulator(lib_dir=None):
     lib_dir = Path(lib_dir)
     os.environ["RERODADA_D2XX_LIBRARY"] = str(lib_dir / "libpodlink-d2xx.so")
     os.environ["RERODADA_SERIAL_PORTS"] = ""
+    os.environ["RERODADA_USB_TTYS"] = ""
 
 
 def _byte(name, value):

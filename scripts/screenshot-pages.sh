@@ -8,7 +8,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build}" && pwd)
 out="$build/screenshots"
 mkdir -p "$out"
-RERODADA_SERIAL_PORTS= \
+RERODADA_SERIAL_PORTS= RERODADA_USB_TTYS= \
 RERODADA_D2XX_LIBRARY="$build/lib/libpodlink-d2xx.so" \
 PODLINK_SIM_CONFIG= \
     xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bin/pageshot" "$out"
