@@ -2,12 +2,15 @@
 #include "ui_MainWindow.h"
 
 #include "AppManager.h"
+#include "BoardSearch.h"
 #include "CommLog.h"
 #include "CommandTokenizer.h"
+#include "ConsoleBox.h"
 #include "DeviceAccess.h"
 #include "DlgAbout.h"
 #include "I2CCommand.h"
 #include "RegisterMap.h"
+#include "ScriptRunner.h"
 #include "SystemManager.h"
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
@@ -16,6 +19,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -33,6 +37,7 @@
 #include <QStatusBar>
 #include <QTextStream>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 namespace {
@@ -43,6 +48,8 @@ const char kKitConnected[] = "<font color='black'>EV Kit: Connected";
 const char kBoardTextPrefix[] = "<font color='black'>";
 const char kPodlinkBannerStart[] = "Kelvo PODLINK";
 const char kDemoMode[] = "Demo Mode";
+const char kSearching[] = "Searching for the board: %1…";
+const char kClosing[] = "Closing when the search has stopped…";
 const int kMaxScanEntries = 127;
 const char kScriptFilter[] = "Script Files (*.scr)";
 
@@ -106,6 +113,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, SIGNAL(sig_externalCommand(QString)), m_interpreter,
             SLOT(slt_commandHandler(QString)));
 
+    m_search = new BoardSearch(this);
+    connect(m_search, &BoardSearch::sig_progress, this, &MainWindow::slt_searchProgress);
+    connect(m_search, &BoardSearch::sig_finished, this, &MainWindow::slt_searchFinished);
+    m_script = new ScriptRunner([this](const QString& line) { slt_commandSend(line); }, this);
+    connect(m_script, &ScriptRunner::sig_lineStarted, this, &MainWindow::slt_scriptLineStarted);
+    connect(m_script, &ScriptRunner::sig_finished, this, &MainWindow::slt_scriptFinished);
+
     QTimer::singleShot(kInitConnectDelayMs, this, SLOT(slt_initConnect()));
 }
 
@@ -150,6 +164,13 @@ void MainWindow::createStatusBar() {
     m_lblKit = makeStatusLabel(container, Qt::AlignRight | Qt::AlignVCenter);
     for (QLabel* label : {m_lblMessage, m_lblBoard, m_lblKit})
         layout->addWidget(label, 1);
+
+    // Shown only while a search or a script runs.
+    m_btnStop = new QToolButton(container);
+    m_btnStop->setDefaultAction(ui->actionStop);
+    m_btnStop->setFixedHeight(22);
+    m_btnStop->hide();
+    layout->insertWidget(1, m_btnStop);
 }
 
 void MainWindow::slt_aboutClicked() {
@@ -175,11 +196,78 @@ void MainWindow::slt_regWrite(uint8_t reg, uint16_t val, uint8_t regSize) {
 }
 
 void MainWindow::slt_initConnect() {
-    connectBoard();
+    startSearch();
 }
 
 void MainWindow::on_actionConnect_triggered() {
+    startSearch();
+}
+
+bool MainWindow::searching() const {
+    return m_search->running();
+}
+
+bool MainWindow::scriptRunning() const {
+    return m_script->running();
+}
+
+// The search runs beside the event loop; connectBoard takes over when it is
+// over.
+void MainWindow::startSearch() {
+    if (m_script->running() || !m_search->start()) return;
+    setSearching(true);
+}
+
+void MainWindow::slt_searchProgress(QString text) {
+    // Lines of a finished search may still be on their way.
+    if (!m_search->running() || m_closeAfterSearch) return;
+    m_lblMessage->setText(QString::fromUtf8(kSearching).arg(text));
+}
+
+void MainWindow::slt_searchFinished(bool connected) {
+    setSearching(false);
+    if (m_closeAfterSearch) {
+        close();
+        return;
+    }
+    m_boardFound = connected;
     connectBoard();
+}
+
+// Nothing may talk to the board while the search owns the link: the
+// controls that would are disabled and the pages' auto-read pauses.
+void MainWindow::setSearching(bool searching) {
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_page1, m_page2, ui->cbAutoRead, ui->pushButton_Refresh,
+                                         ui->pushButton_WriteAll, m_debugPanel})
+        widget->setEnabled(!searching);
+    if (m_commLog->prompt()) m_commLog->prompt()->setEnabled(!searching);
+    for (QAction* action : {ui->actionConnect, ui->actionScan_for_Address, ui->actionSet_Address,
+                            ui->actionRefresh, ui->actionRun_Script, ui->actionSave_Registers,
+                            ui->actionLoad_Registers, ui->action100kHz, ui->action400kHz})
+        action->setEnabled(!searching);
+    ui->actionStop->setEnabled(searching);
+    ui->actionStop->setText(searching ? QStringLiteral("Cancel Search") : QStringLiteral("Stop"));
+    m_btnStop->setVisible(searching);
+    const bool autoRead = !searching && ui->cbAutoRead->isChecked();
+    m_page1->setAutoRead(autoRead);
+    m_page2->setAutoRead(autoRead);
+}
+
+// A script leaves the window usable; only what would start another long
+// operation waits for its end.
+void MainWindow::setScriptRunning(bool running) {
+    for (QAction* action : {ui->actionConnect, ui->actionScan_for_Address, ui->actionRun_Script,
+                            ui->actionSave_Registers, ui->actionLoad_Registers})
+        action->setEnabled(!running);
+    ui->actionStop->setEnabled(running);
+    ui->actionStop->setText(running ? QStringLiteral("Stop Script") : QStringLiteral("Stop"));
+    m_btnStop->setVisible(running);
+}
+
+void MainWindow::on_actionStop_triggered() {
+    if (m_search->running()) m_search->stop();
+    if (m_script->running()) m_script->stop();
 }
 
 void MainWindow::showBanner() {
@@ -193,9 +281,9 @@ void MainWindow::readAllPages() {
     m_page2->readAll();
 }
 
+// The rest of the connection sequence, once the search is over.
 void MainWindow::connectBoard() {
-    boardDisconnect();
-    if (boardConnect()) {
+    if (m_boardFound) {
         showBanner();
         emit PodLinkConnected();
         readAllPages();
@@ -204,7 +292,8 @@ void MainWindow::connectBoard() {
         m_lblKit->setText(QString::fromLatin1(kKitNotFound));
     }
     checkConnection();
-    m_connectionAttempted = true;
+    // "&Retry" started another search: the attempt is not over.
+    if (!m_search->running()) m_connectionAttempted = true;
 }
 
 void MainWindow::checkConnection() {
@@ -223,9 +312,11 @@ void MainWindow::checkConnection() {
     QPushButton* ok = box.addButton(QStringLiteral("&Ok"), QMessageBox::AcceptRole);
     QPushButton* retry = box.addButton(QStringLiteral("&Retry"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
+    // Escape and the window's close button mean "&Ok", never another search.
+    box.setEscapeButton(ok);
     box.exec();
     if (box.clickedButton() == retry) {
-        connectBoard();
+        startSearch();
         return;
     }
     AppManager::setDemoMode(true);
@@ -367,18 +458,32 @@ void MainWindow::on_actionRun_Script_triggered() {
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Open Script"), AppManager::homeFolder(),
                                      QString::fromLatin1(kScriptFilter));
-    if (!path.isEmpty() && QFileInfo(path).isFile()) runScript(path);
+    if (!path.isEmpty() && QFileInfo(path).isFile()) startScript(path);
+}
+
+bool MainWindow::startScript(const QString& path) {
+    if (m_search->running()) return false;
+    const QString fullPath =
+        QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path : path;
+    if (!m_script->start(fullPath)) return false;
+    setScriptRunning(true);
+    return true;
 }
 
 bool MainWindow::runScript(const QString& path) {
-    const QString fullPath =
-        QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path : path;
-    QFile file(fullPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
-    // Lines keep their line break, as the interpreter's echo shows it.
-    while (!file.atEnd())
-        slt_commandSend(QString::fromUtf8(file.readLine()));
+    if (!startScript(path)) return false;
+    QEventLoop loop;
+    connect(m_script, &ScriptRunner::sig_finished, &loop, &QEventLoop::quit);
+    loop.exec();
     return true;
+}
+
+void MainWindow::slt_scriptLineStarted(QString line) {
+    m_debugPanel->console()->printText(line, Qt::black, false);
+}
+
+void MainWindow::slt_scriptFinished() {
+    setScriptRunning(false);
 }
 
 void MainWindow::on_actionSave_Registers_triggered() {
@@ -438,6 +543,16 @@ bool MainWindow::loadRegisters(const QString& path) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The search owns the link: it is asked to stop, and the window closes
+    // when it has.
+    if (m_search->running()) {
+        m_closeAfterSearch = true;
+        m_search->stop();
+        m_lblMessage->setText(QString::fromUtf8(kClosing));
+        event->ignore();
+        return;
+    }
+    m_script->stop();
     qDebug() << "Quiting App..";
     AppManager* app = AppManager::instance();
     app->saveSettings();

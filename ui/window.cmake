@@ -8,6 +8,12 @@ if(TARGET evkit_pages)
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.cpp
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.h
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.ui
+        ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.h
+        ${CMAKE_CURRENT_LIST_DIR}/OutputTap.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/OutputTap.h
+        ${CMAKE_CURRENT_LIST_DIR}/ScriptRunner.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/ScriptRunner.h
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.cpp
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.h
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.ui

@@ -9,6 +9,7 @@
 #include "RS232_Connection.h"
 #include "USB_Connection.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +19,15 @@ namespace rerodada {
 
 bool bAutoPortFlag = true;
 int reference_count = 0;
+
+namespace {
+// Set from another thread while a search runs, hence atomic.
+std::atomic<bool> gStopSearch{false};
+} // namespace
+
+bool SearchStopped() {
+    return gStopSearch.load();
+}
 
 namespace {
 
@@ -114,6 +124,7 @@ bool TryUsbDevices() {
     if (TheFTDIdll->FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK) devices = 1;
     USB_Connection& usb = TheUSBConnection();
     for (uint32_t i = 0; i < devices; ++i) {
+        if (SearchStopped()) return false;
         if (usb.Try_Open_Port(static_cast<int>(i))) {
             Active_Connection = &usb;
             return true;
@@ -186,6 +197,10 @@ RERODADA_API(bool) BrimBoardConnectAnyRS232(void) {
     if (!SelectSerialPort()) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnectAnyRS232()");
+}
+
+RERODADA_API(void) BrimBoardStopSearch(bool stop) {
+    gStopSearch.store(stop);
 }
 
 RERODADA_API(void) BrimBoardDisconnect(void) {

@@ -11,6 +11,9 @@ namespace rerodada {
 void EnsureInitialised();
 
 extern bool bAutoPortFlag;
+
+// True while BrimBoardStopSearch asks the board search to give up.
+bool SearchStopped();
 extern int reference_count;
 
 // Capability state learnt by the probe after each connection.
