@@ -248,6 +248,11 @@ void MainWindow::setSearching(bool searching) {
         action->setEnabled(!searching);
     ui->actionStop->setEnabled(searching);
     ui->actionStop->setText(searching ? QStringLiteral("Cancel Search") : QStringLiteral("Stop"));
+    // The search's progress replaces the message only while it runs.
+    if (searching)
+        m_messageBeforeSearch = m_lblMessage->text();
+    else
+        m_lblMessage->setText(m_messageBeforeSearch);
     m_btnStop->setVisible(searching);
     const bool autoRead = !searching && ui->cbAutoRead->isChecked();
     m_page1->setAutoRead(autoRead);

@@ -129,6 +129,7 @@ class MainWindow : public QMainWindow {
     BoardSearch* m_search = nullptr;
     bool m_boardFound = false;
     bool m_closeAfterSearch = false;
+    QString m_messageBeforeSearch;
     ScriptRunner* m_script = nullptr;
     QToolButton* m_btnStop = nullptr;
 };
