@@ -214,7 +214,9 @@ bool MainWindow::scriptRunning() const {
 // The search runs beside the event loop; connectBoard takes over when it is
 // over.
 void MainWindow::startSearch() {
-    if (m_script->running() || !m_search->start()) return;
+    if (m_script->running() || m_search->running()) return;
+    m_messageBeforeSearch = m_lblMessage->text();
+    m_search->start();
     setSearching(true);
 }
 
@@ -249,10 +251,7 @@ void MainWindow::setSearching(bool searching) {
     ui->actionStop->setEnabled(searching);
     ui->actionStop->setText(searching ? QStringLiteral("Cancel Search") : QStringLiteral("Stop"));
     // The search's progress replaces the message only while it runs.
-    if (searching)
-        m_messageBeforeSearch = m_lblMessage->text();
-    else
-        m_lblMessage->setText(m_messageBeforeSearch);
+    if (!searching) m_lblMessage->setText(m_messageBeforeSearch);
     m_btnStop->setVisible(searching);
     const bool autoRead = !searching && ui->cbAutoRead->isChecked();
     m_page1->setAutoRead(autoRead);

@@ -100,13 +100,16 @@ TEST_F(SilentPortTest, SearchRunsBesideTheEventLoopWithControlsDisabledUntilStop
     EXPECT_EQ(events.count(), 0);
 
     bool asked = false;
+    QString messageWhileAsked;
     answerNextDialog([&](QWidget* dialog) {
         asked = true;
+        messageWhileAsked = window->messageLabel()->text();
         clickMessageBoxButton(dialog, QStringLiteral("&Ok"));
     });
     action("actionStop")->trigger();
     ASSERT_TRUE(processEventsUntil([&] { return window->connectionAttempted(); }));
     EXPECT_TRUE(asked);
+    EXPECT_TRUE(messageWhileAsked.isEmpty()) << messageWhileAsked.toStdString();
     EXPECT_EQ(window->messageLabel()->text(), QStringLiteral("Demo Mode"));
     EXPECT_TRUE(window->page1()->isEnabled());
     EXPECT_TRUE(action("actionConnect")->isEnabled());
