@@ -3,9 +3,11 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 
 class OutputTap;
 class QThread;
@@ -27,6 +29,9 @@ class BoardSearch : public QObject {
     // Makes a running search give up before its next device, port or baud
     // rate; finished follows with connected false.
     void stop();
+    // Why the last search found no board, in one line: whether the D2XX
+    // library was there and which serial ports were tried.
+    QString summary() const;
 
   signals:
     // The port or device being tried, as the user should read it.
@@ -40,6 +45,8 @@ class BoardSearch : public QObject {
     QThread* m_thread = nullptr;
     std::unique_ptr<OutputTap> m_tap;
     std::atomic<bool> m_connected{false};
+    mutable std::mutex m_portsMutex;
+    QStringList m_portsTried;
 };
 
 #endif // BOARDSEARCH_H

@@ -2,6 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "AppManager.h"
+#include "AutoReadMarker.h"
 #include "BoardSearch.h"
 #include "CommLog.h"
 #include "CommandTokenizer.h"
@@ -9,8 +10,11 @@
 #include "DeviceAccess.h"
 #include "DlgAbout.h"
 #include "I2CCommand.h"
+#include "RegisterFile.h"
 #include "RegisterMap.h"
+#include "RegisterTips.h"
 #include "ScriptRunner.h"
+#include "StatusLabel.h"
 #include "SystemManager.h"
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
@@ -33,6 +37,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QTextStream>
@@ -57,7 +62,7 @@ const char kScriptFilter[] = "Script Files (*.scr)";
 constexpr Qt::WindowFlags kDialogFlags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
 
 QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
-    auto* label = new QLabel(parent);
+    auto* label = new StatusLabel(parent);
     label->setMargin(3);
     label->setMinimumWidth(240);
     label->setFixedHeight(24);
@@ -65,6 +70,15 @@ QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
     label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
     label->setAlignment(alignment);
     return label;
+}
+
+// A page scrolls when the window is smaller than it.
+QScrollArea* scrolling(QWidget* page) {
+    auto* area = new QScrollArea;
+    area->setWidget(page);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    return area;
 }
 
 } // namespace
@@ -78,8 +92,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     m_page2 = new frmMainPage2(this);
     connect(this, SIGNAL(PodLinkConnected()), m_page1, SLOT(slt_connectionEstablished()));
     connect(this, SIGNAL(PodLinkConnected()), m_page2, SLOT(slt_connectionEstablished()));
-    ui->tabWidget->addTab(m_page1, QStringLiteral("RAR4120E_A"));
-    ui->tabWidget->addTab(m_page2, QStringLiteral("RAR4120E_B"));
+    addRegisterTips(m_page1);
+    addRegisterTips(m_page2);
+    ui->tabWidget->addTab(scrolling(m_page1), QStringLiteral("RAR4120E_A"));
+    ui->tabWidget->addTab(scrolling(m_page2), QStringLiteral("RAR4120E_B"));
     m_commLog = new CommLog(this, true);
     m_debugPanel = new I2CCommand(this);
     ui->tabWidget->addTab(m_debugPanel, QStringLiteral("Debug"));
@@ -107,17 +123,24 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(system, commEvent, m_page2, commSlot);
 
     m_interpreter = processCommand::instance();
+    // The line goes into the Debug console before its reply does.
+    connect(m_commLog, &CommLog::sig_commandSend, this,
+            [this](const QString& line) { slt_echoLine(line.trimmed()); });
     connect(m_commLog, SIGNAL(sig_commandSend(QString)), this, SLOT(slt_commandSend(QString)));
     connect(m_debugPanel, SIGNAL(sig_commandEntered(QString)), this,
             SLOT(slt_commandSend(QString)));
     connect(this, SIGNAL(sig_externalCommand(QString)), m_interpreter,
             SLOT(slt_commandHandler(QString)));
 
+    new AutoReadMarker(m_commLog,
+                       {m_page1->findChild<QTimer*>(QStringLiteral("autoReadTimer")),
+                        m_page2->findChild<QTimer*>(QStringLiteral("autoReadTimer"))},
+                       this);
     m_search = new BoardSearch(this);
     connect(m_search, &BoardSearch::sig_progress, this, &MainWindow::slt_searchProgress);
     connect(m_search, &BoardSearch::sig_finished, this, &MainWindow::slt_searchFinished);
     m_script = new ScriptRunner([this](const QString& line) { slt_commandSend(line); }, this);
-    connect(m_script, &ScriptRunner::sig_lineStarted, this, &MainWindow::slt_scriptLineStarted);
+    connect(m_script, &ScriptRunner::sig_lineStarted, this, &MainWindow::slt_echoLine);
     connect(m_script, &ScriptRunner::sig_finished, this, &MainWindow::slt_scriptFinished);
 
     QTimer::singleShot(kInitConnectDelayMs, this, SLOT(slt_initConnect()));
@@ -164,6 +187,12 @@ void MainWindow::createStatusBar() {
     m_lblKit = makeStatusLabel(container, Qt::AlignRight | Qt::AlignVCenter);
     for (QLabel* label : {m_lblMessage, m_lblBoard, m_lblKit})
         layout->addWidget(label, 1);
+    m_lblAddress = makeStatusLabel(container, Qt::AlignCenter);
+    m_lblAddress->setMinimumWidth(90);
+    m_lblAddress->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_lblAddress->setToolTip(QStringLiteral("The device address in use (Device > Set Address)"));
+    layout->addWidget(m_lblAddress);
+    showAddress();
 
     // Shown only while a search or a script runs.
     m_btnStop = new QToolButton(container);
@@ -171,6 +200,13 @@ void MainWindow::createStatusBar() {
     m_btnStop->setFixedHeight(22);
     m_btnStop->hide();
     layout->insertWidget(1, m_btnStop);
+}
+
+void MainWindow::showAddress() {
+    m_lblAddress->setText(QStringLiteral("I2C 0x%1")
+                              .arg(QString::number(AppManager::deviceAddress(), 16)
+                                       .toUpper()
+                                       .rightJustified(2, QLatin1Char('0'))));
 }
 
 void MainWindow::slt_aboutClicked() {
@@ -316,6 +352,7 @@ void MainWindow::checkConnection() {
     QPushButton* ok = box.addButton(QStringLiteral("&Ok"), QMessageBox::AcceptRole);
     QPushButton* retry = box.addButton(QStringLiteral("&Retry"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
+    box.setInformativeText(m_search->summary());
     // Escape and the window's close button mean "&Ok", never another search.
     box.setEscapeButton(ok);
     box.exec();
@@ -330,6 +367,7 @@ void MainWindow::checkConnection() {
 }
 
 void MainWindow::slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t commOK) {
+    showAddress();
     if (commOK) {
         m_lblKit->setText(QString::fromLatin1(kKitConnected));
         return;
@@ -352,6 +390,7 @@ void MainWindow::on_actionSet_Address_triggered() {
     const int address = text.toInt(&converted, 16);
     if (!converted) return;
     AppManager::setDeviceAddress(static_cast<uint8_t>(address));
+    showAddress();
     readAllPages();
 }
 
@@ -386,6 +425,7 @@ void MainWindow::on_actionScan_for_Address_triggered() {
         // Text that is no address leaves the address as it was.
         if (converted) AppManager::setDeviceAddress(static_cast<uint8_t>(address));
     }
+    showAddress();
     readAllPages();
 }
 
@@ -408,12 +448,24 @@ void MainWindow::on_cbAutoRead_toggled(bool checked) {
 
 void MainWindow::on_actionCommand_Reference_triggered() {
 #ifdef Q_OS_WIN
-    QDesktopServices::openUrl(QUrl(QStringLiteral("help.chm")));
+    const QString path = QStringLiteral("help.chm");
+    const QUrl url(path);
 #else
     // The command reference is installed beside the program as HTML.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                                  QStringLiteral("/help/commands.html")));
+    const QString path =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/help/commands.html");
+    const QUrl url = QUrl::fromLocalFile(path);
 #endif
+    QString problem;
+    if (!QFileInfo::exists(path))
+        problem = QStringLiteral("The help file %1 is missing. Install the program again, or "
+                                 "build it again so that the file is copied beside it.")
+                      .arg(QDir::toNativeSeparators(path));
+    else if (!QDesktopServices::openUrl(url))
+        problem = QStringLiteral("The help file %1 could not be opened: the desktop has no "
+                                 "program set up for it. Open the file in a web browser.")
+                      .arg(QDir::toNativeSeparators(path));
+    if (!problem.isEmpty()) QMessageBox::warning(this, QStringLiteral("Help"), problem);
 }
 
 void MainWindow::on_action100kHz_triggered() {
@@ -435,6 +487,7 @@ void MainWindow::slt_commandSend(QString command) {
         const int address = argument.toInt(&converted, 16);
         if (converted) {
             AppManager::setDeviceAddress(static_cast<uint8_t>(address));
+            showAddress();
             return;
         }
     } else if (name == QLatin1String("readall")) {
@@ -482,7 +535,7 @@ bool MainWindow::runScript(const QString& path) {
     return true;
 }
 
-void MainWindow::slt_scriptLineStarted(QString line) {
+void MainWindow::slt_echoLine(QString line) {
     m_debugPanel->console()->printText(line, Qt::black, false);
 }
 
@@ -541,6 +594,13 @@ bool MainWindow::saveRegisters(const QString& path) {
 }
 
 bool MainWindow::loadRegisters(const QString& path) {
+    // A file that is no register file is not run at all: nothing is written.
+    const QString problem = registerFileProblem(path);
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Load Registers"),
+                             QStringLiteral("Nothing was loaded: %1").arg(problem));
+        return false;
+    }
     if (!runScript(path)) return false;
     readAllPages();
     return true;

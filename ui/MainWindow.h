@@ -62,6 +62,7 @@ class MainWindow : public QMainWindow {
     QLabel* messageLabel() const { return m_lblMessage; }
     QLabel* boardLabel() const { return m_lblBoard; }
     QLabel* kitLabel() const { return m_lblKit; }
+    QLabel* addressLabel() const { return m_lblAddress; }
     DlgAbout* aboutDialog() const { return m_about; }
 
   signals:
@@ -96,7 +97,7 @@ class MainWindow : public QMainWindow {
   private slots:
     void slt_searchProgress(QString text);
     void slt_searchFinished(bool connected);
-    void slt_scriptLineStarted(QString line);
+    void slt_echoLine(QString line);
     void slt_scriptFinished();
 
   protected:
@@ -112,11 +113,13 @@ class MainWindow : public QMainWindow {
     void checkConnection();
     void showBanner();
     void readAllPages();
+    void showAddress();
 
     Ui::MainWindow* ui;
     QLabel* m_lblMessage = nullptr;
     QLabel* m_lblBoard = nullptr;
     QLabel* m_lblKit = nullptr;
+    QLabel* m_lblAddress = nullptr;
     QString m_boardStatus;
     QString m_banner;
     frmMainPage* m_page1 = nullptr;
