@@ -116,8 +116,8 @@ void runScriptWhenConnected(MainWindow* window, const Options& options) {
     }
 }
 
-void reportSimulatorConfigProblem(QWidget* window, const QString& problem) {
-    QMessageBox::warning(window, QStringLiteral("Simulator configuration"),
+void reportSimulatorConfigProblem(const QString& problem) {
+    QMessageBox::warning(nullptr, QStringLiteral("Simulator configuration"),
                          QStringLiteral("The simulator configuration was not used: %1\n\n"
                                         "The simulated kit has no devices. Correct the file and "
                                         "start the program again.")
@@ -148,6 +148,13 @@ int main(int argc, char* argv[]) {
     if (styleSheet.open(QIODevice::ReadOnly | QIODevice::Text))
         app.setStyleSheet(QTextStream(&styleSheet).readAll());
 
+    // Before the window, so that the search does not ask its question over
+    // this one.
+    if (!options.simulatorConfig.isEmpty()) {
+        const QString problem = simulatorConfigProblem();
+        if (!problem.isEmpty()) reportSimulatorConfigProblem(problem);
+    }
+
     DlgAbout* splash = nullptr;
     if (DlgAbout::splashWanted(appManager->nativeSettings())) {
         splash = new DlgAbout(nullptr, true);
@@ -165,12 +172,6 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(kMainWindowDelayMs, &window, &MainWindow::show);
     else
         window.show();
-    if (!options.simulatorConfig.isEmpty()) {
-        const QString problem = simulatorConfigProblem();
-        if (!problem.isEmpty())
-            QTimer::singleShot(
-                0, &window, [&window, problem] { reportSimulatorConfigProblem(&window, problem); });
-    }
     if (!options.script.isEmpty()) runScriptWhenConnected(&window, options);
 
     return app.exec();

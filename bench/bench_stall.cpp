@@ -98,22 +98,26 @@ void B9_Stall_StartupSearchSilentPort(benchmark::State& state) {
     AppManager::setAutoReadEnabled(false);
     AppManager::setDemoMode(false);
     for (auto _ : state) {
-        StallRecorder recorder;
         // The window is usable from the end of the last stall before the
-        // search is over and the demo-mode question shows.
+        // search is over and the demo-mode question shows; the stalls are
+        // those of the event loop, from the moment the window is shown.
+        QElapsedTimer sinceStart;
+        sinceStart.start();
+        MainWindow window;
+        window.show();
+        const qint64 shownMs = sinceStart.elapsed();
+        StallRecorder recorder;
         qint64 usableMs = -1;
         qint64 searchMs = -1;
         QTimer answer;
         QObject::connect(&answer, &QTimer::timeout, [&] {
             if (usableMs < 0 && QApplication::activeModalWidget()) {
-                usableMs = recorder.lastStallEndMs();
-                searchMs = recorder.elapsedMs();
+                usableMs = shownMs + recorder.lastStallEndMs();
+                searchMs = sinceStart.elapsed();
             }
             answerDemoQuestion();
         });
         answer.start(20);
-        MainWindow window;
-        window.show();
         waitUntil([&] { return window.connectionAttempted(); }, 60000);
         state.counters["longest_stall_ms"] = static_cast<double>(recorder.longestMs());
         state.counters["usable_after_ms"] = static_cast<double>(usableMs);

@@ -2,7 +2,7 @@
 # Screenshots of the program under Xvfb: the main window on each of its four
 # tabs, the splash and the About box on the simulated kit; the window during
 # a board search over a silent pseudo-terminal and while a script runs; the
-# demo-mode question and an error message.
+# demo-mode question and an error message (a faulty simulator configuration).
 # Usage: scripts/screenshot-window.sh [BUILD_DIR] [WIDTHxHEIGHT] (defaults:
 # build, 1400x900); the files are named after the screen size.
 set -euo pipefail
@@ -58,4 +58,6 @@ NO_KIT=1 shot demo-question 28
 printf 'statusmsga "Script running"\nreadbyte 2A 00\nwait 200\nreadbyte 2A 01\nwait 60000\n' \
     >"$work/long.scr"
 shot script 4 --tab 2 --run-script "$work/long.scr"
+printf '# a configuration with a fault on line 2\nno.such.key = 1\n' >"$work/bad.conf"
+shot error-message 4 --simulator-config "$work/bad.conf"
 echo "screenshots in $out"

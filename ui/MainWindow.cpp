@@ -72,12 +72,21 @@ QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
     return label;
 }
 
-// A page scrolls when the window is smaller than it.
+// Screens at least this tall have room for a whole page and the window.
+const int kRoomyScreenHeight = 900;
+
+// A page scrolls when the window is smaller than it; on a screen with room
+// for all of it, the window keeps it whole.
 QScrollArea* scrolling(QWidget* page) {
     auto* area = new QScrollArea;
     area->setWidget(page);
     area->setWidgetResizable(true);
     area->setFrameShape(QFrame::NoFrame);
+    if (QGuiApplication::primaryScreen()->availableGeometry().height() >= kRoomyScreenHeight) {
+        // The style sheet decides the page's size.
+        page->ensurePolished();
+        area->setMinimumHeight(page->minimumSizeHint().expandedTo(page->minimumSize()).height());
+    }
     return area;
 }
 
