@@ -61,17 +61,6 @@ const char kScriptFilter[] = "Script Files (*.scr)";
 // Title bar and system menu only: no context-help button.
 constexpr Qt::WindowFlags kDialogFlags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
 
-QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
-    auto* label = new StatusLabel(parent);
-    label->setMargin(3);
-    label->setMinimumWidth(240);
-    label->setFixedHeight(24);
-    label->setStyleSheet(QStringLiteral("QLabel {background-color: rgb(220,220,220);}"));
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    label->setAlignment(alignment);
-    return label;
-}
-
 // Screens at least this tall have room for a whole page and the window.
 const int kRoomyScreenHeight = 900;
 
@@ -90,6 +79,17 @@ QScrollArea* scrolling(QWidget* page) {
     return area;
 }
 
+QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
+    auto* label = new StatusLabel(parent);
+    label->setMargin(3);
+    label->setMinimumWidth(240);
+    label->setFixedHeight(24);
+    label->setStyleSheet(QStringLiteral("QLabel {background-color: rgb(220,220,220);}"));
+    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    label->setAlignment(alignment);
+    return label;
+}
+
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
@@ -101,10 +101,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     m_page2 = new frmMainPage2(this);
     connect(this, SIGNAL(PodLinkConnected()), m_page1, SLOT(slt_connectionEstablished()));
     connect(this, SIGNAL(PodLinkConnected()), m_page2, SLOT(slt_connectionEstablished()));
-    addRegisterTips(m_page1);
-    addRegisterTips(m_page2);
-    ui->tabWidget->addTab(scrolling(m_page1), QStringLiteral("RAR4120E_A"));
-    ui->tabWidget->addTab(scrolling(m_page2), QStringLiteral("RAR4120E_B"));
+    ui->tabWidget->addTab(m_page1, QStringLiteral("RAR4120E_A"));
+    ui->tabWidget->addTab(m_page2, QStringLiteral("RAR4120E_B"));
     m_commLog = new CommLog(this, true);
     m_debugPanel = new I2CCommand(this);
     ui->tabWidget->addTab(m_debugPanel, QStringLiteral("Debug"));
@@ -141,6 +139,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, SIGNAL(sig_externalCommand(QString)), m_interpreter,
             SLOT(slt_commandHandler(QString)));
 
+    // The register pages explain their controls and scroll when the window
+    // is smaller than they are.
+    for (int tab : {0, 1}) {
+        QWidget* page = ui->tabWidget->widget(tab);
+        const QString title = ui->tabWidget->tabText(tab);
+        addRegisterTips(page);
+        ui->tabWidget->removeTab(tab);
+        ui->tabWidget->insertTab(tab, scrolling(page), title);
+    }
+    ui->tabWidget->setCurrentIndex(0);
     new AutoReadMarker(m_commLog,
                        {m_page1->findChild<QTimer*>(QStringLiteral("autoReadTimer")),
                         m_page2->findChild<QTimer*>(QStringLiteral("autoReadTimer"))},
