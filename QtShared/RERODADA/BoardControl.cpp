@@ -9,7 +9,6 @@
 #include "RS232_Connection.h"
 #include "USB_Connection.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -19,15 +18,6 @@ namespace rerodada {
 
 bool bAutoPortFlag = true;
 int reference_count = 0;
-
-namespace {
-// Set from another thread while a search runs, hence atomic.
-std::atomic<bool> gStopSearch{false};
-} // namespace
-
-bool SearchStopped() {
-    return gStopSearch.load();
-}
 
 namespace {
 
@@ -197,10 +187,6 @@ RERODADA_API(bool) BrimBoardConnectAnyRS232(void) {
     if (!SelectSerialPort()) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnectAnyRS232()");
-}
-
-RERODADA_API(void) BrimBoardStopSearch(bool stop) {
-    gStopSearch.store(stop);
 }
 
 RERODADA_API(void) BrimBoardDisconnect(void) {
