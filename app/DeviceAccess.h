@@ -5,6 +5,12 @@
 
 #include <cstdint>
 
+// The board link is single-threaded: each function below holds it for its
+// call. On the window's thread a call that finds the link held by another
+// thread (a board search) for more than kLinkWaitMs fails at once, without
+// touching the board and without a comm event.
+constexpr int kLinkWaitMs = 20;
+
 // Device operations: they work on the current device address, keep the
 // register cache of SystemManager up to date and report a comm event.
 uint8_t readByte(uint8_t reg);
@@ -23,6 +29,10 @@ bool boardConnect();
 void boardDisconnect();
 bool boardConnected();
 QString boardBanner();
+// While stop is true, a running boardConnect gives up before its next device,
+// port or baud rate. The one function that may be called while another
+// thread holds the link.
+void stopBoardSearch(bool stop);
 
 constexpr int kScanBufferSize = 128;
 constexpr uint8_t kScanEndMark = 0xFF;

@@ -4,6 +4,7 @@
 #include "MainWindow.h"
 #include "SystemManager.h"
 #include "SimulatedKit.h"
+#include "SimulatorCheck.h"
 #include "processCommand.h"
 
 #include <QApplication>
@@ -24,6 +25,8 @@ const int kMainWindowDelayMs = 2000;
 const int kScriptPollMs = 100;
 
 struct Options {
+    bool help = false;
+    QString simulatorConfig;
     QString script;
     bool quitAfter = false;
     bool trace = false;
@@ -31,10 +34,19 @@ struct Options {
     bool about = false;
 };
 
-void usage(const char* program) {
-    fprintf(stderr,
+void usage(FILE* out, const char* program) {
+    fprintf(out,
             "usage: %s [--simulator] [--simulator-config FILE] [--run-script FILE] "
-            "[--quit-after] [--trace] [--tab INDEX] [--about]\n",
+            "[--quit-after] [--trace] [--tab INDEX] [--about] [--help]\n"
+            "  --simulator              run on the simulated kit (no real port is touched)\n"
+            "  --simulator-config FILE  the simulator's configuration\n"
+            "  --run-script FILE        run the script once the first connection attempt is "
+            "over\n"
+            "  --quit-after             close the window after that script\n"
+            "  --trace                  print every transaction and reply on standard output\n"
+            "  --tab INDEX              start on tab INDEX (0 to 3)\n"
+            "  --about                  open the About box once the window shows\n"
+            "  --help                   print this text and exit\n",
             program);
 }
 
@@ -42,10 +54,13 @@ bool parseOptions(const QStringList& args, Options& options) {
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         const bool hasValue = i + 1 < args.size();
-        if (arg == QLatin1String("--simulator")) {
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
+            options.help = true;
+        } else if (arg == QLatin1String("--simulator")) {
             useSimulatedKit();
         } else if (arg == QLatin1String("--simulator-config") && hasValue) {
-            qputenv("PODLINK_SIM_CONFIG", QFile::encodeName(args.at(++i)));
+            options.simulatorConfig = args.at(++i);
+            qputenv("PODLINK_SIM_CONFIG", QFile::encodeName(options.simulatorConfig));
         } else if (arg == QLatin1String("--run-script") && hasValue) {
             options.script = args.at(++i);
         } else if (arg == QLatin1String("--quit-after")) {
@@ -101,14 +116,26 @@ void runScriptWhenConnected(MainWindow* window, const Options& options) {
     }
 }
 
+void reportSimulatorConfigProblem(const QString& problem) {
+    QMessageBox::warning(nullptr, QStringLiteral("Simulator configuration"),
+                         QStringLiteral("The simulator configuration was not used: %1\n\n"
+                                        "The simulated kit has no devices. Correct the file and "
+                                        "start the program again.")
+                             .arg(problem));
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     Options options;
     if (!parseOptions(QCoreApplication::arguments(), options)) {
-        usage(argv[0]);
+        usage(stderr, argv[0]);
         return 2;
+    }
+    if (options.help) {
+        usage(stdout, argv[0]);
+        return 0;
     }
 
     AppManager::setAppName(QString::fromLatin1(kTitle));
@@ -120,6 +147,13 @@ int main(int argc, char* argv[]) {
                      QStringLiteral("/STYLE/stylesheet.qss"));
     if (styleSheet.open(QIODevice::ReadOnly | QIODevice::Text))
         app.setStyleSheet(QTextStream(&styleSheet).readAll());
+
+    // Before the window, so that the search does not ask its question over
+    // this one.
+    if (!options.simulatorConfig.isEmpty()) {
+        const QString problem = simulatorConfigProblem();
+        if (!problem.isEmpty()) reportSimulatorConfigProblem(problem);
+    }
 
     DlgAbout* splash = nullptr;
     if (DlgAbout::splashWanted(appManager->nativeSettings())) {

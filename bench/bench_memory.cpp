@@ -16,6 +16,9 @@ constexpr int kTransactions = 100000;
 // The log holds 399 rows; by this many transactions it has been full for a
 // while and only replaces rows.
 constexpr int kLogFullAt = 1000;
+// The Debug console's scrollback (10,000 lines, one reply line per command)
+// is full well before this.
+constexpr int kScrollbackFullAt = 20000;
 constexpr double kMiB = 1024.0 * 1024.0;
 
 using Transaction = void (*)(MainWindow& window, int i);
@@ -45,11 +48,13 @@ void memoryOver(benchmark::State& state, Transaction transaction) {
         const long atStart = bench::residentBytes();
         long atLogFull = 0;
         long atHalf = 0;
+        long atScrollbackFull = 0;
         for (int i = 1; i <= kTransactions; ++i) {
             transaction(*window, i);
             if (i % 1000 == 0) bench::board()->clearTraffic();
             if (i == kLogFullAt) atLogFull = bench::residentBytes();
             if (i == kTransactions / 2) atHalf = bench::residentBytes();
+            if (i == kScrollbackFullAt) atScrollbackFull = bench::residentBytes();
         }
         const long atEnd = bench::residentBytes();
         const long peak = bench::peakResidentBytes();
@@ -59,6 +64,8 @@ void memoryOver(benchmark::State& state, Transaction transaction) {
         state.counters["end_MiB"] = atEnd / kMiB;
         state.counters["peak_MiB"] = peak / kMiB;
         state.counters["growth_after_full_MiB"] = (atEnd - atLogFull) / kMiB;
+        state.counters["scrollback_full_MiB"] = atScrollbackFull / kMiB;
+        state.counters["growth_after_scrollback_MiB"] = (atEnd - atScrollbackFull) / kMiB;
         state.counters["peak_above_start_MiB"] = (peak - atStart) / kMiB;
     }
     bench::closeWindow(window);

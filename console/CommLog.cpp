@@ -4,6 +4,7 @@
 #include "SystemManager.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -16,6 +17,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QSaveFile>
+#include <QSettings>
 #include <QShortcut>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -37,11 +39,15 @@ QString csvField(const QString& text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+const char kSettingsFile[] = "RAR4120E.ini";
+const char kHideAutoReadKey[] = "Application/hideAutoRead";
+
 } // namespace
 
 CommLog::CommLog(QWidget* parent, bool withPrompt)
     : QWidget(parent), m_withPrompt(withPrompt), m_table(new QTableView(this)),
-      m_model(new QStandardItemModel(0, 5, this)), m_menu(new QMenu(this)) {
+      m_model(new QStandardItemModel(0, 5, this)), m_menu(new QMenu(this)),
+      m_hideAutoRead(new QCheckBox(QStringLiteral("Hide Auto Read"), this)) {
     auto* layout = new QGridLayout(this);
     if (m_withPrompt) {
         m_prompt = new QLineEdit(this);
@@ -50,7 +56,17 @@ CommLog::CommLog(QWidget* parent, bool withPrompt)
         layout->addWidget(m_prompt, 0, 1);
         connect(m_prompt, SIGNAL(returnPressed()), this, SLOT(slt_commPromptEvent()));
     }
-    layout->addWidget(m_table, 1, 0, 1, 2);
+    layout->addWidget(m_hideAutoRead, 0, 2);
+    layout->addWidget(m_table, 1, 0, 1, 3);
+    m_hideAutoRead->setToolTip(
+        QStringLiteral("Keeps the rows of Auto Read out of the log, so that your own rows stay"));
+    m_hideAutoRead->setChecked(QSettings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat)
+                                   .value(QString::fromLatin1(kHideAutoReadKey), false)
+                                   .toBool());
+    connect(m_hideAutoRead, &QCheckBox::toggled, this, [](bool hide) {
+        QSettings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat)
+            .setValue(QString::fromLatin1(kHideAutoReadKey), hide);
+    });
 
     m_model->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("CMD"),
                                         QStringLiteral("Register"), QStringLiteral("Data"),
@@ -66,13 +82,15 @@ CommLog::CommLog(QWidget* parent, bool withPrompt)
     m_table->setAutoScroll(false);
     m_table->setAlternatingRowColors(true);
     m_table->setStyleSheet(
-        QStringLiteral("alternate-background-color: '#DDDDDD';background-color: '#FFFFFF';"
-                       "selection-background-color: '#9EC3DE'; border: 1px solid '#E0E0E0';"));
+        QStringLiteral("QTableView { alternate-background-color: '#DDDDDD';"
+                       "background-color: '#FFFFFF'; selection-background-color: '#9EC3DE';"
+                       "border: 1px solid '#E0E0E0'; }"));
     QHeaderView* header = m_table->horizontalHeader();
     header->setStyleSheet(QStringLiteral(
         "QHeaderView::section {border: 1px solid '#E0E0E0'; background-color: "
         "qlineargradient(x1: 0, y1: 0, x2: 0, y2: 1, stop: 0 #F3F3F3, stop: 1 #C6C6C6);}"));
     header->setMinimumHeight(28);
+    header->setStretchLastSection(true);
     header->setSectionsClickable(false);
     header->setHighlightSections(false);
 
@@ -121,6 +139,7 @@ QString CommLog::transactionName(uint8_t dir, uint8_t dataSize) {
 
 void CommLog::slt_commEvent(uint8_t dir, uint8_t reg, uint8_t dataSize, uint32_t data,
                             uint8_t commOk) {
+    if (m_autoReadActive && m_hideAutoRead->isChecked()) return;
     m_model->insertRow(0);
     if (m_model->rowCount() > kMaxRows) m_model->removeRow(m_model->rowCount() - 1);
     const QString dataText =

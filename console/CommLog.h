@@ -9,6 +9,7 @@
 class QLineEdit;
 class QMenu;
 class QAction;
+class QCheckBox;
 class QStandardItemModel;
 class QTableView;
 
@@ -25,6 +26,11 @@ class CommLog : public QWidget {
     QStandardItemModel* model() const { return m_model; }
     QTableView* table() const { return m_table; }
     QLineEdit* prompt() const { return m_prompt; }
+    // "Hide Auto Read": while ticked, the rows of auto-read are not logged
+    // at all (they do not count in the kMaxRows). Kept in the settings.
+    QCheckBox* hideAutoReadBox() const { return m_hideAutoRead; }
+    // Marks the comm events that follow as the pages' auto-read.
+    void setAutoReadActive(bool active) { m_autoReadActive = active; }
     QAction* clearAction() const { return m_clearAction; }
     QAction* copyAction() const { return m_copyAction; }
     QAction* exportCsvAction() const { return m_exportCsvAction; }
@@ -60,6 +66,8 @@ class CommLog : public QWidget {
     QAction* m_clearAction;
     QAction* m_copyAction;
     QAction* m_exportCsvAction;
+    QCheckBox* m_hideAutoRead;
+    bool m_autoReadActive = false;
 };
 
 #endif // COMMLOG_H

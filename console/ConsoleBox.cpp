@@ -3,6 +3,7 @@
 
 #include <QKeyEvent>
 #include <QTextCursor>
+#include <QTextDocument>
 
 ConsoleBox::ConsoleBox(QWidget* parent) : QWidget(parent), ui(new Ui::ConsoleBox) {
     ui->setupUi(this);
@@ -12,6 +13,7 @@ ConsoleBox::ConsoleBox(QWidget* parent) : QWidget(parent), ui(new Ui::ConsoleBox
     // Nothing can be undone in a read-only transcript; an undo record per
     // line would only grow with every reply.
     ui->textEdit->setUndoRedoEnabled(false);
+    ui->textEdit->document()->setMaximumBlockCount(kScrollbackLines);
     ui->textEdit->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // Blank lines first, so that the first output appears at the bottom.
     ui->textEdit->setPlainText(QString(34, QLatin1Char('\n')));

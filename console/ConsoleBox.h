@@ -17,6 +17,8 @@ class ConsoleBox : public QWidget {
   public:
     // The oldest command is dropped once the history holds more than this.
     static constexpr int kHistoryLimit = 100;
+    // The transcript keeps this many of the newest lines, as a terminal does.
+    static constexpr int kScrollbackLines = 10000;
 
     explicit ConsoleBox(QWidget* parent = nullptr);
     ~ConsoleBox() override;

@@ -164,7 +164,7 @@ def size_grip():
 def splash():
     w, h = 400, 320
     top, bottom = hexrgb("#0B2A4A"), hexrgb("#02070F")
-    led_y = 250.0
+    led_y = 172.0
     leds = [40.0 + i * 40.0 for i in range(9)]
     strip_top, strip_bottom = led_y - 9.0, led_y + 9.0
 
@@ -188,7 +188,7 @@ def splash():
                 core = math.hypot(x - lx, y - led_y)
                 c = mix((1.0, 1.0, 1.0), hexrgb("#CFE6FF"), core / 8.0)
         # Thin accent line across the picture.
-        if abs(y - 196.0) < 0.6 and 24 <= x <= 376:
+        if abs(y - 142.0) < 0.6 and 24 <= x <= 376:
             c = mix(c, hexrgb("#0067B9"), 0.9)
         return c + (1.0,)
 

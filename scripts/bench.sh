@@ -14,7 +14,7 @@ memory_runs="${BENCH_MEMORY_RUNS:-3}"
 filter="${BENCH_FILTER:-.}"
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$dir" -j"$(nproc)" --target bench_link bench_serial bench_app bench_memory
+cmake --build "$dir" -j"$(nproc)" --target bench_link bench_serial bench_app bench_memory bench_stall
 
 # Only the simulator: no real serial port, no real USB device.
 export RERODADA_SERIAL_PORTS=
@@ -27,7 +27,7 @@ out="$(cd "$dir" && pwd)/bench-results"
 rm -rf "$out"
 mkdir -p "$out"
 echo "load before: $(uptime)"
-for program in bench_link bench_serial bench_app; do
+for program in bench_link bench_serial bench_app bench_stall; do
     "$dir/bin/$program" --benchmark_repetitions="$repetitions" \
         --benchmark_report_aggregates_only=true --benchmark_filter="$filter" \
         --benchmark_out="$out/$program.json" --benchmark_out_format=json

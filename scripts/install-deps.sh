@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     python3 python3-pytest
     clang-14 libclang-rt-14-dev
-    xvfb xauth
+    xvfb xauth imagemagick
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,10 +1,14 @@
 #!/usr/bin/env bash
-# Screenshots of the program on the simulated kit under Xvfb: the main window
-# on each of its four tabs, the splash and the About box.
-# Usage: scripts/screenshot-window.sh [BUILD_DIR] (default: build)
+# Screenshots of the program under Xvfb: the main window on each of its four
+# tabs, the splash and the About box on the simulated kit; the window during
+# a board search over a silent pseudo-terminal and while a script runs; the
+# demo-mode question and an error message (a faulty simulator configuration).
+# Usage: scripts/screenshot-window.sh [BUILD_DIR] [WIDTHxHEIGHT] (defaults:
+# build, 1400x900); the files are named after the screen size.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
+size="${2:-1400x900}"
 out="$build/screenshots"
 program="$build/bin/rar4120e-evkit"
 mkdir -p "$out"
@@ -12,20 +16,31 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
 # shot NAME DELAY_S [PROGRAM OPTIONS...]: starts the program in a fresh
-# virtual screen, waits, grabs the whole screen and ends the program.
+# virtual screen, waits, grabs the whole screen and ends the program. The
+# program runs on the simulated kit unless NO_KIT is set, and then finds
+# only a pseudo-terminal that never answers.
 shot() {
     local name=$1 delay=$2
     shift 2
-    xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
+    xvfb-run -a -s "-screen 0 ${size}x24" bash -c '
         cd "$1"; shift
         out=$1 name=$2 delay=$3 program=$4; shift 4
-        "$program" --simulator "$@" &
+        if [ -n "${NO_KIT:-}" ]; then
+            exec 3< <(python3 -c "import os, pty, sys, time
+m, s = pty.openpty()
+print(os.ttyname(s), flush=True)
+time.sleep(600)")
+            read -r port <&3
+            RERODADA_SERIAL_PORTS="$port" RERODADA_D2XX_LIBRARY=/nonexistent "$program" "$@" &
+        else
+            "$program" --simulator "$@" &
+        fi
         pid=$!
         sleep "$delay"
         import -window root "$out/$name.png"
         kill "$pid"
         wait "$pid" 2>/dev/null || true
-    ' _ "$work" "$out" "$name" "$delay" "$program" "$@"
+    ' _ "$work" "$out" "$name-$size" "$delay" "$program" "$@"
 }
 
 export HOME="$work" XDG_CONFIG_HOME="$work/config"
@@ -38,4 +53,11 @@ for tab in 0 1 2 3; do
     shot "tab${tab}-${names[$tab]}" 4 --tab "$tab"
 done
 shot about 4 --about
+NO_KIT=1 shot search 2
+NO_KIT=1 shot demo-question 28
+printf 'statusmsga "Script running"\nreadbyte 2A 00\nwait 200\nreadbyte 2A 01\nwait 60000\n' \
+    >"$work/long.scr"
+shot script 4 --tab 2 --run-script "$work/long.scr"
+printf '# a configuration with a fault on line 2\nno.such.key = 1\n' >"$work/bad.conf"
+shot error-message 4 --simulator-config "$work/bad.conf"
 echo "screenshots in $out"

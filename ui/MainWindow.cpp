@@ -2,12 +2,19 @@
 #include "ui_MainWindow.h"
 
 #include "AppManager.h"
+#include "AutoReadMarker.h"
+#include "BoardSearch.h"
 #include "CommLog.h"
 #include "CommandTokenizer.h"
+#include "ConsoleBox.h"
 #include "DeviceAccess.h"
 #include "DlgAbout.h"
 #include "I2CCommand.h"
+#include "RegisterFile.h"
 #include "RegisterMap.h"
+#include "RegisterTips.h"
+#include "ScriptRunner.h"
+#include "StatusLabel.h"
 #include "SystemManager.h"
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
@@ -16,6 +23,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QEventLoop>
 #include <QDebug>
 #include <QDesktopServices>
 #include <QDir>
@@ -29,10 +37,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QSaveFile>
 #include <QStatusBar>
 #include <QTextStream>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 
 #include <map>
@@ -46,14 +56,34 @@ const char kKitConnected[] = "<font color='black'>EV Kit: Connected";
 const char kBoardTextPrefix[] = "<font color='black'>";
 const char kPodlinkBannerStart[] = "Kelvo PODLINK";
 const char kDemoMode[] = "Demo Mode";
+const char kSearching[] = "Searching for the board: %1…";
+const char kClosing[] = "Closing when the search has stopped…";
 const int kMaxScanEntries = 127;
 const char kScriptFilter[] = "Script Files (*.scr)";
 
 // Title bar and system menu only: no context-help button.
 constexpr Qt::WindowFlags kDialogFlags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
 
+// Screens at least this tall have room for a whole page and the window.
+const int kRoomyScreenHeight = 900;
+
+// A page scrolls when the window is smaller than it; on a screen with room
+// for all of it, the window keeps it whole.
+QScrollArea* scrolling(QWidget* page) {
+    auto* area = new QScrollArea;
+    area->setWidget(page);
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    if (QGuiApplication::primaryScreen()->availableGeometry().height() >= kRoomyScreenHeight) {
+        // The style sheet decides the page's size.
+        page->ensurePolished();
+        area->setMinimumHeight(page->minimumSizeHint().expandedTo(page->minimumSize()).height());
+    }
+    return area;
+}
+
 QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
-    auto* label = new QLabel(parent);
+    auto* label = new StatusLabel(parent);
     label->setMargin(3);
     label->setMinimumWidth(240);
     label->setFixedHeight(24);
@@ -126,11 +156,35 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(system, commEvent, m_page2, commSlot);
 
     m_interpreter = processCommand::instance();
+    // The line goes into the Debug console before its reply does.
+    connect(m_commLog, &CommLog::sig_commandSend, this,
+            [this](const QString& line) { slt_echoLine(line.trimmed()); });
     connect(m_commLog, SIGNAL(sig_commandSend(QString)), this, SLOT(slt_commandSend(QString)));
     connect(m_debugPanel, SIGNAL(sig_commandEntered(QString)), this,
             SLOT(slt_commandSend(QString)));
     connect(this, SIGNAL(sig_externalCommand(QString)), m_interpreter,
             SLOT(slt_commandHandler(QString)));
+
+    // The register pages explain their controls and scroll when the window
+    // is smaller than they are.
+    for (int tab : {0, 1}) {
+        QWidget* page = ui->tabWidget->widget(tab);
+        const QString title = ui->tabWidget->tabText(tab);
+        addRegisterTips(page);
+        ui->tabWidget->removeTab(tab);
+        ui->tabWidget->insertTab(tab, scrolling(page), title);
+    }
+    ui->tabWidget->setCurrentIndex(0);
+    new AutoReadMarker(m_commLog,
+                       {m_page1->findChild<QTimer*>(QStringLiteral("autoReadTimer")),
+                        m_page2->findChild<QTimer*>(QStringLiteral("autoReadTimer"))},
+                       this);
+    m_search = new BoardSearch(this);
+    connect(m_search, &BoardSearch::sig_progress, this, &MainWindow::slt_searchProgress);
+    connect(m_search, &BoardSearch::sig_finished, this, &MainWindow::slt_searchFinished);
+    m_script = new ScriptRunner([this](const QString& line) { slt_commandSend(line); }, this);
+    connect(m_script, &ScriptRunner::sig_lineStarted, this, &MainWindow::slt_echoLine);
+    connect(m_script, &ScriptRunner::sig_finished, this, &MainWindow::slt_scriptFinished);
 
     QTimer::singleShot(kInitConnectDelayMs, this, SLOT(slt_initConnect()));
 }
@@ -176,6 +230,26 @@ void MainWindow::createStatusBar() {
     m_lblKit = makeStatusLabel(container, Qt::AlignRight | Qt::AlignVCenter);
     for (QLabel* label : {m_lblMessage, m_lblBoard, m_lblKit})
         layout->addWidget(label, 1);
+    m_lblAddress = makeStatusLabel(container, Qt::AlignCenter);
+    m_lblAddress->setMinimumWidth(90);
+    m_lblAddress->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_lblAddress->setToolTip(QStringLiteral("The device address in use (Device > Set Address)"));
+    layout->addWidget(m_lblAddress);
+    showAddress();
+
+    // Shown only while a search or a script runs.
+    m_btnStop = new QToolButton(container);
+    m_btnStop->setDefaultAction(ui->actionStop);
+    m_btnStop->setFixedHeight(22);
+    m_btnStop->hide();
+    layout->insertWidget(1, m_btnStop);
+}
+
+void MainWindow::showAddress() {
+    m_lblAddress->setText(QStringLiteral("I2C 0x%1")
+                              .arg(QString::number(AppManager::deviceAddress(), 16)
+                                       .toUpper()
+                                       .rightJustified(2, QLatin1Char('0'))));
 }
 
 void MainWindow::slt_aboutClicked() {
@@ -201,11 +275,82 @@ void MainWindow::slt_regWrite(uint8_t reg, uint16_t val, uint8_t regSize) {
 }
 
 void MainWindow::slt_initConnect() {
-    connectBoard();
+    startSearch();
 }
 
 void MainWindow::on_actionConnect_triggered() {
+    startSearch();
+}
+
+bool MainWindow::searching() const {
+    return m_search->running();
+}
+
+bool MainWindow::scriptRunning() const {
+    return m_script->running();
+}
+
+// The search runs beside the event loop; connectBoard takes over when it is
+// over.
+void MainWindow::startSearch() {
+    if (m_script->running() || m_search->running()) return;
+    m_messageBeforeSearch = m_lblMessage->text();
+    m_search->start();
+    setSearching(true);
+}
+
+void MainWindow::slt_searchProgress(QString text) {
+    // Lines of a finished search may still be on their way.
+    if (!m_search->running() || m_closeAfterSearch) return;
+    m_lblMessage->setText(QString::fromUtf8(kSearching).arg(text));
+}
+
+void MainWindow::slt_searchFinished(bool connected) {
+    setSearching(false);
+    if (m_closeAfterSearch) {
+        close();
+        return;
+    }
+    m_boardFound = connected;
     connectBoard();
+}
+
+// Nothing may talk to the board while the search owns the link: the
+// controls that would are disabled and the pages' auto-read pauses.
+void MainWindow::setSearching(bool searching) {
+    for (QWidget* widget :
+         std::initializer_list<QWidget*>{m_page1, m_page2, ui->cbAutoRead, ui->pushButton_Refresh,
+                                         ui->pushButton_WriteAll, m_debugPanel})
+        widget->setEnabled(!searching);
+    if (m_commLog->prompt()) m_commLog->prompt()->setEnabled(!searching);
+    for (QAction* action : {ui->actionConnect, ui->actionScan_for_Address, ui->actionSet_Address,
+                            ui->actionRefresh, ui->actionRun_Script, ui->actionSave_Registers,
+                            ui->actionLoad_Registers, ui->action100kHz, ui->action400kHz})
+        action->setEnabled(!searching);
+    ui->actionStop->setEnabled(searching);
+    ui->actionStop->setText(searching ? QStringLiteral("Cancel Search") : QStringLiteral("Stop"));
+    // The search's progress replaces the message only while it runs.
+    if (!searching) m_lblMessage->setText(m_messageBeforeSearch);
+    m_btnStop->setVisible(searching);
+    const bool autoRead = !searching && ui->cbAutoRead->isChecked();
+    m_page1->setAutoRead(autoRead);
+    m_page2->setAutoRead(autoRead);
+}
+
+// A script leaves the window usable; only what would start another long
+// operation waits for its end.
+void MainWindow::setScriptRunning(bool running) {
+    for (QAction* action : {ui->actionConnect, ui->actionScan_for_Address, ui->actionRun_Script,
+                            ui->actionSave_Registers, ui->actionLoad_Registers})
+        action->setEnabled(!running);
+    ui->actionStop->setEnabled(running);
+    ui->actionStop->setText(running ? QStringLiteral("Stop Script") : QStringLiteral("Stop"));
+    m_btnStop->setVisible(running);
+}
+
+void MainWindow::on_actionStop_triggered() {
+    if (m_search->running()) m_search->stop();
+    if (m_script->running()) m_script->stop();
 }
 
 void MainWindow::showBanner() {
@@ -219,9 +364,9 @@ void MainWindow::readAllPages() {
     m_page2->readAll();
 }
 
+// The rest of the connection sequence, once the search is over.
 void MainWindow::connectBoard() {
-    boardDisconnect();
-    if (boardConnect()) {
+    if (m_boardFound) {
         showBanner();
         emit PodLinkConnected();
         readAllPages();
@@ -230,7 +375,8 @@ void MainWindow::connectBoard() {
         m_lblKit->setText(QString::fromLatin1(kKitNotFound));
     }
     checkConnection();
-    m_connectionAttempted = true;
+    // "&Retry" started another search: the attempt is not over.
+    if (!m_search->running()) m_connectionAttempted = true;
 }
 
 void MainWindow::checkConnection() {
@@ -249,9 +395,12 @@ void MainWindow::checkConnection() {
     QPushButton* ok = box.addButton(QStringLiteral("&Ok"), QMessageBox::AcceptRole);
     QPushButton* retry = box.addButton(QStringLiteral("&Retry"), QMessageBox::RejectRole);
     box.setDefaultButton(ok);
+    box.setInformativeText(m_search->summary());
+    // Escape and the window's close button mean "&Ok", never another search.
+    box.setEscapeButton(ok);
     box.exec();
     if (box.clickedButton() == retry) {
-        connectBoard();
+        startSearch();
         return;
     }
     AppManager::setDemoMode(true);
@@ -261,6 +410,7 @@ void MainWindow::checkConnection() {
 }
 
 void MainWindow::slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t commOK) {
+    showAddress();
     if (commOK) {
         m_lblKit->setText(QString::fromLatin1(kKitConnected));
         return;
@@ -283,6 +433,7 @@ void MainWindow::on_actionSet_Address_triggered() {
     const int address = text.toInt(&converted, 16);
     if (!converted) return;
     AppManager::setDeviceAddress(static_cast<uint8_t>(address));
+    showAddress();
     readAllPages();
 }
 
@@ -317,6 +468,7 @@ void MainWindow::on_actionScan_for_Address_triggered() {
         // Text that is no address leaves the address as it was.
         if (converted) AppManager::setDeviceAddress(static_cast<uint8_t>(address));
     }
+    showAddress();
     readAllPages();
 }
 
@@ -339,12 +491,24 @@ void MainWindow::on_cbAutoRead_toggled(bool checked) {
 
 void MainWindow::on_actionCommand_Reference_triggered() {
 #ifdef Q_OS_WIN
-    QDesktopServices::openUrl(QUrl(QStringLiteral("help.chm")));
+    const QString path = QStringLiteral("help.chm");
+    const QUrl url(path);
 #else
     // The command reference is installed beside the program as HTML.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QCoreApplication::applicationDirPath() +
-                                                  QStringLiteral("/help/commands.html")));
+    const QString path =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/help/commands.html");
+    const QUrl url = QUrl::fromLocalFile(path);
 #endif
+    QString problem;
+    if (!QFileInfo::exists(path))
+        problem = QStringLiteral("The help file %1 is missing. Install the program again, or "
+                                 "build it again so that the file is copied beside it.")
+                      .arg(QDir::toNativeSeparators(path));
+    else if (!QDesktopServices::openUrl(url))
+        problem = QStringLiteral("The help file %1 could not be opened: the desktop has no "
+                                 "program set up for it. Open the file in a web browser.")
+                      .arg(QDir::toNativeSeparators(path));
+    if (!problem.isEmpty()) QMessageBox::warning(this, QStringLiteral("Help"), problem);
 }
 
 void MainWindow::on_action100kHz_triggered() {
@@ -366,6 +530,7 @@ void MainWindow::slt_commandSend(QString command) {
         const int address = argument.toInt(&converted, 16);
         if (converted) {
             AppManager::setDeviceAddress(static_cast<uint8_t>(address));
+            showAddress();
             return;
         }
     } else if (name == QLatin1String("readall")) {
@@ -393,18 +558,32 @@ void MainWindow::on_actionRun_Script_triggered() {
     const QString path =
         QFileDialog::getOpenFileName(this, QStringLiteral("Open Script"), AppManager::homeFolder(),
                                      QString::fromLatin1(kScriptFilter));
-    if (!path.isEmpty() && QFileInfo(path).isFile()) runScript(path);
+    if (!path.isEmpty() && QFileInfo(path).isFile()) startScript(path);
+}
+
+bool MainWindow::startScript(const QString& path) {
+    if (m_search->running()) return false;
+    const QString fullPath =
+        QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path : path;
+    if (!m_script->start(fullPath)) return false;
+    setScriptRunning(true);
+    return true;
 }
 
 bool MainWindow::runScript(const QString& path) {
-    const QString fullPath =
-        QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path : path;
-    QFile file(fullPath);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
-    // Lines keep their line break, as the interpreter's echo shows it.
-    while (!file.atEnd())
-        slt_commandSend(QString::fromUtf8(file.readLine()));
+    if (!startScript(path)) return false;
+    QEventLoop loop;
+    connect(m_script, &ScriptRunner::sig_finished, &loop, &QEventLoop::quit);
+    loop.exec();
     return true;
+}
+
+void MainWindow::slt_echoLine(QString line) {
+    m_debugPanel->console()->printText(line, Qt::black, false);
+}
+
+void MainWindow::slt_scriptFinished() {
+    setScriptRunning(false);
 }
 
 void MainWindow::on_actionSave_Registers_triggered() {
@@ -425,13 +604,11 @@ void MainWindow::on_actionLoad_Registers_triggered() {
                                      AppManager::homeFolder(), QString::fromLatin1(kScriptFilter));
     if (path.isEmpty() || !QFileInfo(path).isFile()) return;
     QStringList notTaken;
-    if (!loadRegisters(path, &notTaken))
+    // A file that cannot be loaded has been reported by loadRegisters itself.
+    if (!loadRegisters(path, &notTaken) && !notTaken.isEmpty())
         QMessageBox::warning(this, QStringLiteral("Load Registers"),
-                             notTaken.isEmpty()
-                                 ? QStringLiteral("The file could not be read.")
-                                 : QStringLiteral("These registers do not hold the file's "
-                                                  "value:\n") +
-                                       notTaken.join(QLatin1Char('\n')));
+                             QStringLiteral("These registers do not hold the file's value:\n") +
+                                 notTaken.join(QLatin1Char('\n')));
 }
 
 bool MainWindow::saveRegisters(const QString& path) {
@@ -466,7 +643,18 @@ bool MainWindow::saveRegisters(const QString& path) {
 }
 
 bool MainWindow::loadRegisters(const QString& path, QStringList* notTaken) {
-    if (!runScript(path)) return false;
+    // A file that is no register file is not run at all: nothing is written.
+    const QString problem = registerFileProblem(path);
+    if (!problem.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Load Registers"),
+                             QStringLiteral("Nothing was loaded: %1").arg(problem));
+        return false;
+    }
+    if (!runScript(path)) {
+        QMessageBox::warning(this, QStringLiteral("Load Registers"),
+                             QStringLiteral("%1 could not be read.").arg(path));
+        return false;
+    }
     // Read every register the file wrote back: a write the chip did not
     // take must not pass unnoticed.
     QStringList differing;
@@ -489,6 +677,16 @@ bool MainWindow::loadRegisters(const QString& path, QStringList* notTaken) {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The search owns the link: it is asked to stop, and the window closes
+    // when it has.
+    if (m_search->running()) {
+        m_closeAfterSearch = true;
+        m_search->stop();
+        m_lblMessage->setText(QString::fromUtf8(kClosing));
+        event->ignore();
+        return;
+    }
+    m_script->stop();
     qDebug() << "Quiting App..";
     AppManager* app = AppManager::instance();
     app->saveSettings();

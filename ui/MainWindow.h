@@ -8,7 +8,10 @@
 #include <cstdint>
 
 class QLabel;
+class QToolButton;
+class BoardSearch;
 class CommLog;
+class ScriptRunner;
 class DlgAbout;
 class I2CCommand;
 class frmMainPage;
@@ -33,8 +36,12 @@ class MainWindow : public QMainWindow {
     ~MainWindow() override;
 
     // Executes each line of the file as a command line, in order; a relative
-    // path is taken from the home folder. False when the file cannot be read.
+    // path is taken from the home folder. Returns when the script is over,
+    // the window answering meanwhile. False when the file cannot be read or
+    // a script is running.
     bool runScript(const QString& path);
+    // The same without waiting: the script runs from the event loop.
+    bool startScript(const QString& path);
 
     // Reads the writable registers of the device and saves them as a script
     // of writebyte lines (status bits cleared) under a comment header. False
@@ -49,6 +56,8 @@ class MainWindow : public QMainWindow {
     // True once the first connection sequence, demo-mode question included,
     // has finished.
     bool connectionAttempted() const { return m_connectionAttempted; }
+    bool searching() const;
+    bool scriptRunning() const;
 
     frmMainPage* page1() const { return m_page1; }
     frmMainPage2* page2() const { return m_page2; }
@@ -57,6 +66,7 @@ class MainWindow : public QMainWindow {
     QLabel* messageLabel() const { return m_lblMessage; }
     QLabel* boardLabel() const { return m_lblBoard; }
     QLabel* kitLabel() const { return m_lblKit; }
+    QLabel* addressLabel() const { return m_lblAddress; }
     DlgAbout* aboutDialog() const { return m_about; }
 
   signals:
@@ -86,6 +96,13 @@ class MainWindow : public QMainWindow {
     void on_pushButton_WriteAll_clicked();
     void on_cbAutoRead_toggled(bool checked);
     void slt_initConnect();
+    void on_actionStop_triggered();
+
+  private slots:
+    void slt_searchProgress(QString text);
+    void slt_searchFinished(bool connected);
+    void slt_echoLine(QString line);
+    void slt_scriptFinished();
 
   protected:
     void closeEvent(QCloseEvent* event) override;
@@ -93,15 +110,20 @@ class MainWindow : public QMainWindow {
   private:
     void placeWindow();
     void createStatusBar();
+    void startSearch();
+    void setSearching(bool searching);
+    void setScriptRunning(bool running);
     void connectBoard();
     void checkConnection();
     void showBanner();
     void readAllPages();
+    void showAddress();
 
     Ui::MainWindow* ui;
     QLabel* m_lblMessage = nullptr;
     QLabel* m_lblBoard = nullptr;
     QLabel* m_lblKit = nullptr;
+    QLabel* m_lblAddress = nullptr;
     QString m_boardStatus;
     QString m_banner;
     frmMainPage* m_page1 = nullptr;
@@ -111,6 +133,12 @@ class MainWindow : public QMainWindow {
     processCommand* m_interpreter = nullptr;
     DlgAbout* m_about = nullptr;
     bool m_connectionAttempted = false;
+    BoardSearch* m_search = nullptr;
+    bool m_boardFound = false;
+    bool m_closeAfterSearch = false;
+    QString m_messageBeforeSearch;
+    ScriptRunner* m_script = nullptr;
+    QToolButton* m_btnStop = nullptr;
 };
 
 #endif // MAINWINDOW_H

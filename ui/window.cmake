@@ -8,6 +8,22 @@ if(TARGET evkit_pages)
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.cpp
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.h
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.ui
+        ${CMAKE_CURRENT_LIST_DIR}/AutoReadMarker.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/AutoReadMarker.h
+        ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.h
+        ${CMAKE_CURRENT_LIST_DIR}/OutputTap.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/OutputTap.h
+        ${CMAKE_CURRENT_LIST_DIR}/RegisterFile.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/RegisterFile.h
+        ${CMAKE_CURRENT_LIST_DIR}/RegisterTips.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/RegisterTips.h
+        ${CMAKE_CURRENT_LIST_DIR}/SimulatorCheck.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/SimulatorCheck.h
+        ${CMAKE_CURRENT_LIST_DIR}/ScriptRunner.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/ScriptRunner.h
+        ${CMAKE_CURRENT_LIST_DIR}/StatusLabel.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/StatusLabel.h
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.cpp
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.h
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.ui
@@ -18,7 +34,7 @@ if(TARGET evkit_pages)
         ${PROJECT_SOURCE_DIR}/console/CommLog.h)
     target_include_directories(evkit_window PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                ${PROJECT_SOURCE_DIR}/console)
-    target_link_libraries(evkit_window PUBLIC evkit_pages evkit_core Qt5::Widgets)
+    target_link_libraries(evkit_window PUBLIC evkit_pages evkit_core Qt5::Widgets ${CMAKE_DL_LIBS})
 
     add_executable(rar4120e-evkit ${PROJECT_SOURCE_DIR}/app/main.cpp)
     target_link_libraries(rar4120e-evkit PRIVATE evkit_window)

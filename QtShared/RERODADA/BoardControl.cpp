@@ -116,6 +116,7 @@ bool NoBoard() {
 bool TryUsbDevices(uint32_t devices) {
     USB_Connection& usb = TheUSBConnection();
     for (uint32_t i = 0; i < devices; ++i) {
+        if (SearchStopped()) return false;
         if (usb.Try_Open_Port(static_cast<int>(i))) {
             Active_Connection = &usb;
             return true;

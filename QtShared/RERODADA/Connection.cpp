@@ -1,5 +1,6 @@
 #include "Connection.h"
 
+#include "Library.h"
 #include "Logs.h"
 #include "platform/Tick.h"
 
@@ -200,6 +201,7 @@ bool Connection::FindBoard(bool sendCR, const uint32_t* bauds, int baudCount, Se
 
     if (gAutoBaudFlag) {
         for (int i = 0; i < baudCount; ++i) {
+            if (SearchStopped()) return fail();
             if (!setBaud(this, bauds[i])) {
                 RERODADA_TRACE("SetBaudRate() failed");
                 continue;

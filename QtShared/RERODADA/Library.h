@@ -25,6 +25,9 @@ template <> inline const char* ExceptionResult<const char*>(const char* function
 }
 
 extern bool bAutoPortFlag;
+
+// True while BrimBoardStopSearch asks the board search to give up.
+bool SearchStopped();
 extern int reference_count;
 
 // Capability state learnt by the probe after each connection.

@@ -1,5 +1,6 @@
 #include "RS232_Connection.h"
 
+#include "Library.h"
 #include "Logs.h"
 #include "platform/Tick.h"
 
@@ -344,12 +345,14 @@ bool SelectSerialPort(const std::vector<std::string>& usbTtys) {
     }
 
     RS232_Connection& serial = TheRS232Connection();
+    if (SearchStopped()) return false;
     if (preferred >= 0) {
         Say("Testing COM%d\n", preferred + 1);
         if (serial.Try_Open_Port_Send_CR(preferred)) return true;
     }
     RERODADA_TRACE("checking %d RS232 ports...", kCandidatePorts);
     for (int i = 0; i < kCandidatePorts; ++i) {
+        if (SearchStopped()) return false;
         if (!candidate[i]) {
             Say("Skipping COM%d\n", i + 1);
             continue;

@@ -64,6 +64,11 @@ RERODADA_API(bool)
 BrimBoardGetUSBDeviceInfo(uint16_t* vid, uint16_t* pid, char* serial, char* description);
 RERODADA_API(void) BrimBoardBannerRequiresPrefix(const char* prefix);
 RERODADA_API(void) BrimBoardBanner_GetRequiredPrefix(char* buffer, uint32_t size);
+/* While stop is true, a board search gives up before its next USB device,
+   serial port or baud rate and reports no board. Unlike every other function
+   it may be called from another thread during a search, and it does not
+   initialise the library. */
+RERODADA_API(void) BrimBoardStopSearch(bool stop);
 
 /* ---- Raw primitives, modem lines and pins ----------------------------- */
 RERODADA_API(bool) ReroDada2ByteWrite(uint8_t b0, uint8_t b1, uint8_t rxMinCount);

@@ -60,3 +60,21 @@ TEST(Program, RunsAScriptOnTheSimulatorAndSavesItsSettings) {
     EXPECT_EQ(ini.value(QStringLiteral("Application/autoRead")).toBool(), false);
     EXPECT_EQ(ini.value(QStringLiteral("Application/autoreadTimeout")).toInt(), 1000);
 }
+
+TEST(Program, HelpExitsZeroAndAnUnknownOptionTwo) {
+    const QString program =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/rar4120e-evkit");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    for (const auto& [option, status] :
+         {std::pair<QString, int>{QStringLiteral("--help"), 0}, {QStringLiteral("--bogus"), 2}}) {
+        QProcess run;
+        run.setProcessEnvironment(env);
+        run.start(program, {option});
+        ASSERT_TRUE(run.waitForFinished(60000));
+        EXPECT_EQ(run.exitCode(), status) << option.toStdString();
+        const QString usage = QString::fromUtf8(status == 0 ? run.readAllStandardOutput()
+                                                            : run.readAllStandardError());
+        EXPECT_TRUE(usage.contains(QStringLiteral("usage:"))) << option.toStdString();
+    }
+}

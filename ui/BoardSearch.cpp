@@ -1,0 +1,107 @@
+#include "BoardSearch.h"
+
+#include "DeviceAccess.h"
+#include "OutputTap.h"
+
+#include <QRegularExpression>
+#include <QThread>
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+
+namespace {
+
+// The serial search's own lines: "Testing COM2", and for the preferred port
+// "Trying port /dev/ttyUSB0 @ 9600 baud".
+QString progressText(const QByteArray& line) {
+    static const QRegularExpression testing(QStringLiteral("^Testing (COM\\d+)$"));
+    static const QRegularExpression trying(QStringLiteral("^Trying port (\\S+) @ (\\d+) baud$"));
+    const QString text = QString::fromLocal8Bit(line);
+    QRegularExpressionMatch match = testing.match(text);
+    if (match.hasMatch()) return QStringLiteral("serial port ") + match.captured(1);
+    match = trying.match(text);
+    if (match.hasMatch())
+        return QStringLiteral("serial port %1 at %2 baud")
+            .arg(match.captured(1), match.captured(2));
+    return QString();
+}
+
+// Whether the board link loaded the D2XX library: it uses the file that
+// RERODADA_D2XX_LIBRARY names, or the driver's usual name.
+bool d2xxLoaded() {
+    const char* chosen = std::getenv("RERODADA_D2XX_LIBRARY");
+    void* handle = dlopen(chosen && *chosen ? chosen : "libftd2xx.so", RTLD_NOW | RTLD_NOLOAD);
+    if (!handle) return false;
+    dlclose(handle);
+    return true;
+}
+
+} // namespace
+
+BoardSearch::BoardSearch(QObject* parent) : QObject(parent) {}
+
+BoardSearch::~BoardSearch() {
+    if (!m_thread) return;
+    stop();
+    m_thread->wait();
+    delete m_thread;
+    m_tap.reset();
+    stopBoardSearch(false);
+}
+
+bool BoardSearch::start() {
+    if (m_thread) return false;
+    {
+        std::lock_guard<std::mutex> lock(m_portsMutex);
+        m_portsTried.clear();
+    }
+    m_tap = std::make_unique<OutputTap>([this](const QByteArray& line) {
+        static const QRegularExpression testing(QStringLiteral("^Testing (COM\\d+)$"));
+        const QRegularExpressionMatch match = testing.match(QString::fromLocal8Bit(line));
+        if (match.hasMatch()) {
+            std::lock_guard<std::mutex> lock(m_portsMutex);
+            m_portsTried << match.captured(1);
+        }
+        const QString text = progressText(line);
+        if (!text.isEmpty()) emit sig_progress(text);
+    });
+    m_thread = QThread::create([this] {
+        boardDisconnect();
+        m_connected = boardConnect();
+    });
+    connect(m_thread, &QThread::finished, this, &BoardSearch::slt_threadFinished);
+    emit sig_progress(QStringLiteral("USB devices"));
+    m_thread->start();
+    return true;
+}
+
+QString BoardSearch::summary() const {
+    QStringList ports;
+    {
+        std::lock_guard<std::mutex> lock(m_portsMutex);
+        ports = m_portsTried;
+    }
+    // A search that runs twice (the connect tries again) names each port once.
+    ports.removeDuplicates();
+    const QString usb = d2xxLoaded() ? QStringLiteral("No PODLINK answered on USB")
+                                     : QStringLiteral("No D2XX library found");
+    QString serial = ports.size() == 1 ? QStringLiteral("1 serial port tried")
+                                       : QStringLiteral("%1 serial ports tried").arg(ports.size());
+    if (!ports.isEmpty()) serial += QStringLiteral(" (%1)").arg(ports.join(QStringLiteral(", ")));
+    return QStringLiteral("%1; %2.").arg(usb, serial);
+}
+
+void BoardSearch::stop() {
+    if (m_thread) stopBoardSearch(true);
+}
+
+void BoardSearch::slt_threadFinished() {
+    if (!m_thread) return;
+    m_thread->wait();
+    delete m_thread;
+    m_thread = nullptr;
+    m_tap.reset();
+    stopBoardSearch(false);
+    emit sig_finished(m_connected);
+}
