@@ -29,16 +29,15 @@ class Spi : public testing::Test {
     }
 };
 
-TEST_F(Spi, ByteNeedsTheStandardPins) {
+TEST_F(Spi, ByteNeedsTheStandardPinsAndPinSettingsSendNothing) {
     BrimSpiConfigSCKPin(5);
     EXPECT_EQ(BrimSpiByte(0x55), 0);
     EXPECT_TRUE(Sent().empty());
     BrimSpiConfigSCKPin(10);
     EXPECT_EQ(BrimSpiByte(0x55), 0x5A);
     EXPECT_EQ(Sent(), (Bytes{0xAF, 0x55}));
-}
-
-TEST_F(Spi, PinSettingsReturnOneAndActiveHighReturnsZero) {
+    // Pin settings answer 1 without traffic; the active-high setting answers 0.
+    ClearTraffic();
     EXPECT_EQ(BrimSpiConfigMOSIPin(12), 1u);
     EXPECT_EQ(BrimSpiConfigMISOPin(11), 1u);
     EXPECT_EQ(BrimSpiConfigCSPin(9), 1u);
