@@ -385,6 +385,8 @@ def main():
     parser.add_argument("--jobs", type=int, default=8, help="tests run at once (builds use at most 2)")
     parser.add_argument("--dir", default="build-mutate", help="scratch copy and its build")
     parser.add_argument("--results", default="", help="write the outcomes to this JSON file")
+    parser.add_argument("--programs", default="",
+                        help="run only these test programs (comma-separated, e.g. bus,python)")
     parser.add_argument("--commit", default="",
                         help="measure this commit's tree instead of the working tree")
     args = parser.parse_args()
@@ -414,8 +416,13 @@ def main():
         print("the unmutated tree does not build; see the log")
         return 2
     tests, reach = test_programs(build)
+    all_names = [n for names in tests.values() for n in names]
+    if args.programs:
+        chosen = set(args.programs.split(","))
+        tests = {p: names for p, names in tests.items() if p in chosen}
+        reach = {p: files for p, files in reach.items() if p in chosen}
     everything = sorted(n for names in tests.values() for n in names)
-    outcome, failing, baseline = ctest(build, everything, args.jobs, 1800, log, everything)
+    outcome, failing, baseline = ctest(build, everything, args.jobs, 1800, log, all_names)
     if outcome != "passed":
         print("the unmutated tree fails its tests (%s); nothing to measure" % (failing or outcome))
         return 2
@@ -453,7 +460,7 @@ def main():
                 if not build_targets(build, programs, args.jobs, log):
                     status = "build failed"
                 else:
-                    outcome, failing, seconds = ctest(build, names, args.jobs, limit, log, everything)
+                    outcome, failing, seconds = ctest(build, names, args.jobs, limit, log, all_names)
                     status = {"passed": "survived", "failed": "killed",
                               "timeout": "timed out"}[outcome]
             finally:
