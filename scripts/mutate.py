@@ -87,7 +87,8 @@ def mask(text):
             j = n if j < 0 else j + 2
             blank(i, j)
             i = j
-        elif text.startswith('R"', i) and (i == 0 or not (text[i - 1].isalnum() or text[i - 1] == "_")):
+        elif text.startswith('R"', i) and not (i > 0 and (text[i - 1].isalnum()
+                                                          or text[i - 1] == "_")):
             paren = text.find("(", i)
             end = text.find(")" + text[i + 2:paren] + '"', paren)
             j = n if end < 0 else end + len(text[i + 2:paren]) + 2
@@ -166,14 +167,16 @@ def sites_in_file(rel, text):
             for a, b in zip(items, items[1:]):
                 if a.strip() != b.strip():
                     original = a + "," + b
-                    swapped = a.replace(a.strip(), b.strip()) + "," + b.replace(b.strip(), a.strip())
+                    swapped = (a.replace(a.strip(), b.strip()) + ","
+                               + b.replace(b.strip(), a.strip()))
                     add(position, "swap", original, swapped)
                     break
                 position += len(a) + 1
 
         statement = re.fullmatch(r"(\s*)(\S.*;)\s*", line)
         if (statement and first_word not in KEYWORDS and previous[-1:] in (";", "{", "}", ":", ")")
-                and not re.fullmatch(r"[A-Z][A-Z0-9_]+", first_word) and line.count("(") == line.count(")")):
+                and not re.fullmatch(r"[A-Z][A-Z0-9_]+", first_word)
+                and line.count("(") == line.count(")")):
             body = statement.group(2)
             assignment = re.match(r"[\w.:\->\[\]*]+\s*(=|\+=|-=|\|=|&=|\^=|<<=|>>=)[^=]", body)
             first_call = re.match(r"[\w.:\->\[\]]+\(", body)
@@ -194,10 +197,12 @@ def sites_in_file(rel, text):
                 continue
             raw_condition = raw_lines[number - 1][open_paren + 1:close]
             add(open_paren + 1, "invert", raw_condition, "!(" + raw_condition + ")")
-            after = line[close + 1:].strip() or (lines[number].strip() if number < len(lines) else "")
+            after = line[close + 1:].strip()
+            if not after and number < len(lines):
+                after = lines[number].strip()
             guard = re.match(r"(return|continue|break|throw)\b", after)
-            if (m.group(1) == "if" and guard
-                    and re.search(r"\s(<|>|<=|>=)\s|size|length|count|len|Count|Size|Length|max|Max", condition)):
+            bound = r"\s(<|>|<=|>=)\s|size|length|count|len|Count|Size|Length|max|Max"
+            if m.group(1) == "if" and guard and re.search(bound, condition):
                 add(open_paren + 1, "bounds", raw_condition, "false")
         if stripped:
             previous = stripped
@@ -381,8 +386,10 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--count", type=int, default=80)
     parser.add_argument("--list", action="store_true", help="print the mutants, run nothing")
-    parser.add_argument("--only", default="", help="run only these mutants (numbers, comma-separated)")
-    parser.add_argument("--jobs", type=int, default=8, help="tests run at once (builds use at most 2)")
+    parser.add_argument("--only", default="",
+                        help="run only these mutants (numbers, comma-separated)")
+    parser.add_argument("--jobs", type=int, default=8,
+                        help="tests run at once (builds use at most 2)")
     parser.add_argument("--dir", default="build-mutate", help="scratch copy and its build")
     parser.add_argument("--results", default="", help="write the outcomes to this JSON file")
     parser.add_argument("--programs", default="",
@@ -460,7 +467,8 @@ def main():
                 if not build_targets(build, programs, args.jobs, log):
                     status = "build failed"
                 else:
-                    outcome, failing, seconds = ctest(build, names, args.jobs, limit, log, all_names)
+                    outcome, failing, seconds = ctest(build, names, args.jobs, limit, log,
+                                                      all_names)
                     status = {"passed": "survived", "failed": "killed",
                               "timeout": "timed out"}[outcome]
             finally:
@@ -479,8 +487,9 @@ def main():
     print("%d killed, %d survived" % (detected, counts["survived"]))
     print("of the killed, %d timed out; not counted: %d failed to build, %d reached by no test"
           % (counts["timed out"], counts["build failed"], counts["unreached"]))
-    print("score %.1f%% (%d of %d); %.0f min" % (100.0 * detected / counted if counted else 0.0,
-                                                detected, counted, (time.monotonic() - started) / 60))
+    score = 100.0 * detected / counted if counted else 0.0
+    minutes = (time.monotonic() - started) / 60
+    print("score %.1f%% (%d of %d); %.0f min" % (score, detected, counted, minutes))
     if args.results:
         with open(args.results, "w") as out:
             json.dump({"seed": args.seed, "count": args.count, "counts": counts,

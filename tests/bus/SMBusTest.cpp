@@ -10,7 +10,7 @@
 namespace bus {
 namespace {
 
-TEST(Probe, ReportsTheConfiguredNativeCommands) {
+TEST(Probe, FindsTheBoardAndReportsTheConfiguredNativeCommands) {
     const struct {
         const char* config;
         unsigned bitmask;
@@ -21,6 +21,8 @@ TEST(Probe, ReportsTheConfiguredNativeCommands) {
         {kFlagOnly, 0x0003, true},
         // Firmware without the query is portable only.
         {kNoNative, 0x0003, false},
+        // A board reset by the other DTR level is found all the same.
+        {"reset_dtr = clear\nnative_bitmask = 0x0023\ndevice = 0x18 0x10\n", 0x0023, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.config);
