@@ -59,6 +59,15 @@ TEST_F(Spi, NativeTransferOf256BytesWithDefaultChipSelect) {
     EXPECT_TRUE(Has("Firmware command 0xA0 0x0A BRIM_i2cStart_SpiMosiMiso"));
 }
 
+TEST_F(Spi, APortableTransferLeavesLaterTransfersNative) {
+    const uint8_t mosi[2] = {0x12, 0x34};
+    uint8_t miso[2] = {};
+    ASSERT_EQ(BrimSpiTransfer_portable(2, mosi, miso), 1u);
+    ClearTraffic();
+    ASSERT_EQ(BrimSpiTransfer(2, mosi, miso), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0A, 0x02, 0x12, 0x34}));
+}
+
 TEST_F(Spi, NativeTransferWithOtherChipSelectsCarriesTheOption) {
     const struct {
         uint32_t pin;
