@@ -62,7 +62,10 @@ TEST_F(Spi, NativeTransferOf256BytesWithDefaultChipSelect) {
 TEST_F(Spi, APortableTransferLeavesLaterTransfersNative) {
     const uint8_t mosi[2] = {0x12, 0x34};
     uint8_t miso[2] = {};
+    // A mode the portable transfer must send, and the board answers without a block size.
+    ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
     ASSERT_EQ(BrimSpiTransfer_portable(2, mosi, miso), 1u);
+    EXPECT_EQ(Sim().spiControl(), 0x03);
     ClearTraffic();
     ASSERT_EQ(BrimSpiTransfer(2, mosi, miso), 1u);
     EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0A, 0x02, 0x12, 0x34}));
