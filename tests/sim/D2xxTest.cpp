@@ -15,13 +15,25 @@ namespace ft = podsim::d2xx;
 
 namespace {
 
-#define D2XX_FUNCTIONS(X)                                                                          \
-    X(FT_ListDevices)                                                                              \
-    X(FT_Open)                                                                                     \
-    X(FT_GetDeviceInfo)                                                                            \
-    X(FT_SetBaudRate) X(FT_Purge) X(FT_SetDtr) X(FT_ClrDtr) X(FT_GetStatus) X(FT_Read) X(FT_Write) \
-        X(FT_Close) X(podsim_d2xx_board) X(podsim_d2xx_reload) X(podsim_d2xx_reload_file)          \
-            X(podsim_d2xx_error) X(podsim_d2xx_device_count)
+// clang-format off
+#define D2XX_FUNCTIONS(X) \
+    X(FT_ListDevices) \
+    X(FT_Open) \
+    X(FT_GetDeviceInfo) \
+    X(FT_SetBaudRate) \
+    X(FT_Purge) \
+    X(FT_SetDtr) \
+    X(FT_ClrDtr) \
+    X(FT_GetStatus) \
+    X(FT_Read) \
+    X(FT_Write) \
+    X(FT_Close) \
+    X(podsim_d2xx_board) \
+    X(podsim_d2xx_reload) \
+    X(podsim_d2xx_reload_file) \
+    X(podsim_d2xx_error) \
+    X(podsim_d2xx_device_count)
+// clang-format on
 
 const char* libraryPath() {
     const char* env = std::getenv("RERODADA_D2XX_LIBRARY");
