@@ -132,27 +132,6 @@ const char* FormName(Form form) {
     return form == kPortable ? "portable" : form == kNative ? "native" : "dispatcher";
 }
 
-Bytes DeviceState() {
-    podsim::Board& sim = Sim();
-    Bytes state;
-    for (uint8_t r = 0; r < 0x17; ++r)
-        state.push_back(sim.chipRegister(r));
-    for (uint8_t c = 0; c < 0x80; ++c) {
-        uint16_t w = sim.smbusWord(0xA0, c);
-        state.push_back(static_cast<uint8_t>(w));
-        state.push_back(static_cast<uint8_t>(w >> 8));
-    }
-    for (unsigned c = 0x80; c < 0xC0; ++c) {
-        Bytes block = sim.smbusBlock(0xA0, static_cast<uint8_t>(c));
-        state.push_back(static_cast<uint8_t>(block.size()));
-        state.insert(state.end(), block.begin(), block.end());
-    }
-    for (uint8_t device : {0x10, 0x18})
-        for (unsigned i = 0; i < 256; ++i)
-            state.push_back(sim.memoryByte(device, static_cast<uint8_t>(i)));
-    return state;
-}
-
 void ArrangeDevices() {
     podsim::Board& sim = Sim();
     const uint8_t registers[0x17] = {0x12, 0x00, 0x01, 0x6C, 0x00, 0xFF, 0xFF, 0xFF,

@@ -59,10 +59,6 @@ template <typename Fn> Forms<Fn> MakeForms(Fn dispatch, Fn portable, Fn native) 
 }
 #define BUS_FORMS(fn) ::bus::MakeForms(&fn, &fn##_portable, &fn##_native)
 
-// What the simulated devices hold: the LED driver's registers, the SMBus
-// device's words and blocks at 0xA0, the plain devices' bytes.
-Bytes DeviceState();
-
 // Puts a value the portable and native forms must agree on into every
 // register an operation may read.
 void ArrangeDevices();

@@ -13,7 +13,7 @@ bool Has(const std::string& text) {
     return Listing().find(text) != std::string::npos;
 }
 
-TEST(Descriptor, OfFrequencies) {
+TEST(Descriptor, OfFrequenciesAndPeriods) {
     const struct {
         double MHz;
         uint8_t descriptor;
@@ -21,9 +21,6 @@ TEST(Descriptor, OfFrequencies) {
                  {0.032, 0x35}, {0.05, 0x33}, {12, 0x09}, {100, 0x00}, {0, 0x7F}};
     for (const auto& row : table)
         EXPECT_EQ(BRIM_Frequency_Descriptor_of_MHz(row.MHz), row.descriptor) << row.MHz;
-}
-
-TEST(Descriptor, OfPeriods) {
     EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(2.5), 0x24);
     EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(0.125), 0x11);
     EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(850000), 0x79);
@@ -105,7 +102,9 @@ TEST(FirmwareGates, OptionsAreRefusedByOlderFirmware) {
 
     UseBoard(std::string(kAllNative) + "firmware = 1.5.43\n");
     EXPECT_EQ(BrimI2CGetClockStretchOption(), 0);
-    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01}));
+    EXPECT_EQ(BrimI2CClockStretchDisable(1), 0u);
+    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xC2, 0x01}));
+    EXPECT_TRUE(Has("BrimI2CClockStretchDisable not supported; requires firmware 01.05.44."));
 }
 
 TEST_F(Speeds, ScriptExecution) {

@@ -29,16 +29,15 @@ class Spi : public testing::Test {
     }
 };
 
-TEST_F(Spi, ByteNeedsTheStandardPins) {
+TEST_F(Spi, ByteNeedsTheStandardPinsAndPinSettingsSendNothing) {
     BrimSpiConfigSCKPin(5);
     EXPECT_EQ(BrimSpiByte(0x55), 0);
     EXPECT_TRUE(Sent().empty());
     BrimSpiConfigSCKPin(10);
     EXPECT_EQ(BrimSpiByte(0x55), 0x5A);
     EXPECT_EQ(Sent(), (Bytes{0xAF, 0x55}));
-}
-
-TEST_F(Spi, PinSettingsReturnOneAndActiveHighReturnsZero) {
+    // Pin settings answer 1 without traffic; the active-high setting answers 0.
+    ClearTraffic();
     EXPECT_EQ(BrimSpiConfigMOSIPin(12), 1u);
     EXPECT_EQ(BrimSpiConfigMISOPin(11), 1u);
     EXPECT_EQ(BrimSpiConfigCSPin(9), 1u);
@@ -58,6 +57,18 @@ TEST_F(Spi, NativeTransferOf256BytesWithDefaultChipSelect) {
     for (size_t i = 0; i < miso.size(); ++i)
         ASSERT_EQ(miso[i], mosi[i] ^ 0x0F) << i;
     EXPECT_TRUE(Has("Firmware command 0xA0 0x0A BRIM_i2cStart_SpiMosiMiso"));
+}
+
+TEST_F(Spi, APortableTransferLeavesLaterTransfersNative) {
+    const uint8_t mosi[2] = {0x12, 0x34};
+    uint8_t miso[2] = {};
+    // A mode the portable transfer must send, and the board answers without a block size.
+    ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
+    ASSERT_EQ(BrimSpiTransfer_portable(2, mosi, miso), 1u);
+    EXPECT_EQ(Sim().spiControl(), 0x03);
+    ClearTraffic();
+    ASSERT_EQ(BrimSpiTransfer(2, mosi, miso), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0A, 0x02, 0x12, 0x34}));
 }
 
 TEST_F(Spi, NativeTransferWithOtherChipSelectsCarriesTheOption) {

@@ -26,16 +26,12 @@ inline std::string hex(const Bytes& b) {
     return s;
 }
 
-inline Bytes concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const auto& p : parts)
-        out.insert(out.end(), p.begin(), p.end());
-    return out;
-}
-
 inline Bytes text(const std::string& s) {
     return Bytes(s.begin(), s.end());
 }
+
+const Bytes kBanner = text("Kelvo PODLINK v01.05.47\r\n");
+const Bytes kReadByte{0xA0, 0x05, 0x01, 0x01, 0x2A, 0x00}; // answered 0x12 0xB0
 
 // Writes and returns everything the board answered (no latency configured).
 inline Bytes talk(podsim::Board& board, const Bytes& out) {
@@ -51,16 +47,14 @@ inline void sleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-// Microseconds from start until ready() first holds, polled; -1 after two seconds.
-// Lower bounds measured this way hold however slowly the test runs.
-template <typename Ready>
-long long usUntil(std::chrono::steady_clock::time_point start, Ready ready) {
-    using namespace std::chrono;
+// Polls until ready() holds; false after two seconds.
+template <typename Ready> bool eventually(Ready ready) {
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
     while (!ready()) {
-        if (steady_clock::now() - start > seconds(2)) return -1;
-        std::this_thread::sleep_for(microseconds(200));
+        if (std::chrono::steady_clock::now() > end) return false;
+        sleepMs(1);
     }
-    return duration_cast<microseconds>(steady_clock::now() - start).count();
+    return true;
 }
 
 inline bool contains(const Bytes& hay, const Bytes& needle) {
