@@ -13,6 +13,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextStream>
 
 #include <cstdlib>
 
@@ -62,6 +63,18 @@ std::unique_ptr<MainWindow> openConnectedWindow(const std::string& configText) {
 void closeWindow(std::unique_ptr<MainWindow>& window) {
     window.reset();
     boardDisconnect();
+}
+
+bool writeRegisterScript(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    QTextStream out(&file);
+    for (int i = 0; i < 5000; ++i) {
+        out << "writebyte 2A 05 " << QString::number(i & 0xFF, 16) << '\n';
+        out << "readbyte 2A 05\n";
+    }
+    out.flush();
+    return out.status() == QTextStream::Ok && file.error() == QFileDevice::NoError;
 }
 
 } // namespace bench

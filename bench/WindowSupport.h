@@ -5,6 +5,8 @@
 
 #include "MainWindow.h"
 
+#include <QString>
+
 #include <memory>
 #include <string>
 
@@ -19,6 +21,10 @@ int runWindowBenchmarks(int argc, char** argv);
 // Fresh simulated devices from configText, then a main window on them,
 // shown, auto-read off, connected; null when it did not connect.
 std::unique_ptr<MainWindow> openConnectedWindow(const std::string& configText);
+
+// Writes the 10,000-line script of the script benchmarks to path: register
+// writes and reads of the RAR4120E, alternating. False when it cannot.
+bool writeRegisterScript(const QString& path);
 
 // Closes a window from openConnectedWindow and disconnects the board.
 void closeWindow(std::unique_ptr<MainWindow>& window);

@@ -8,9 +8,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include <QFile>
 #include <QTemporaryDir>
-#include <QTextStream>
 
 #include <cstdlib>
 #include <string>
@@ -140,19 +138,10 @@ BENCHMARK(B6_RefreshPages_KernelDriver_1msLatency)
 void B7_Script_10000Lines_NoLatency(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.scr"));
-    QFile file(path);
-    if (!dir.isValid() || !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    if (!dir.isValid() || !bench::writeRegisterScript(path)) {
         state.SkipWithError("cannot write the script");
         return;
     }
-    {
-        QTextStream out(&file);
-        for (int i = 0; i < 5000; ++i) {
-            out << "writebyte 2A 05 " << QString::number(i & 0xFF, 16) << '\n';
-            out << "readbyte 2A 05\n";
-        }
-    }
-    file.close();
     auto window = bench::openConnectedWindow(kNoLatency);
     if (!window) {
         state.SkipWithError("the window did not connect");

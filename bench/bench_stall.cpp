@@ -14,10 +14,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
-#include <QTextStream>
 #include <QTimer>
 
 #include <pty.h>
@@ -137,19 +135,10 @@ BENCHMARK(B9_Stall_StartupSearchSilentPort)
 void B9_Stall_Script10000Lines(benchmark::State& state) {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("bench.scr"));
-    QFile file(path);
-    if (!dir.isValid() || !file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+    if (!dir.isValid() || !bench::writeRegisterScript(path)) {
         state.SkipWithError("cannot write the script");
         return;
     }
-    {
-        QTextStream out(&file);
-        for (int i = 0; i < 5000; ++i) {
-            out << "writebyte 2A 05 " << QString::number(i & 0xFF, 16) << '\n';
-            out << "readbyte 2A 05\n";
-        }
-    }
-    file.close();
     auto window = bench::openConnectedWindow("latency_us = 0");
     if (!window) {
         state.SkipWithError("the window did not connect");
