@@ -2,6 +2,7 @@
 
 #include "AppManager.h"
 #include "CommLog.h"
+#include "DlgAbout.h"
 #include "DeviceAccess.h"
 #include "SystemManager.h"
 #include "frmMainPage.h"
@@ -199,6 +200,13 @@ TEST_F(ConnectedWindowTest, TabsAreInOrder) {
     EXPECT_EQ(tabs->tabText(2), QStringLiteral("Debug"));
     EXPECT_EQ(tabs->tabText(3), QStringLiteral("Log"));
     EXPECT_EQ(tabs->currentIndex(), 0);
+}
+
+TEST_F(ConnectedWindowTest, AboutShowsTheAboutBox) {
+    window->findChild<QAction*>(QStringLiteral("actionAbout"))->trigger();
+    ASSERT_NE(window->aboutDialog(), nullptr);
+    EXPECT_TRUE(window->aboutDialog()->isVisible());
+    window->aboutDialog()->hide();
 }
 
 TEST_F(ConnectedWindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
