@@ -15,36 +15,13 @@
 
 namespace {
 
-const char* const kCommands[] = {
-    "writebyte",
-    "writeword",
-    "readbyte",
-    "readword",
-    "sendraw",
-    "spitransfer",
-    "wrbytes",
-    "write8",
-    "receive8",
-    "writegpio",
-    "readgpio",
-    "spipulse8",
-    "i2cstart",
-    "i2crepeatedstart",
-    "i2cstop",
-    "seti2cspeed",
-    "setspispeed",
-    "setspiconfig",
-    "spicspin",
-    "spicsassert",
-    "spicsdeassert",
-    "wait",
-    "echo",
-    "#",
-    "setaddress",
-    "bogus",
-    "",
-    "\"",
-};
+// Every command, a comment, an unknown word, an empty line and a lone quote.
+const QStringList kCommands =
+    QStringLiteral("writebyte writeword readbyte readword sendraw spitransfer wrbytes write8 "
+                   "receive8 writegpio readgpio spipulse8 i2cstart i2crepeatedstart i2cstop "
+                   "seti2cspeed setspispeed setspiconfig spicspin spicsassert spicsdeassert wait "
+                   "echo # setaddress bogus  \"")
+        .split(QLatin1Char(' '));
 
 const char* const kOddWords[] = {
     "zz",      "0x",  "-1",   "-80000000", "7FFFFFFF", "FFFFFFFF", "100000000", "191",
@@ -82,7 +59,7 @@ class LineGenerator {
     }
 
     QString generate() {
-        QString command = QString::fromUtf8(kCommands[pick(std::size(kCommands))]);
+        QString command = kCommands[pick(kCommands.size())];
         if (pick(2)) command = command.toUpper();
         QString line = command;
         const int words = pick(8) == 0 ? pick(450) : pick(6);

@@ -9,13 +9,11 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace linktest;
@@ -43,7 +41,7 @@ class KernelDriverBoard : public ::testing::Test {
         setenv("RERODADA_USB_TTYS", "", 1);
         setenv("RERODADA_SERIAL_PORTS", "", 1);
         if (server) server->stop();
-        StopProgram();
+        program.reset();
         fs::remove_all(dir);
         ReloadUsb("");
     }
@@ -58,37 +56,16 @@ class KernelDriverBoard : public ::testing::Test {
         ASSERT_TRUE(server->start()) << server->error();
         Plug(server->slavePath());
     }
-    // podlink-sim --usb as its own process.
     void StartProgram() {
-        int out[2];
-        ASSERT_EQ(pipe(out), 0);
-        program = fork();
-        if (program == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            execl(PODLINK_SIM_PROGRAM, PODLINK_SIM_PROGRAM, "--usb", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]);
-        std::string pty;
-        char c;
-        while (read(out[0], &c, 1) == 1 && c != '\n')
-            pty += c;
-        close(out[0]);
-        ASSERT_FALSE(pty.empty());
-        Plug(pty);
-    }
-    void StopProgram() {
-        if (program <= 0) return;
-        kill(program, SIGTERM);
-        waitpid(program, nullptr, 0);
-        program = -1;
+        program = std::make_unique<SimProgram>(std::vector<std::string>{"--usb"});
+        ASSERT_FALSE(program->path().empty());
+        Plug(program->path());
     }
     fs::path dir;
     fs::path link;
     std::unique_ptr<podsim::Board> board;
     std::unique_ptr<podsim::PtyServer> server;
-    pid_t program = -1;
+    std::unique_ptr<SimProgram> program;
 };
 
 class UsbRate : public KernelDriverBoard, public ::testing::WithParamInterface<uint32_t> {};
@@ -151,7 +128,7 @@ TEST_F(KernelDriverBoard, SerialSearchDoesNotTryTheUsbTtyAgain) {
 TEST_F(KernelDriverBoard, ReconnectsAfterTheSimulatorRestarts) {
     StartProgram();
     ASSERT_TRUE(BrimBoardConnect());
-    StopProgram();
+    program.reset();
     EXPECT_FALSE(BrimBoardConnected());
     StartProgram();
     ASSERT_TRUE(BrimBoardConnect());

@@ -92,9 +92,7 @@ TEST_F(SerialBoard, ReopenTakesTheDeviceOfTheLastConnection) {
 }
 
 TEST(SecondProcess, CannotTakeTheConnectedPortAndDisturbsNothing) {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    int status = freshprocess::run(name, {"RERODADA_D2XX_LIBRARY=/nonexistent"}, [] {
+    int status = freshprocess::run(CurrentTestName(), {"RERODADA_D2XX_LIBRARY=/nonexistent"}, [] {
         podsim::Board board;
         podsim::PtyServer server(board);
         if (!server.start()) return false;

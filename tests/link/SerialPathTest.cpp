@@ -7,71 +7,20 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <string>
-#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace linktest;
 
 namespace {
 
-std::string TestName() {
-    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return std::string(info->test_suite_name()) + "." + info->name();
-}
-
-// podlink-sim as its own process, as an engineer would run it.
-class SimProcess {
-  public:
-    explicit SimProcess(const std::vector<std::string>& args) {
-        int out[2];
-        if (pipe(out) != 0) return;
-        pid_ = fork();
-        if (pid_ == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            std::vector<char*> argv{const_cast<char*>(PODLINK_SIM_PROGRAM)};
-            for (const std::string& a : args)
-                argv.push_back(const_cast<char*>(a.c_str()));
-            argv.push_back(nullptr);
-            execv(PODLINK_SIM_PROGRAM, argv.data());
-            _exit(127);
-        }
-        close(out[1]);
-        FILE* in = fdopen(out[0], "r");
-        char line[256] = {};
-        if (in && fgets(line, sizeof line, in)) path_ = line;
-        while (!path_.empty() && (path_.back() == '\n' || path_.back() == '\r'))
-            path_.pop_back();
-        out_ = in;
-    }
-    ~SimProcess() { Stop(); }
-    void Stop() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-        if (out_) fclose(out_);
-        out_ = nullptr;
-    }
-    const std::string& path() const { return path_; }
-
-  private:
-    pid_t pid_ = -1;
-    FILE* out_ = nullptr;
-    std::string path_;
-};
-
 TEST(SerialPath, OpenStepsDownTheBaudTableToTheSimulatorsRate) {
-    SimProcess sim({"--baud", "38400"});
+    SimProgram sim({"--baud", "38400"});
     ASSERT_FALSE(sim.path().empty());
     int status = freshprocess::run(
-        TestName(), {"RERODADA_SERIAL_PORTS=" + sim.path(), "RERODADA_D2XX_LIBRARY=/nonexistent"},
-        [] {
+        CurrentTestName(),
+        {"RERODADA_SERIAL_PORTS=" + sim.path(), "RERODADA_D2XX_LIBRARY=/nonexistent"}, [] {
             testing::internal::CaptureStdout();
             bool ok = BrimBoardConnect();
             std::string out = testing::internal::GetCapturedStdout();
@@ -88,12 +37,13 @@ TEST(SerialPath, OpenStepsDownTheBaudTableToTheSimulatorsRate) {
 }
 
 TEST(SerialPath, StoppedSimulatorFailsWithinTheWorstCase) {
-    SimProcess sim({"--baud", "38400"});
+    SimProgram sim({"--baud", "38400"});
     std::string path = sim.path();
     ASSERT_FALSE(path.empty());
     sim.Stop();
     int status = freshprocess::run(
-        TestName(), {"RERODADA_SERIAL_PORTS=" + path, "RERODADA_D2XX_LIBRARY=/nonexistent"}, [] {
+        CurrentTestName(), {"RERODADA_SERIAL_PORTS=" + path, "RERODADA_D2XX_LIBRARY=/nonexistent"},
+        [] {
             uint32_t start = rerodada::platform::TickCount();
             bool ok = BrimBoardConnect();
             uint32_t elapsed = rerodada::platform::TickCount() - start;
@@ -106,41 +56,42 @@ TEST(SerialPath, StoppedSimulatorFailsWithinTheWorstCase) {
 }
 
 TEST(SerialPath, MissingUsbDriverFallsBackToTheSerialBoard) {
-    int status = freshprocess::run(TestName(), {"RERODADA_D2XX_LIBRARY=/nonexistent/lib.so"}, [] {
-        podsim::Board board;
-        podsim::PtyServer server(board);
-        if (!server.start()) return false;
-        setenv("RERODADA_SERIAL_PORTS", server.slavePath().c_str(), 1);
-        EXPECT_FALSE(BrimBoardConnectAnyUSB());
-        bool ok = BrimBoardConnect();
-        char port[256] = {};
-        BrimBoardGetPortName(port, sizeof port);
-        EXPECT_TRUE(ok);
-        EXPECT_EQ(std::string(port), server.slavePath());
-        EXPECT_FALSE(BrimSetUSB_Latency(1)) << "latency is a USB setting";
+    int status =
+        freshprocess::run(CurrentTestName(), {"RERODADA_D2XX_LIBRARY=/nonexistent/lib.so"}, [] {
+            podsim::Board board;
+            podsim::PtyServer server(board);
+            if (!server.start()) return false;
+            setenv("RERODADA_SERIAL_PORTS", server.slavePath().c_str(), 1);
+            EXPECT_FALSE(BrimBoardConnectAnyUSB());
+            bool ok = BrimBoardConnect();
+            char port[256] = {};
+            BrimBoardGetPortName(port, sizeof port);
+            EXPECT_TRUE(ok);
+            EXPECT_EQ(std::string(port), server.slavePath());
+            EXPECT_FALSE(BrimSetUSB_Latency(1)) << "latency is a USB setting";
 
-        // A serial board has no USB identity: the caller's values stay.
-        uint16_t vid = 0x1111, pid = 0x2222;
-        std::string listing;
-        static std::string* sink = &listing;
-        BrimLogCallback([](const char* text) { *sink += text; });
-        EXPECT_FALSE(BrimBoardGetUSBDeviceInfo(&vid, &pid, nullptr, nullptr));
-        EXPECT_EQ(vid, 0x1111);
-        EXPECT_EQ(pid, 0x2222);
-        size_t firstEnd = listing.find("\r\n", 2);
-        EXPECT_NE(listing.substr(0, firstEnd).find("BrimBoardGetUSBDeviceInfo() = 0"),
-                  std::string::npos)
-            << listing;
-        BrimLogCallback(nullptr);
-        BrimBoardDisconnect();
-        server.stop();
-        return ok;
-    });
+            // A serial board has no USB identity: the caller's values stay.
+            uint16_t vid = 0x1111, pid = 0x2222;
+            std::string listing;
+            static std::string* sink = &listing;
+            BrimLogCallback([](const char* text) { *sink += text; });
+            EXPECT_FALSE(BrimBoardGetUSBDeviceInfo(&vid, &pid, nullptr, nullptr));
+            EXPECT_EQ(vid, 0x1111);
+            EXPECT_EQ(pid, 0x2222);
+            size_t firstEnd = listing.find("\r\n", 2);
+            EXPECT_NE(listing.substr(0, firstEnd).find("BrimBoardGetUSBDeviceInfo() = 0"),
+                      std::string::npos)
+                << listing;
+            BrimLogCallback(nullptr);
+            BrimBoardDisconnect();
+            server.stop();
+            return ok;
+        });
     EXPECT_EQ(status, 0);
 }
 
 TEST(FreshLibrary, ReopenWithoutAnyEarlierConnectionTouchesNoPort) {
-    int status = freshprocess::run(TestName(), {}, [] {
+    int status = freshprocess::run(CurrentTestName(), {}, [] {
         BrimBoardAutoPort(false);
         bool any = BrimBoardConnect() || BrimBoardConnectAnyUSB() || BrimBoardConnectAnyRS232();
         EXPECT_FALSE(any);
@@ -151,7 +102,7 @@ TEST(FreshLibrary, ReopenWithoutAnyEarlierConnectionTouchesNoPort) {
 }
 
 TEST(FreshLibrary, WriteAfterUnplugReportsAnInvalidHandle) {
-    int status = freshprocess::run(TestName(), {"RERODADA_DEBUG=1"}, [] {
+    int status = freshprocess::run(CurrentTestName(), {"RERODADA_DEBUG=1"}, [] {
         if (!BrimBoardConnect()) return false;
         UsbBoard()->unplug();
         testing::internal::CaptureStderr();

@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace linktest {
 namespace {
 
@@ -31,6 +35,44 @@ void ResetLibraryState() {
     BrimBoardAutoPort(true);
     BrimBoardAutoBaud(true);
     BrimBoardBannerRequiresPrefix("Kelvo");
+}
+
+std::string CurrentTestName() {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return std::string(info->test_suite_name()) + "." + info->name();
+}
+
+SimProgram::SimProgram(const std::vector<std::string>& args) {
+    int out[2];
+    if (pipe(out) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(out[1], STDOUT_FILENO);
+        close(out[0]);
+        std::vector<char*> argv{const_cast<char*>(PODLINK_SIM_PROGRAM)};
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(PODLINK_SIM_PROGRAM, argv.data());
+        _exit(127);
+    }
+    close(out[1]);
+    // The first line names the pseudo-terminal; the pipe stays open so that
+    // later output never meets a closed reader.
+    out_ = out[0];
+    char c;
+    while (read(out_, &c, 1) == 1 && c != '\n')
+        if (c != '\r') path_ += c;
+}
+
+void SimProgram::Stop() {
+    if (pid_ > 0) {
+        kill(pid_, SIGTERM);
+        waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+    if (out_ >= 0) close(out_);
+    out_ = -1;
 }
 
 } // namespace linktest

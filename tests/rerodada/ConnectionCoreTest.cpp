@@ -86,15 +86,11 @@ INSTANTIATE_TEST_SUITE_P(
         BannerCase{"no_prefix", "Acme board v2", "Kelvo", false, "Acme board v2"},
         BannerCase{"prefix_case_differs", "kelvo PODLINK", "Kelvo", false, "kelvo PODLINK"},
         BannerCase{"prefix_beyond_byte_255", kLong, "Kelvo", false, std::string(255, 'x')},
+        BannerCase{"three_hundred_bytes", std::string(300, 'K'), "Kelvo", false,
+                   std::string(255, 'K')},
         BannerCase{"empty_prefix_accepts_anything", "whatever", "", true, "whatever"},
         BannerCase{"empty_prefix_accepts_silence", "", "", true, ""}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST_F(ConnectionCore, BannerOfThreeHundredBytesKeepsAtMost255Characters) {
-    fake.SetResult(Bytes(std::string(300, 'K')));
-    fake.Capture();
-    EXPECT_EQ(strlen(fake.GetBanner()), 255u);
-}
 
 TEST_F(ConnectionCore, ResultCharBeyondTheCountIsZero) {
     fake.SetResult({0xB0, 0xB1, 0xB2});
@@ -268,14 +264,6 @@ TEST(NullConnection, EveryOperationFails) {
     EXPECT_FALSE(none.IsConnected());
     EXPECT_FALSE(none.CommCTS() || none.CommDSR() || none.CommDCD() || none.CommRI());
     EXPECT_EQ(none.ResultCharCount(), 0u);
-}
-
-TEST(ConnectionTypes, NamesFollowTheTypeTable) {
-    EXPECT_STREQ(ConnectionTypeName(0), "ct_None");
-    EXPECT_STREQ(ConnectionTypeName(1), "ct_BRIM232");
-    EXPECT_STREQ(ConnectionTypeName(2), "ct_BRIMUSB");
-    EXPECT_STREQ(ConnectionTypeName(3), "ct_ZXSMBUS");
-    EXPECT_STREQ(ConnectionTypeName(4), "ct_???");
 }
 
 } // namespace

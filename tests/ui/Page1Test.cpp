@@ -8,7 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
-#include <ostream>
+#include <string>
 
 namespace {
 
@@ -55,93 +55,70 @@ INSTANTIATE_TEST_SUITE_P(Iset, FlagClick,
                                          FlagCase{"cb_psen", 0x0A, 0x0B, true},
                                          FlagCase{"cb_bstforce", 0x0A, 0x02, false}));
 
-struct SliderCase {
+// What a read of one register shows: slider positions, label texts, check
+// boxes (1 or 0) and combo box items (-1: no item), with nothing written back.
+struct Shown {
     uint8_t reg;
     uint8_t chip;
-    const char* slider;
-    int position;
-    const char* label;
-    const char* text;
+    const char* control;
+    int value;
+    const char* text; // for labels
 };
 
-std::ostream& operator<<(std::ostream& os, const SliderCase& c) {
-    return os << c.slider << " " << int(c.chip);
-}
-
-class SliderRead : public PageTest, public testing::WithParamInterface<SliderCase> {};
-
-// A read moves the slider and its label and writes nothing back.
-TEST_P(SliderRead, ShowsTheFieldAndWritesNothing) {
-    const SliderCase& c = GetParam();
-    board->setChipRegister(c.reg, c.chip);
-    page1->slt_readRegister(c.reg);
-    EXPECT_EQ(control1<QSlider>(c.slider)->value(), c.position);
-    EXPECT_EQ(control1<QLabel>(c.label)->text(), c.text);
-    EXPECT_TRUE(writes().empty());
-    EXPECT_EQ(reads().size(), 1u);
-    EXPECT_EQ(board->chipRegister(c.reg), c.chip);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    AdimIcal, SliderRead,
-    testing::Values(
-        SliderCase{0x04, 128, "horizontalSlider_adim", 128, "label_adim_value", "50.196%"},
-        SliderCase{0x04, 255, "horizontalSlider_adim", 255, "label_adim_value", "100.000%"},
-        SliderCase{0x16, 0, "horizontalSlider_ical", 0, "label_ical_value", "37%"},
-        SliderCase{0x16, 63, "horizontalSlider_ical", 63, "label_ical_value", "100%"},
+TEST_F(PageTest, AReadShowsTheFieldsAndWritesNothing) {
+    const Shown rows[] = {
+        {0x04, 128, "horizontalSlider_adim", 128, nullptr},
+        {0x04, 128, "label_adim_value", 0, "50.196%"},
+        {0x04, 255, "label_adim_value", 0, "100.000%"},
+        {0x16, 0, "label_ical_value", 0, "37%"},
+        {0x16, 63, "horizontalSlider_ical", 63, nullptr},
+        {0x16, 63, "label_ical_value", 0, "100%"},
         // ICAL is bits 5:0; bits 7:6 are not part of it.
-        SliderCase{0x16, 0xC5, "horizontalSlider_ical", 5, "label_ical_value", "42%"},
-        SliderCase{0x16, 0x40, "horizontalSlider_ical", 0, "label_ical_value", "37%"}));
+        {0x16, 0xC5, "horizontalSlider_ical", 5, nullptr},
+        {0x16, 0xC5, "label_ical_value", 0, "42%"},
+        {0x16, 0x40, "horizontalSlider_ical", 0, nullptr},
+        {0x01, 0xA3, "label_rev_id", 0, "0x03"},
+        {0x00, 0x12, "label_dev_id", 0, "0x12"},
+        {0x10, 0x07, "comboBox_tdim", -1, nullptr},
+        {0x10, 0x07, "cb_fade_gain", 0, nullptr},
+        {0x10, 0x07, "cb_fade_in_out", 0, nullptr},
+        {0x03, 0x48, "cb_LoDIM3", 1, nullptr},
+        {0x03, 0x48, "cb_LoDIM4", 0, nullptr},
+        {0x03, 0x48, "cb_dim_ext", 1, nullptr},
+        // Bit 6 of DIAG lights no lamp.
+        {0x15, 0x40, "cb_rtoor", 0, nullptr},
+        {0x15, 0x40, "cb_isetoor", 0, nullptr},
+        {0x15, 0x40, "cb_bstuv", 0, nullptr},
+        {0x15, 0x40, "cb_bstov", 0, nullptr},
+        {0x15, 0x40, "cb_hw_rst", 0, nullptr},
+        {0x15, 0x40, "cb_otw", 0, nullptr},
+        {0x15, 0x40, "cb_ot", 0, nullptr},
+    };
+    for (const Shown& row : rows) {
+        SCOPED_TRACE(std::string(row.control) + " " + std::to_string(row.chip));
+        spy->clear();
+        board->setChipRegister(row.reg, row.chip);
+        page1->slt_readRegister(row.reg);
+        QObject* control = page1->findChild<QObject*>(QString::fromLatin1(row.control));
+        ASSERT_NE(control, nullptr);
+        if (auto* label = qobject_cast<QLabel*>(control))
+            EXPECT_EQ(label->text(), row.text);
+        else if (auto* slider = qobject_cast<QSlider*>(control))
+            EXPECT_EQ(slider->value(), row.value);
+        else if (auto* box = qobject_cast<QCheckBox*>(control))
+            EXPECT_EQ(box->isChecked(), row.value != 0);
+        else
+            EXPECT_EQ(qobject_cast<QComboBox*>(control)->currentIndex(), row.value);
+        EXPECT_TRUE(writes().empty());
+        EXPECT_EQ(reads().size(), 1u);
+        EXPECT_EQ(board->chipRegister(row.reg), row.chip);
+    }
+}
 
 TEST_F(PageTest, IcalSliderWritesItsSixBits) {
     chipShows(0x16, 0xC5);
     control1<QSlider>("horizontalSlider_ical")->setValue(6);
     EXPECT_EQ(writes(), (Writes{{0x16, 0x06}}));
-}
-
-struct ShownCase {
-    uint8_t reg;
-    uint8_t value;
-    const char* label;
-    const char* text;
-};
-
-std::ostream& operator<<(std::ostream& os, const ShownCase& c) {
-    return os << c.label << " " << int(c.value);
-}
-
-class ShownText : public PageTest, public testing::WithParamInterface<ShownCase> {};
-
-TEST_P(ShownText, ReadValueIsShownAsText) {
-    const ShownCase& c = GetParam();
-    board->setChipRegister(c.reg, c.value);
-    page1->slt_readRegister(c.reg);
-    EXPECT_EQ(control1<QLabel>(c.label)->text(), c.text);
-}
-
-INSTANTIATE_TEST_SUITE_P(Labels, ShownText,
-                         testing::Values(ShownCase{0x01, 0xA3, "label_rev_id", "0x03"},
-                                         ShownCase{0x00, 0x12, "label_dev_id", "0x12"}));
-
-TEST_F(PageTest, TdimCodeWithoutItemLeavesNoCurrentItem) {
-    chipShows(0x10, 0x07);
-    EXPECT_EQ(control1<QComboBox>("comboBox_tdim")->currentIndex(), -1);
-    EXPECT_FALSE(control1<QCheckBox>("cb_fade_gain")->isChecked());
-    EXPECT_FALSE(control1<QCheckBox>("cb_fade_in_out")->isChecked());
-}
-
-TEST_F(PageTest, DiagBitSixLightsNoLamp) {
-    chipShows(0x15, 0x40);
-    for (const char* lamp :
-         {"cb_rtoor", "cb_isetoor", "cb_bstuv", "cb_bstov", "cb_hw_rst", "cb_otw", "cb_ot"})
-        EXPECT_FALSE(control1<QCheckBox>(lamp)->isChecked()) << lamp;
-}
-
-TEST_F(PageTest, LampsShowTheirBits) {
-    chipShows(0x03, 0x48);
-    EXPECT_TRUE(control1<QCheckBox>("cb_LoDIM3")->isChecked());
-    EXPECT_FALSE(control1<QCheckBox>("cb_LoDIM4")->isChecked());
-    EXPECT_TRUE(control1<QCheckBox>("cb_dim_ext")->isChecked());
 }
 
 TEST_F(PageTest, LampClickReadsTheRegisterAndWritesNothing) {

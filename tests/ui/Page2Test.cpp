@@ -66,6 +66,9 @@ TEST_F(Page2Test, SettingReadShowsTheChipsCountsAgainstItAndWritesNothing) {
     page1->slt_readRegister(0x0E);
     EXPECT_EQ(page2->periodCount(), 20409u);
     EXPECT_TRUE(writes().empty());
+    // A failed read of SETTING keeps the period.
+    page2->slt_commEvent(0, 0x0E, 8, 0x00, 0);
+    EXPECT_EQ(page2->periodCount(), 20409u);
     for (int n = 1; n <= 4; ++n) {
         EXPECT_EQ(slider(n)->maximum(), 20409) << n;
         EXPECT_EQ(slider(n)->value(), 20409) << n;
@@ -110,10 +113,13 @@ TEST_F(Page2Test, Ton1AtTheFullPeriodOf153Hz) {
     EXPECT_EQ(label(1)->text(), "100.0000%");
 }
 
-TEST_F(Page2Test, SliderPercentageAt610Hz) {
+TEST_F(Page2Test, HalfOf610HzFromTheSliderAndFromTheSpinBox) {
     fpwmRead(0x30);
     slider(1)->setValue(16394);
     EXPECT_EQ(label(1)->text(), "50.0015%");
+    spinBox(2)->setValue(50.0);
+    EXPECT_EQ(slider(2)->value(), 16394);
+    EXPECT_EQ(chipCount(1), 16394u);
 }
 
 TEST_F(Page2Test, SpinBoxRoundsTiesToEvenAndMovesTheSlider) {
@@ -125,13 +131,6 @@ TEST_F(Page2Test, SpinBoxRoundsTiesToEvenAndMovesTheSlider) {
     EXPECT_EQ(board->chipRegister(0x06), 0xF7);
     EXPECT_EQ(board->chipRegister(0x0D) & 0x03, 0x00);
     EXPECT_EQ(writes().back(), RegValue(0x0D, board->chipRegister(0x0D)));
-}
-
-TEST_F(Page2Test, SpinBoxHalfOf610HzRoundsUp) {
-    fpwmRead(0x30);
-    spinBox(2)->setValue(50.0);
-    EXPECT_EQ(slider(2)->value(), 16394);
-    EXPECT_EQ(chipCount(1), 16394u);
 }
 
 TEST_F(Page2Test, MovingTon3KeepsTheOtherBitPairsOfTheLowRegister) {
@@ -253,12 +252,6 @@ TEST_F(Page2Test, WriteAllWritesTheCachedOnTimeRegistersInOrder) {
     for (int reg = 0x05; reg <= 0x0D; ++reg)
         expected.emplace_back(reg, SystemManager::instance()->getRegister(uint8_t(reg)));
     EXPECT_EQ(writes(), expected);
-}
-
-TEST_F(Page2Test, FailedSettingReadKeepsThePeriod) {
-    fpwmRead(0x40);
-    page2->slt_commEvent(0, 0x0E, 8, 0x00, 0);
-    EXPECT_EQ(page2->periodCount(), 20409u);
 }
 
 } // namespace

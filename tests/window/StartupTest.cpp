@@ -43,27 +43,26 @@ std::map<QString, int> controlStates(QWidget* page) {
 
 } // namespace
 
-TEST(SplashDecision, AbsentShowsTheSplashAndRecordsTrue) {
-    native()->remove(kShowSplash);
-    EXPECT_TRUE(DlgAbout::splashWanted(native()));
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("TRUE"));
-}
-
-TEST(SplashDecision, TrueShowsTheSplash) {
-    native()->setValue(kShowSplash, QStringLiteral("TRUE"));
-    EXPECT_TRUE(DlgAbout::splashWanted(native()));
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("TRUE"));
-}
-
-TEST(SplashDecision, LowerCaseTrueShowsNoSplash) {
-    native()->setValue(kShowSplash, QStringLiteral("true"));
-    EXPECT_FALSE(DlgAbout::splashWanted(native()));
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("true"));
-}
-
-TEST(SplashDecision, FalseShowsNoSplash) {
-    native()->setValue(kShowSplash, QStringLiteral("FALSE"));
-    EXPECT_FALSE(DlgAbout::splashWanted(native()));
+// Only an absent value or the exact text "TRUE" shows the splash; an absent
+// one is recorded as "TRUE".
+TEST(SplashDecision, OnlyTrueOrNothingShowsTheSplash) {
+    const struct {
+        const char* stored; // nullptr: absent
+        bool shown;
+        const char* after;
+    } rows[] = {{nullptr, true, "TRUE"},
+                {"TRUE", true, "TRUE"},
+                {"true", false, "true"},
+                {"FALSE", false, "FALSE"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.stored ? row.stored : "absent");
+        if (row.stored)
+            native()->setValue(kShowSplash, QString::fromLatin1(row.stored));
+        else
+            native()->remove(kShowSplash);
+        EXPECT_EQ(DlgAbout::splashWanted(native()), row.shown);
+        EXPECT_EQ(native()->value(kShowSplash).toString(), QString::fromLatin1(row.after));
+    }
 }
 
 TEST(AboutBox, DisableSplashBoxFollowsAndWritesTheSetting) {

@@ -2,6 +2,7 @@
 
 #include "AppManager.h"
 #include "CommLog.h"
+#include "DlgAbout.h"
 #include "DeviceAccess.h"
 #include "SystemManager.h"
 #include "frmMainPage.h"
@@ -154,45 +155,39 @@ TEST_F(ConnectedWindowTest, TickingABoxChangesTheChipAndTheReadBackShowsIt) {
     EXPECT_NE(enable->isChecked(), before);
 }
 
-TEST_F(ConnectedWindowTest, SetAddressKeepsTheAddressForTextThatIsNoNumber) {
-    answerNextDialog([](QWidget* dialog) {
-        auto* input = qobject_cast<QInputDialog*>(dialog);
-        ASSERT_NE(input, nullptr);
-        EXPECT_EQ(input->windowTitle(), QStringLiteral("Set Address"));
-        EXPECT_EQ(input->textValue(), QStringLiteral("2A"));
-        input->setTextValue(QStringLiteral("zz"));
-        input->accept();
-    });
-    window->on_actionSet_Address_triggered();
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-}
-
-// Text typed into the scan's editable list that is no hexadecimal number
-// used to set the address to 0, which was then saved.
-TEST_F(ConnectedWindowTest, ScanForAddressKeepsTheAddressForTextThatIsNoNumber) {
-    QStringList offered;
-    answerNextDialog([&](QWidget* dialog) {
-        auto* input = qobject_cast<QInputDialog*>(dialog);
-        ASSERT_NE(input, nullptr);
-        EXPECT_EQ(input->windowTitle(), QStringLiteral("Devices Found"));
-        offered = input->comboBoxItems();
-        input->setTextValue(QStringLiteral("zz"));
-        input->accept();
-    });
-    window->on_actionScan_for_Address_triggered();
-    EXPECT_TRUE(offered.contains(QStringLiteral("0x2A")));
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-}
-
-TEST_F(ConnectedWindowTest, ScanForAddressTakesATypedHexadecimalAddress) {
-    answerNextDialog([](QWidget* dialog) {
-        auto* input = qobject_cast<QInputDialog*>(dialog);
-        ASSERT_NE(input, nullptr);
-        input->setTextValue(QStringLiteral("50"));
-        input->accept();
-    });
-    window->on_actionScan_for_Address_triggered();
-    EXPECT_EQ(AppManager::deviceAddress(), 0x50);
+// Text that is no hexadecimal number used to set the address to 0, which was
+// then saved; a number typed into the scan's editable list is taken.
+TEST_F(ConnectedWindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
+    const struct {
+        void (MainWindow::*action)();
+        const char* title;
+        const char* typed;
+        int address;
+    } rows[] = {{&MainWindow::on_actionSet_Address_triggered, "Set Address", "zz", 0x2A},
+                {&MainWindow::on_actionScan_for_Address_triggered, "Devices Found", "zz", 0x2A},
+                {&MainWindow::on_actionScan_for_Address_triggered, "Devices Found", "50", 0x50}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.title + std::string(" ") + row.typed);
+        AppManager::setDeviceAddress(0x2A);
+        QString title;
+        QStringList offered;
+        answerNextDialog([&](QWidget* dialog) {
+            auto* input = qobject_cast<QInputDialog*>(dialog);
+            ASSERT_NE(input, nullptr);
+            title = input->windowTitle();
+            offered = input->comboBoxItems();
+            if (offered.isEmpty()) {
+                EXPECT_EQ(input->textValue(), QStringLiteral("2A"));
+            }
+            input->setTextValue(QString::fromLatin1(row.typed));
+            input->accept();
+        });
+        (window.get()->*row.action)();
+        EXPECT_EQ(title, QString::fromLatin1(row.title));
+        EXPECT_EQ(offered.isEmpty(), row.action == &MainWindow::on_actionSet_Address_triggered);
+        EXPECT_TRUE(offered.isEmpty() || offered.contains(QStringLiteral("0x2A")));
+        EXPECT_EQ(AppManager::deviceAddress(), row.address);
+    }
     AppManager::setDeviceAddress(0x2A);
 }
 
@@ -207,21 +202,14 @@ TEST_F(ConnectedWindowTest, TabsAreInOrder) {
     EXPECT_EQ(tabs->currentIndex(), 0);
 }
 
-TEST_F(ConnectedWindowTest, CloseSavesTheSettingsButNotTheGeometryWhenZoomed) {
-    AppManager::instance()->saveWindowGeometry(QPoint(12, 34), QSize(800, 600));
-    AppManager::setDeviceAddress(0x2C);
-    window->showMaximized();
-    ASSERT_TRUE(window->isMaximized());
-    window->close();
-
-    QSettings ini(QStringLiteral("RAR4120E.ini"), QSettings::IniFormat);
-    EXPECT_EQ(ini.value(QStringLiteral("Device/Address")).toString(), QStringLiteral("0x2C"));
-    EXPECT_EQ(ini.value(QStringLiteral("Application/windowPosition")).toPoint(), QPoint(12, 34));
-    EXPECT_EQ(ini.value(QStringLiteral("Application/windowSize")).toSize(), QSize(800, 600));
-    AppManager::setDeviceAddress(0x2A);
+TEST_F(ConnectedWindowTest, AboutShowsTheAboutBox) {
+    window->findChild<QAction*>(QStringLiteral("actionAbout"))->trigger();
+    ASSERT_NE(window->aboutDialog(), nullptr);
+    EXPECT_TRUE(window->aboutDialog()->isVisible());
+    window->aboutDialog()->hide();
 }
 
-TEST_F(ConnectedWindowTest, CloseSavesTheGeometryOfANormalWindow) {
+TEST_F(ConnectedWindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
     window->show();
     const QSize size = window->size();
     const QPoint pos = window->pos();
@@ -229,4 +217,15 @@ TEST_F(ConnectedWindowTest, CloseSavesTheGeometryOfANormalWindow) {
     QSettings ini(QStringLiteral("RAR4120E.ini"), QSettings::IniFormat);
     EXPECT_EQ(ini.value(QStringLiteral("Application/windowSize")).toSize(), size);
     EXPECT_EQ(ini.value(QStringLiteral("Application/windowPosition")).toPoint(), pos);
+
+    AppManager::instance()->saveWindowGeometry(QPoint(12, 34), QSize(800, 600));
+    AppManager::setDeviceAddress(0x2C);
+    window->showMaximized();
+    ASSERT_TRUE(window->isMaximized());
+    window->close();
+    QSettings zoomed(QStringLiteral("RAR4120E.ini"), QSettings::IniFormat);
+    EXPECT_EQ(zoomed.value(QStringLiteral("Device/Address")).toString(), QStringLiteral("0x2C"));
+    EXPECT_EQ(zoomed.value(QStringLiteral("Application/windowPosition")).toPoint(), QPoint(12, 34));
+    EXPECT_EQ(zoomed.value(QStringLiteral("Application/windowSize")).toSize(), QSize(800, 600));
+    AppManager::setDeviceAddress(0x2A);
 }
