@@ -3,10 +3,17 @@
 # runs the whole test suite under wine. Installs what is missing, builds Qt
 # for Windows when it is not cached (scripts/build-qt-windows.sh) and
 # GoogleTest for Windows from Debian's sources.
-# Usage: scripts/test-windows.sh [build-dir] [ctest arguments...]
+# Usage: scripts/test-windows.sh [--without-qt] [build-dir] [ctest arguments...]
+#   --without-qt  leaves out the program and everything else that needs Qt
+#                 (the library, the simulator and their tests only).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+gui=ON
+if [ "${1:-}" = --without-qt ]; then
+    gui=OFF
+    shift
+fi
 build="${1:-build-win}"
 shift || true
 started=$(date +%s)
@@ -32,7 +39,8 @@ if ((${#missing[@]})); then
     apt_get install -y -qq "${missing[@]}"
 fi
 
-qt=$(scripts/build-qt-windows.sh | tail -n1)
+qt=""
+[ "$gui" = ON ] && qt=$(scripts/build-qt-windows.sh | tail -n1)
 
 # GoogleTest for Windows, built once per machine from the packaged sources.
 cache_root="${QT_WIN_CACHE:-/var/cache/rar4120e}"
@@ -58,7 +66,8 @@ cmake -S . -B "$build/host" -G Ninja -DRERODADA_BUILD_GUI=OFF -DRERODADA_BUILD_T
 nice cmake --build "$build/host" -j2 --target podlink-sim
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-    -DCMAKE_PREFIX_PATH="$qt;$gtest" -DRERODADA_WINE_SIM_PORT="$sim_port" >/dev/null
+    -DCMAKE_PREFIX_PATH="$qt;$gtest" -DRERODADA_BUILD_GUI="$gui" \
+    -DRERODADA_WINE_SIM_PORT="$sim_port" >/dev/null
 nice cmake --build "$build" -j2
 
 # A prefix of the build's own. The wineserver starts before ctest, so that it
@@ -77,8 +86,8 @@ read -r pty <&"${SIM[0]}"
 wine reg add 'HKLM\Software\Wine\Ports' /v "$sim_port" /t REG_SZ /d "$pty" /f >/dev/null
 # The port map is read when the wineserver starts.
 wineserver -k 2>/dev/null
-wineserver -w
-wineserver -p
+wineserver -w 2>/dev/null
+wineserver -p >/dev/null 2>&1
 wine cmd /c exit
 ctest --test-dir "$build" -j2 --output-on-failure --label-exclude posix-only "$@"
 echo "Windows build and tests took $(($(date +%s) - started)) s"

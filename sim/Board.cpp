@@ -102,6 +102,7 @@ void Board::resetLocked() {
 void Board::purgeHostReceive() {
     std::lock_guard<std::mutex> lock(mutex_);
     out_.clear();
+    boardLineFree_ = Clock::time_point();
 }
 
 void Board::hostWrite(const uint8_t* data, size_t n) {
@@ -133,9 +134,18 @@ void Board::hostWrite(const uint8_t* data, size_t n) {
         return;
     }
     std::vector<uint8_t> reply;
-    for (size_t i = 0; i < n; ++i)
+    std::vector<Clock::time_point> arrivals;
+    const Clock::duration charTime = charTimeLocked();
+    for (size_t i = 0; i < n; ++i) {
+        // Each byte reaches the firmware when its last bit is in.
+        if (charTime.count() > 0) {
+            hostLineFree_ = std::max(hostLineFree_, Clock::now()) + charTime;
+        }
         firmware_.feed(data[i], reply);
-    if (!reply.empty()) replyLocked(std::move(reply));
+        arrivals.resize(reply.size(), hostLineFree_);
+    }
+    if (charTime.count() == 0) arrivals.clear();
+    if (!reply.empty()) replyLocked(std::move(reply), std::move(arrivals));
 }
 
 bool Board::unpluggedLocked() {
@@ -167,11 +177,20 @@ bool Board::faultDueLocked() {
     return true;
 }
 
-void Board::replyLocked(std::vector<uint8_t> reply) {
+Board::Clock::duration Board::charTimeLocked() const {
+    if (!cfg_.lineRate || cfg_.baud == 0) return Clock::duration::zero();
+    return std::chrono::duration_cast<Clock::duration>(std::chrono::nanoseconds(10'000'000'000LL) /
+                                                       cfg_.baud);
+}
+
+void Board::replyLocked(std::vector<uint8_t> reply, std::vector<Clock::time_point> notBefore) {
+    const auto* times = notBefore.empty() ? nullptr : &notBefore;
     if (fault_.kind == FaultKind::None || !faultDueLocked()) {
-        sendLocked(reply);
+        sendLocked(reply, 0, times);
         return;
     }
+    // A faulty reply leaves when the first byte that caused it arrived.
+    if (times) notBefore.assign(reply.size() + fault_.bytes, notBefore.front());
     const size_t keep = std::min<size_t>(fault_.bytes, reply.size());
     switch (fault_.kind) {
     case FaultKind::None:
@@ -179,36 +198,47 @@ void Board::replyLocked(std::vector<uint8_t> reply) {
         break;
     case FaultKind::Cut:
         reply.resize(keep);
-        sendLocked(reply);
+        sendLocked(reply, 0, times);
         break;
     case FaultKind::Stall:
-        sendLocked(std::vector<uint8_t>(reply.begin(), reply.begin() + keep));
+        sendLocked(std::vector<uint8_t>(reply.begin(), reply.begin() + keep), 0, times);
         if (fault_.delayUs > 0) {
-            sendLocked(std::vector<uint8_t>(reply.begin() + keep, reply.end()), fault_.delayUs);
+            sendLocked(std::vector<uint8_t>(reply.begin() + keep, reply.end()), fault_.delayUs,
+                       times);
         }
         break;
     case FaultKind::WrongCompletion:
         reply.back() ^= 0x01;
-        sendLocked(reply);
+        sendLocked(reply, 0, times);
         break;
     case FaultKind::Noise: {
         auto junk = noise_.bytes(fault_.bytes);
         reply.insert(reply.begin(), junk.begin(), junk.end());
-        sendLocked(reply);
+        sendLocked(reply, 0, times);
         break;
     }
     }
 }
 
-void Board::sendLocked(const std::vector<uint8_t>& bytes, uint32_t extraUs) {
+void Board::sendLocked(const std::vector<uint8_t>& bytes, uint32_t extraUs,
+                       const std::vector<Clock::time_point>* notBefore) {
     if (cfg_.silent || bytes.empty()) return;
     if (cfg_.recordTraffic) traffic_.push_back({TrafficChunk::Direction::BoardToHost, bytes});
-    auto due = Clock::now() + std::chrono::microseconds(uint64_t(latencyUs_) +
-                                                        uint64_t(latencyTimerMs_) * 1000 + extraUs);
-    // The line is first in, first out: nothing overtakes a held-back byte.
-    if (!out_.empty()) due = std::max(due, out_.back().due);
-    for (uint8_t b : bytes)
-        out_.push_back({b, due});
+    const auto now = Clock::now();
+    const auto delay = std::chrono::microseconds(uint64_t(latencyUs_) +
+                                                 uint64_t(latencyTimerMs_) * 1000 + extraUs);
+    const Clock::duration charTime = charTimeLocked();
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        auto due = (notBefore && i < notBefore->size() ? (*notBefore)[i] : now) + delay;
+        // The line is first in, first out: nothing overtakes a held-back
+        // byte, and in line-rate mode each byte takes its character time.
+        if (!out_.empty()) due = std::max(due, out_.back().due);
+        if (charTime.count() > 0) {
+            due = std::max(due, boardLineFree_) + charTime;
+            boardLineFree_ = due;
+        }
+        out_.push_back({bytes[i], due});
+    }
 }
 
 size_t Board::availableLocked(Clock::time_point now) const {

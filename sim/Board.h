@@ -25,6 +25,7 @@
 //   spiMosi, spiCsOption, i2cOption, scriptRuns
 //   setFault/clearFault/fault, setLatencyUs/latencyUs, setLatencyTimerMs/latencyTimerMs,
 //   setModemStatus, setSilent, dtr, rts, hostBaud, boardBaud, inReset
+// With line_rate, bytes each way take their character time at the board's rate.
 //   setScriptedReplies/clearScriptedReplies       answers chosen by the test
 #pragma once
 
@@ -157,8 +158,12 @@ class Board {
     bool unpluggedLocked();
     bool faultDueLocked();
     void resetLocked();
-    void sendLocked(const std::vector<uint8_t>& bytes, uint32_t extraUs = 0);
-    void replyLocked(std::vector<uint8_t> reply);
+    // notBefore, when given, holds for each byte the time the host byte
+    // that caused it arrived (line-rate mode).
+    void sendLocked(const std::vector<uint8_t>& bytes, uint32_t extraUs = 0,
+                    const std::vector<Clock::time_point>* notBefore = nullptr);
+    void replyLocked(std::vector<uint8_t> reply, std::vector<Clock::time_point> notBefore);
+    Clock::duration charTimeLocked() const;
     size_t availableLocked(Clock::time_point now) const;
     SmbusDevice& smbusLocked(uint8_t addr);
     MemoryDevice& memoryLocked(uint8_t addr);
@@ -189,6 +194,9 @@ class Board {
     std::deque<std::vector<uint8_t>> scriptedReplies_;
 
     std::deque<Pending> out_;
+    // When the line each way is free again (line-rate mode).
+    Clock::time_point hostLineFree_;
+    Clock::time_point boardLineFree_;
     std::vector<TrafficChunk> traffic_;
 };
 

@@ -209,6 +209,11 @@ const std::vector<KeyInfo>& table() {
          }},
         {"silent", "the board never sends anything (true/false)",
          [](Config& c, const std::string& k, const std::string& v) { c.silent = parseBool(k, v); }},
+        {"line_rate",
+         "bytes take their time on the line at the baud rate, 10 bits each (true/false)",
+         [](Config& c, const std::string& k, const std::string& v) {
+             c.lineRate = parseBool(k, v);
+         }},
         {"latency_us", "delay of every reply in microseconds",
          [](Config& c, const std::string& k, const std::string& v) {
              c.latencyUs = parseU32(k, v);

@@ -42,6 +42,9 @@ struct Config {
     bool resetOnDtrSet = true; // asserted DTR holds the board in reset
     bool silent = false;       // the board never sends a byte
     uint32_t latencyUs = 0;
+    // Host bytes reach the firmware, and its bytes reach the host, one
+    // character time (10 bits at baud) after the previous one.
+    bool lineRate = false;
     uint32_t modemStatus = 0x30; // CTS and DSR
     uint8_t i2cSpeed = 0x30;
     uint8_t spiSpeed = 0x14;

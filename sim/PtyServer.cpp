@@ -94,12 +94,8 @@ void PtyServer::stop() {
 }
 
 void PtyServer::syncBaud() {
-    termios t{};
-    // On the master, tcgetattr reports the settings the host gave the slave.
-    if (tcgetattr(master_, &t) == 0) {
-        uint32_t baud = baudOfSpeed(cfgetospeed(&t));
-        if (baud != 0) board_.setBaud(baud);
-    }
+    uint32_t baud = hostBaudOf(master_);
+    if (baud != 0) board_.setBaud(baud);
 }
 
 void PtyServer::trace(const char* dir, const uint8_t* data, size_t n) {

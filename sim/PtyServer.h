@@ -51,5 +51,8 @@ class PtyServer {
 
 // Line rate of a termios speed constant, 0 when unknown.
 uint32_t baudOfSpeed(unsigned long speed);
+// Line rate the host gave the slave side of the pty whose master this is,
+// any rate included; 0 when unknown.
+uint32_t hostBaudOf(int master);
 
 } // namespace podsim

@@ -26,6 +26,10 @@ constexpr uint32_t kGroupString = 200;
 constexpr uint32_t kMaxNativeCount = 255;
 // A portable block write's reply must fit the connection's reply buffer.
 constexpr uint32_t kMaxPortableBlockWrite = kResultRoom - 5;
+// The largest I2C memory is read in one transfer of 64 KiB; a longer count
+// is a caller's mistake (a -1 passed as unsigned) and would take days of
+// one-byte exchanges.
+constexpr uint32_t kMaxPortableTransfer = 65536;
 
 // addrW, command, addrR, count and up to 256 data bytes of a native block
 // read with PEC: what its checksum covers.
@@ -69,7 +73,7 @@ bool ExchangeOne(uint8_t b0, uint8_t b1, uint32_t expected, uint8_t last) {
 
 using namespace rerodada;
 
-RERODADA_API(uint8_t) PEC_crc8(const uint8_t* data, uint32_t length, uint8_t crc) {
+RERODADA_API(uint8_t) PEC_crc8(const uint8_t* data, uint32_t length, uint8_t crc) try {
     EnsureInitialised();
     for (uint32_t i = 0; i < length; ++i) {
         crc ^= data[i];
@@ -77,19 +81,23 @@ RERODADA_API(uint8_t) PEC_crc8(const uint8_t* data, uint32_t length, uint8_t crc
             crc = static_cast<uint8_t>(crc & 0x80 ? (crc << 1) ^ 0x07 : crc << 1);
     }
     return crc;
+} catch (...) {
+    return ExceptionResult<uint8_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusWriteBlock(uint8_t address, uint8_t command, uint32_t count, const uint8_t* data) {
+BrimSMBusWriteBlock(uint8_t address, uint8_t command, uint32_t count, const uint8_t* data) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands
                ? BrimSMBusWriteBlock_native(address, command, count, data)
                : BrimSMBusWriteBlock_portable(address, command, count, data);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimSMBusWriteBlock_portable(uint8_t address, uint8_t command, uint32_t count,
-                             const uint8_t* data) {
+                             const uint8_t* data) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusWriteBlock_portable(addr=0x%2.2x, cmd=0x%2.2x, count=0x%4.4x)", address,
                  command, count);
@@ -124,10 +132,13 @@ BrimSMBusWriteBlock_portable(uint8_t address, uint8_t command, uint32_t count,
     if (ok) return 1;
     ListFailed();
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusWriteBlock_native(uint8_t address, uint8_t command, uint32_t count, const uint8_t* data) {
+BrimSMBusWriteBlock_native(uint8_t address, uint8_t command, uint32_t count,
+                           const uint8_t* data) try {
     EnsureInitialised();
     const bool writeBlock = NativeOffers(kNativeWriteBlock);
     if (!writeBlock && !NativeOffers(kNativeWriteReadStop))
@@ -169,20 +180,24 @@ BrimSMBusWriteBlock_native(uint8_t address, uint8_t command, uint32_t count, con
     if (ExchangeExact(frame, length, 1, kStartDone)) return 1;
     ListFailed();
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimSMBusReadBlock(uint8_t address, uint8_t command, uint8_t* count, uint8_t* buffer,
-                   uint32_t bufferSize) {
+                   uint32_t bufferSize) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands
                ? BrimSMBusReadBlock_native(address, command, count, buffer, bufferSize)
                : BrimSMBusReadBlock_portable(address, command, count, buffer, bufferSize);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimSMBusReadBlock_portable(uint8_t address, uint8_t command, uint8_t* count, uint8_t* buffer,
-                            uint32_t bufferSize) {
+                            uint32_t bufferSize) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusReadBlock_portable(addr=0x%2.2x, cmd=0x%2.2x, bufsize=0x%4.4x)", address,
                  command, bufferSize);
@@ -211,11 +226,13 @@ BrimSMBusReadBlock_portable(uint8_t address, uint8_t command, uint8_t* count, ui
     if (stored > 0) memcpy(buffer, data, stored);
     CommDebugHexDump("BrimSMBusReadBlock databuf ", data, stored);
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimSMBusReadBlock_native(uint8_t address, uint8_t command, uint8_t* count, uint8_t* buffer,
-                          uint32_t bufferSize) {
+                          uint32_t bufferSize) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeReadBlock))
         return BrimSMBusReadBlock_portable(address, command, count, buffer, bufferSize);
@@ -235,31 +252,37 @@ BrimSMBusReadBlock_native(uint8_t address, uint8_t command, uint8_t* count, uint
     if (stored > 0) memcpy(buffer, reply + 1, stored);
     CommDebugHexDump("BrimSMBusReadBlock databuf ", reply + 1, stored);
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimSMBusReadBlockPEC(uint8_t address, uint8_t command, uint8_t* count, uint8_t* buffer,
-                      uint32_t bufferSize) {
+                      uint32_t bufferSize) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands
                ? BrimSMBusReadBlockPEC_native(address, command, count, buffer, bufferSize)
                : BrimSMBusReadBlockPEC_portable(address, command, count, buffer, bufferSize);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimSMBusReadBlockPEC_portable(uint8_t address, uint8_t command, uint8_t*, uint8_t*,
-                               uint32_t bufferSize) {
+                               uint32_t bufferSize) try {
     EnsureInitialised();
     // Only the firmware's sub-command reads a block with PEC.
     ListingNotef("BrimSMBusReadBlockPEC_portable(addr=0x%2.2x, cmd=0x%2.2x, bufsize=0x%4.4x)",
                  address, command, bufferSize);
     ListFailed();
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimSMBusReadBlockPEC_native(uint8_t address, uint8_t command, uint8_t* count, uint8_t* buffer,
-                             uint32_t bufferSize) {
+                             uint32_t bufferSize) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeReadBlockPec))
         return BrimSMBusReadBlockPEC_portable(address, command, count, buffer, bufferSize);
@@ -291,29 +314,38 @@ BrimSMBusReadBlockPEC_native(uint8_t address, uint8_t command, uint8_t* count, u
     }
     CommDebugHexDump("BrimSMBusReadBlockPEC databuf ", reply + 1, stored);
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimI2CWriteAndReadBytes(uint8_t address, uint32_t writeCount, uint32_t readCount,
-                         const uint8_t* writeData, uint8_t* readBuffer, uint32_t* receivedCount) {
+                         const uint8_t* writeData, uint8_t* readBuffer,
+                         uint32_t* receivedCount) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands
                ? BrimI2CWriteAndReadBytes_native(address, writeCount, readCount, writeData,
                                                  readBuffer, receivedCount)
                : BrimI2CWriteAndReadBytes_portable(address, writeCount, readCount, writeData,
                                                    readBuffer, receivedCount);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimI2CWriteAndReadBytes_portable(uint8_t address, uint32_t writeCount, uint32_t readCount,
                                   const uint8_t* writeData, uint8_t* readBuffer,
-                                  uint32_t* receivedCount) {
+                                  uint32_t* receivedCount) try {
     EnsureInitialised();
     ListingNotef("BrimI2CWriteAndReadBytes_portable(addr=0x%2.2x, I2C_nWrite=%d, "
                  "requested_data_count=%d)",
                  address, static_cast<int>(writeCount), static_cast<int>(readCount));
     uint32_t received = 0;
     if (receivedCount) *receivedCount = 0;
+    if (writeCount > kMaxPortableTransfer || readCount > kMaxPortableTransfer) {
+        ListFailed();
+        return 0;
+    }
 
     // Each command is its own exchange, checked before the next goes out.
     if (!ExchangeOne(kStart, kSubStart, 1, kStartDone)) {
@@ -351,12 +383,14 @@ BrimI2CWriteAndReadBytes_portable(uint8_t address, uint32_t writeCount, uint32_t
     if (receivedCount) *receivedCount = received;
     ListingResultf("received %d bytes", static_cast<int>(received));
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimI2CWriteAndReadBytes_native(uint8_t address, uint32_t writeCount, uint32_t readCount,
                                 const uint8_t* writeData, uint8_t* readBuffer,
-                                uint32_t* receivedCount) {
+                                uint32_t* receivedCount) try {
     EnsureInitialised();
     ListingNotef("BrimI2CWriteAndReadBytes_native(addr=0x%2.2x, I2C_nWrite=%d, "
                  "requested_data_count=%d)",
@@ -376,11 +410,13 @@ BrimI2CWriteAndReadBytes_native(uint8_t address, uint32_t writeCount, uint32_t r
     if (receivedCount) *receivedCount = readCount;
     ListingResultf("received %d bytes", static_cast<int>(readCount));
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
 BrimPMBusGroupCommand(uint8_t deviceCount, const uint8_t* addresses, const uint8_t* writeCounts,
-                      const uint8_t* hasPEC, const uint8_t* const* writeData) {
+                      const uint8_t* hasPEC, const uint8_t* const* writeData) try {
     EnsureInitialised();
     ListingNotef("BrimPMBusGroupCommand(num_devices=%d, ...)", deviceCount);
     if (!bBrimSupportsNativeSMBusCommands) {
@@ -457,4 +493,6 @@ BrimPMBusGroupCommand(uint8_t deviceCount, const uint8_t* addresses, const uint8
     ListingResultf("%s: BrimPMBusGroupCommand(num_devices=%d, ...)", ok ? "SUCCESS" : "FAIL",
                    deviceCount);
     return ok ? 1 : 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 
 namespace rerodada {
 
@@ -125,10 +126,20 @@ bool TryUsbDevices() {
 bool Reopen() {
     RERODADA_TRACE("re-opening %s %d...", Active_Connection->TypeName(),
                    Active_Connection->GetPort());
-    return Active_Connection->Try_Open_Port(Active_Connection->GetPort());
+    return Active_Connection->Reopen();
 }
 
 } // namespace
+
+void ExceptionCaught(const char* function) noexcept {
+    try {
+        throw;
+    } catch (const std::exception& e) {
+        RERODADA_TRACE("%s failed: %s", function, e.what());
+    } catch (...) {
+        RERODADA_TRACE("%s failed: unknown exception", function);
+    }
+}
 
 void EnsureInitialised() {
     if (reference_count > 0) return;
@@ -145,7 +156,7 @@ void EnsureInitialised() {
 
 using namespace rerodada;
 
-RERODADA_API(bool) BrimBoardConnect(void) {
+RERODADA_API(bool) BrimBoardConnect(void) try {
     EnsureInitialised();
     if (Active_Connection->IsConnected()) {
         RERODADA_TRACE("Board is already connected.");
@@ -160,9 +171,11 @@ RERODADA_API(bool) BrimBoardConnect(void) {
     if (!SelectSerialPort()) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnect()");
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardConnectAnyUSB(void) {
+RERODADA_API(bool) BrimBoardConnectAnyUSB(void) try {
     EnsureInitialised();
     if (Active_Connection->IsConnected()) {
         RERODADA_TRACE("Board is already connected.");
@@ -174,9 +187,11 @@ RERODADA_API(bool) BrimBoardConnectAnyUSB(void) {
     }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
     return TryUsbDevices() ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardConnectAnyRS232(void) {
+RERODADA_API(bool) BrimBoardConnectAnyRS232(void) try {
     EnsureInitialised();
     if (Active_Connection->IsConnected()) {
         RERODADA_TRACE("Board is already connected.");
@@ -186,57 +201,75 @@ RERODADA_API(bool) BrimBoardConnectAnyRS232(void) {
     if (!SelectSerialPort()) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnectAnyRS232()");
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(void) BrimBoardDisconnect(void) {
+RERODADA_API(void) BrimBoardDisconnect(void) try {
     EnsureInitialised();
     Active_Connection->Close();
     ListingMarked("--- ! ---", "BrimBoardDisconnect()");
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(bool) BrimBoardConnected(void) {
+RERODADA_API(bool) BrimBoardConnected(void) try {
     EnsureInitialised();
     return Active_Connection->IsConnected();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardAutoPort(bool flag) {
+RERODADA_API(bool) BrimBoardAutoPort(bool flag) try {
     EnsureInitialised();
     bAutoPortFlag = flag;
     return true;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(int) BrimBoardSetPort(int) {
+RERODADA_API(int) BrimBoardSetPort(int) try {
     EnsureInitialised();
     return 0;
+} catch (...) {
+    return ExceptionResult<int>(__func__);
 }
 
-RERODADA_API(int) BrimBoardGetPort(void) {
+RERODADA_API(int) BrimBoardGetPort(void) try {
     EnsureInitialised();
     return Active_Connection->GetPort();
+} catch (...) {
+    return ExceptionResult<int>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardGetPortName(char* buffer, uint32_t size) {
+RERODADA_API(bool) BrimBoardGetPortName(char* buffer, uint32_t size) try {
     EnsureInitialised();
     if (!Active_Connection->IsConnected() || size == 0 || !buffer) return false;
     return CopyOut(Active_Connection->GetPortName(), buffer, size);
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(void) BrimBoardPortListUpdate(void) {
+RERODADA_API(void) BrimBoardPortListUpdate(void) try {
     EnsureInitialised();
     RERODADA_TRACE("BrimBoardPortListUpdate()");
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(bool) BrimBoardAutoBaud(bool flag) {
+RERODADA_API(bool) BrimBoardAutoBaud(bool flag) try {
     EnsureInitialised();
     gAutoBaudFlag = flag;
     return true;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardGetAutoBaud(void) {
-    return gAutoBaudFlag;
+RERODADA_API(bool) BrimBoardGetAutoBaud(void) try { return gAutoBaudFlag; } catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardSetBaud(int baud) {
+RERODADA_API(bool) BrimBoardSetBaud(int baud) try {
     EnsureInitialised();
     Reportf("BrimBoardSetBaud(%d)", baud);
     gnBaudRate = static_cast<uint32_t>(baud);
@@ -250,9 +283,11 @@ RERODADA_API(bool) BrimBoardSetBaud(int baud) {
     }
     Report("warning: baud rate not supported for this connection type");
     return false;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimBoardGetBaud(void) {
+RERODADA_API(uint32_t) BrimBoardGetBaud(void) try {
     EnsureInitialised();
     uint32_t baud;
     if (Active_Connection == &TheRS232Connection()) {
@@ -265,24 +300,31 @@ RERODADA_API(uint32_t) BrimBoardGetBaud(void) {
     }
     Reportf("BrimBoardGetBaud() returning %u", baud);
     return baud;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(bool) BrimBoardGetBanner(char* buffer, uint32_t size) {
+RERODADA_API(bool) BrimBoardGetBanner(char* buffer, uint32_t size) try {
     EnsureInitialised();
     if (!Active_Connection->IsConnected() || size == 0 || !buffer) {
         RERODADA_TRACE("\nbuffer_size=%d", static_cast<int>(size));
         return false;
     }
     return CopyOut(Active_Connection->GetBanner(), buffer, size);
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(void) BrimBoardReset(void) {
+RERODADA_API(void) BrimBoardReset(void) try {
     EnsureInitialised();
     Active_Connection->Reset();
     ListingMarked("--- ! ---", "BrimBoardReset()");
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(bool) BrimBoardConfirmFirmwareVersion(uint8_t major, uint8_t minor, uint8_t build) {
+RERODADA_API(bool)
+BrimBoardConfirmFirmwareVersion(uint8_t major, uint8_t minor, uint8_t build) try {
     EnsureInitialised();
     Reportf("BrimBoardConfirmFirmwareVersion(%2.2d,%2.2d,%2.2d)...", major, minor, build);
     static const uint8_t query[] = {0xC2, 0x01};
@@ -302,10 +344,12 @@ RERODADA_API(bool) BrimBoardConfirmFirmwareVersion(uint8_t major, uint8_t minor,
         ok = false;
     Reportf("BrimBoardConfirmFirmwareVersion(%2.2d,%2.2d,%2.2d) = %d", major, minor, build, ok);
     return ok;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
 RERODADA_API(bool)
-BrimBoardGetUSBDeviceInfo(uint16_t* vid, uint16_t* pid, char* serial, char* description) {
+BrimBoardGetUSBDeviceInfo(uint16_t* vid, uint16_t* pid, char* serial, char* description) try {
     EnsureInitialised();
     bool ok = false;
     uint32_t id = 0;
@@ -326,14 +370,20 @@ BrimBoardGetUSBDeviceInfo(uint16_t* vid, uint16_t* pid, char* serial, char* desc
         ListingMarked("--- ! ---", text);
     }
     return ok;
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(void) BrimBoardBannerRequiresPrefix(const char* prefix) {
+RERODADA_API(void) BrimBoardBannerRequiresPrefix(const char* prefix) try {
     // At most 31 characters, so the prefix always ends in its zero.
     snprintf(szRequiredBannerPrefix, sizeof szRequiredBannerPrefix, "%s", prefix ? prefix : "");
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(void) BrimBoardBanner_GetRequiredPrefix(char* buffer, uint32_t size) {
+RERODADA_API(void) BrimBoardBanner_GetRequiredPrefix(char* buffer, uint32_t size) try {
     if (!buffer) return;
     strncpy(buffer, szRequiredBannerPrefix, size);
+} catch (...) {
+    ExceptionCaught(__func__);
 }

@@ -40,7 +40,7 @@ constexpr uint16_t kNativeSpiBit = 0x0400;
 
 using namespace rerodada;
 
-RERODADA_API(int) BrimSupportsNativeSMBusCommands(void) {
+RERODADA_API(int) BrimSupportsNativeSMBusCommands(void) try {
     EnsureInitialised();
     ListingNote("BrimSupportsNativeSMBusCommands()");
     if (BrimBoardConnected() != 1) return 0;
@@ -49,9 +49,16 @@ RERODADA_API(int) BrimSupportsNativeSMBusCommands(void) {
     // what is already waiting is drained, so an empty buffer costs nothing.
     ListingNote("BrimSupportsNativeSMBusCommands: purge comms buffer");
     Active_Connection->Drain();
+    if (ListingActive())
+        CommListingLine(CommTimestamp().c_str(), "< ", Active_Connection->ResultCharCount(),
+                        Active_Connection->ResultBuffer(), "; success");
 
     static const uint8_t query[] = {0xA0, 0x02};
-    if (!ReroDadaStringWrite(query, 2, 1)) return 0;
+    // The whole answer is waited for: on a slow line its bytes come one by
+    // one, and a read that stopped at the first would leave two behind for
+    // the next transaction. Older firmware answers one byte; its read ends
+    // by the idle time-out.
+    if (!ReroDadaStringWrite(query, 2, 3)) return 0;
 
     if (ReroDadaResultCharCount() == 3 && ReroDadaResultChar(2) == 0xB0) {
         nBrimNativeSMBusCommandsBitmask =
@@ -69,4 +76,6 @@ RERODADA_API(int) BrimSupportsNativeSMBusCommands(void) {
         if (nBrimNativeSMBusCommandsBitmask & (1u << bit)) ListingNote(kNativeCommandNames[bit]);
     ListingNotef("bBrimSupportsNativeSMBusCommands=%d", bBrimSupportsNativeSMBusCommands);
     return bBrimSupportsNativeSMBusCommands ? 1 : 0;
+} catch (...) {
+    return ExceptionResult<int>(__func__);
 }

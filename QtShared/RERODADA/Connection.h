@@ -60,6 +60,8 @@ class Connection {
     virtual bool IsConnected();
     // Takes whatever reply bytes are already waiting, without waiting for more.
     virtual void Drain() {}
+    // Opens the port of the last connection again.
+    virtual bool Reopen() { return Try_Open_Port(port); }
 
     bool Reset();
     bool Reset_Send_CR();

@@ -10,6 +10,20 @@ namespace rerodada {
 // tear-down for process exit.
 void EnsureInitialised();
 
+// Every exported function ends in a handler that calls one of these: its
+// callers may be C programs, so nothing it throws (an allocation that
+// fails, a listing callback that throws) may leave it. The failure is traced
+// and the function returns its failure value.
+void ExceptionCaught(const char* function) noexcept;
+template <typename T> T ExceptionResult(const char* function) noexcept {
+    ExceptionCaught(function);
+    return T{};
+}
+template <> inline const char* ExceptionResult<const char*>(const char* function) noexcept {
+    ExceptionCaught(function);
+    return "";
+}
+
 extern bool bAutoPortFlag;
 extern int reference_count;
 

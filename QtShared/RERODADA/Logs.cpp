@@ -244,64 +244,88 @@ void ListingMarked(const char* marker, const char* text) {
 
 using namespace rerodada;
 
-RERODADA_API(void) BrimLogComment(uint32_t, const char* text) {
+RERODADA_API(void) BrimLogComment(uint32_t, const char* text) try {
     EnsureInitialised();
     CommLogFile.Printf("\n%s", text);
     ListingNote(text);
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
 RERODADA_API(void)
-BrimLogData(uint32_t, uint32_t count, const uint8_t* data, const char* text) {
+BrimLogData(uint32_t, uint32_t count, const uint8_t* data, const char* text) try {
     EnsureInitialised();
     if (!ListingActive()) return;
     CommLogListingFile.Write("\r\n");
     CommListingLine(CommTimestamp().c_str(), ">>", count, data, text);
+} catch (...) {
+    ExceptionCaught(__func__);
 }
 
-RERODADA_API(bool) BrimLogFileOpen(const char* fileName) {
+RERODADA_API(bool) BrimLogFileOpen(const char* fileName) try {
     EnsureInitialised();
     return CommLogFile.Open(fileName);
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) BrimLogFileClose(void) {
+RERODADA_API(bool) BrimLogFileClose(void) try {
     EnsureInitialised();
     return CommLogFile.Close();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimLogFilter(const char*) {
+RERODADA_API(uint32_t) BrimLogFilter(const char*) try {
     EnsureInitialised();
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(BrimLogCallbackFn) BrimLogCallback(BrimLogCallbackFn callback) {
+RERODADA_API(BrimLogCallbackFn) BrimLogCallback(BrimLogCallbackFn callback) try {
     EnsureInitialised();
     return CommLogListingFile.SetCallback(callback);
+} catch (...) {
+    return ExceptionResult<BrimLogCallbackFn>(__func__);
 }
 
-RERODADA_API(bool) CommLogListingFile_Open(const char* fileName) {
+RERODADA_API(bool) CommLogListingFile_Open(const char* fileName) try {
     bDebugToConsole = false;
     bDebugToFile = false;
     return CommLogListingFile.Open(fileName);
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) CommLogListingFile_Close(void) {
+RERODADA_API(bool) CommLogListingFile_Close(void) try {
     return CommLogListingFile.Close();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) CommLogListingFile_IsOpen(void) {
+RERODADA_API(bool) CommLogListingFile_IsOpen(void) try {
     return CommLogListingFile.IsOpen();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) CommDebugLogFile_Open(const char* fileName) {
+RERODADA_API(bool) CommDebugLogFile_Open(const char* fileName) try {
     bDebugToConsole = false;
     bDebugToFile = false;
     return CommDebugLogFile.Open(fileName);
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) CommDebugLogFile_Close(void) {
+RERODADA_API(bool) CommDebugLogFile_Close(void) try {
     return CommDebugLogFile.Close();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }
 
-RERODADA_API(bool) CommDebugLogFile_IsOpen(void) {
+RERODADA_API(bool) CommDebugLogFile_IsOpen(void) try {
     return CommDebugLogFile.IsOpen();
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }

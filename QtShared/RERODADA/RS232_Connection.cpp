@@ -78,13 +78,18 @@ RS232_Connection::~RS232_Connection() {
     if (connected) Close();
 }
 
-bool RS232_Connection::OpenPort(int p, const char* variant, bool announce) {
+bool RS232_Connection::OpenPort(int p, const std::string& path, const char* variant,
+                                bool announce) {
     port = p;
-    std::string path = PortPath(p);
     snprintf(szPortName, sizeof szPortName, "%s", path.c_str());
     hCommPort = path.empty() ? kInvalidSerialHandle : SerialOpen(path.c_str());
     if (hCommPort == kInvalidSerialHandle) {
+        int error = SerialLastError();
         RERODADA_TRACE("%s(%d) CreateFile failed.", variant, p);
+        if (!path.empty())
+            RERODADA_TRACE(SerialInUse(error) ? "%s is held by another process: skipped"
+                                              : "%s cannot be opened: %s",
+                           szPortName, SerialErrorText(error).c_str());
         return false;
     }
     if (announce) Say("\nOpened comm port %s\n", szPortName);
@@ -103,19 +108,36 @@ bool RS232_Connection::OpenPort(int p, const char* variant, bool announce) {
     return true;
 }
 
+bool RS232_Connection::Connected(bool found, const std::string& path) {
+    if (found) connectedPath = path;
+    return found;
+}
+
 bool RS232_Connection::Try_Open_Port(int p) {
-    if (!OpenPort(p, "Try_Open_Port", false)) return false;
-    return FindBoard(false, kSerialBauds, 5, SetBaud, kTryOpenRetry, false);
+    std::string path = PortPath(p);
+    if (!OpenPort(p, path, "Try_Open_Port", false)) return false;
+    return Connected(FindBoard(false, kSerialBauds, 5, SetBaud, kTryOpenRetry, false), path);
 }
 
 bool RS232_Connection::Try_Open_Port_Send_CR(int p) {
-    if (!OpenPort(p, "Try_Open_Port_Send_CR", true)) return false;
-    return FindBoard(true, kSerialBauds, 5, SetBaud, kSendCRRetry, true);
+    std::string path = PortPath(p);
+    if (!OpenPort(p, path, "Try_Open_Port_Send_CR", true)) return false;
+    return Connected(FindBoard(true, kSerialBauds, 5, SetBaud, kSendCRRetry, true), path);
+}
+
+bool RS232_Connection::Reopen() {
+    // The listing may have changed since (a hot-plug renumbers the ports):
+    // the device of the last connection is opened again, not the number.
+    if (connectedPath.empty()) return Try_Open_Port(port);
+    if (!OpenPort(port, connectedPath, "Try_Open_Port", false)) return false;
+    return FindBoard(false, kSerialBauds, 5, SetBaud, kTryOpenRetry, false);
 }
 
 bool RS232_Connection::Set_BaudRate(uint32_t baud) {
     baudRate = baud;
-    if (!SerialSetLine(hCommPort, baud)) {
+    SerialLine line;
+    line.baud = baud;
+    if (!SerialSetLine(hCommPort, line)) {
         RERODADA_TRACE("Set_BaudRate(%d) SetCommState failed.", static_cast<int>(baud));
         Close();
         return false;
@@ -188,15 +210,14 @@ bool RS232_Connection::CommRI() {
 }
 
 bool RS232_Connection::Send(const uint8_t* data, uint32_t count) {
-    long sent = SerialWrite(hCommPort, data, count);
-    if (sent < 0) {
+    if (count == 0) {
+        RERODADA_TRACE("Write failed.");
+        return false;
+    }
+    if (!SerialWrite(hCommPort, data, count, baudRate)) {
         int error = SerialLastError();
         RERODADA_TRACE("Write failed Error %d(%s)", error, SerialErrorText(error).c_str());
         Close();
-        return false;
-    }
-    if (sent == 0) {
-        RERODADA_TRACE("Write failed.");
         return false;
     }
     return true;

@@ -28,6 +28,7 @@ class RS232_Connection : public Connection {
                           bool frame) override;
     bool Read(uint32_t minCount) override;
     void Drain() override;
+    bool Reopen() override;
 
     bool Set_BaudRate(uint32_t baud);
     // Polarity retries of the fixed-baud open, by variant.
@@ -36,7 +37,8 @@ class RS232_Connection : public Connection {
     uint32_t BaudRate() const { return baudRate; }
 
   private:
-    bool OpenPort(int port, const char* variant, bool announce);
+    bool OpenPort(int port, const std::string& path, const char* variant, bool announce);
+    bool Connected(bool found, const std::string& path);
     bool ModemLine(uint32_t bit);
     bool Send(const uint8_t* data, uint32_t count);
 
@@ -44,6 +46,8 @@ class RS232_Connection : public Connection {
     // The line settings last programmed; only the rate is kept. The driver
     // sizes its own queues, so there are none to set here.
     uint32_t baudRate = 0;
+    // The device of the last successful open, which a re-open uses again.
+    std::string connectedPath;
 };
 
 RS232_Connection& TheRS232Connection();

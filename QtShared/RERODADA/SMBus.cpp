@@ -44,13 +44,15 @@ uint8_t High(uint16_t word) {
 
 using namespace rerodada;
 
-RERODADA_API(uint32_t) BrimSMBusQuick(uint8_t address) {
+RERODADA_API(uint32_t) BrimSMBusQuick(uint8_t address) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands ? BrimSMBusQuick_native(address)
                                             : BrimSMBusQuick_portable(address);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusQuick_portable(uint8_t address) {
+RERODADA_API(uint32_t) BrimSMBusQuick_portable(uint8_t address) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusQuick_portable(addr=0x%2.2x)", address);
     PortableI2C t;
@@ -58,9 +60,11 @@ RERODADA_API(uint32_t) BrimSMBusQuick_portable(uint8_t address) {
     // A read-quick must still clock one byte in and leave it unacknowledged.
     if (address & 0x01) t.Read(false);
     return Done(t.Stop().Run());
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusQuick_native(uint8_t address) {
+RERODADA_API(uint32_t) BrimSMBusQuick_native(uint8_t address) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeQuick)) {
         if (NativeOffers(kNativeWriteReadStop))
@@ -70,67 +74,86 @@ RERODADA_API(uint32_t) BrimSMBusQuick_native(uint8_t address) {
     ListingNotef("BrimSMBusQuick_native(addr=0x%2.2x)", address);
     const uint8_t frame[] = {kStart, kSubQuick, address};
     return Done(ExchangeExact(frame, sizeof frame, 1, kStartDone));
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusSendByte(uint8_t address, uint8_t command) {
+RERODADA_API(uint32_t) BrimSMBusSendByte(uint8_t address, uint8_t command) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands ? BrimSMBusSendByte_native(address, command)
                                             : BrimSMBusSendByte_portable(address, command);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusSendByte_portable(uint8_t address, uint8_t command) {
+RERODADA_API(uint32_t) BrimSMBusSendByte_portable(uint8_t address, uint8_t command) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusSendByte_portable(addr=0x%2.2x, cmd=0x%2.2x)", address, command);
     PortableI2C t;
     return Done(t.Start().Write(WriteAddress(address)).Write(command).Stop().Run());
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusSendByte_native(uint8_t address, uint8_t command) {
+RERODADA_API(uint32_t) BrimSMBusSendByte_native(uint8_t address, uint8_t command) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeWriteReadStop)) return BrimSMBusSendByte_portable(address, command);
     ListingNotef("BrimSMBusSendByte_native(addr=0x%2.2x, cmd=0x%2.2x)", address, command);
     return Done(NativeWriteRead(address, &command, 1, 0));
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusReceiveByte(uint8_t address, uint8_t* value) {
+RERODADA_API(uint32_t) BrimSMBusReceiveByte(uint8_t address, uint8_t* value) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands ? BrimSMBusReceiveByte_native(address, value)
                                             : BrimSMBusReceiveByte_portable(address, value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusReceiveByte_portable(uint8_t address, uint8_t* value) {
+RERODADA_API(uint32_t) BrimSMBusReceiveByte_portable(uint8_t address, uint8_t* value) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusReceiveByte_portable(addr=0x%2.2x)", address);
     PortableI2C t;
     if (!t.Start().Write(ReadAddress(address)).Read(false).Stop().Run()) return Done(false);
     return ReceivedByte(t.Data(0), value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusReceiveByte_native(uint8_t address, uint8_t* value) {
+RERODADA_API(uint32_t) BrimSMBusReceiveByte_native(uint8_t address, uint8_t* value) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeWriteReadStop)) return BrimSMBusReceiveByte_portable(address, value);
     ListingNotef("BrimSMBusReceiveByte_native(addr=0x%2.2x)", address);
     if (!NativeWriteRead(address, nullptr, 0, 1)) return Done(false);
     return ReceivedByte(ReroDadaResultChar(0), value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusWriteByte(uint8_t address, uint8_t command, uint8_t value) {
+RERODADA_API(uint32_t) BrimSMBusWriteByte(uint8_t address, uint8_t command, uint8_t value) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands ? BrimSMBusWriteByte_native(address, command, value)
                                             : BrimSMBusWriteByte_portable(address, command, value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusWriteByte_portable(uint8_t address, uint8_t command, uint8_t value) {
+BrimSMBusWriteByte_portable(uint8_t address, uint8_t command, uint8_t value) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusWriteByte_portable(addr=0x%2.2x, cmd=0x%2.2x, data=0x%2.2x)", address,
                  command, value);
     PortableI2C t;
     t.Start().Write(WriteAddress(address)).Write(command).Write(value).Stop();
     return Done(t.Run());
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusWriteByte_native(uint8_t address, uint8_t command, uint8_t value) {
+RERODADA_API(uint32_t)
+BrimSMBusWriteByte_native(uint8_t address, uint8_t command, uint8_t value) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeWriteReadStop))
         return BrimSMBusWriteByte_portable(address, command, value);
@@ -138,25 +161,32 @@ RERODADA_API(uint32_t) BrimSMBusWriteByte_native(uint8_t address, uint8_t comman
                  command, value);
     const uint8_t data[] = {command, value};
     return Done(NativeWriteRead(address, data, sizeof data, 0));
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusWriteWord(uint8_t address, uint8_t command, uint16_t value) {
+RERODADA_API(uint32_t) BrimSMBusWriteWord(uint8_t address, uint8_t command, uint16_t value) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands ? BrimSMBusWriteWord_native(address, command, value)
                                             : BrimSMBusWriteWord_portable(address, command, value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusWriteWord_portable(uint8_t address, uint8_t command, uint16_t value) {
+BrimSMBusWriteWord_portable(uint8_t address, uint8_t command, uint16_t value) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusWriteWord_portable(addr=0x%2.2x, cmd=0x%2.2x, data=0x%4.4x)", address,
                  command, value);
     PortableI2C t;
     t.Start().Write(WriteAddress(address)).Write(command).Write(Low(value)).Write(High(value));
     return Done(t.Stop().Run());
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusWriteWord_native(uint8_t address, uint8_t command, uint16_t value) {
+RERODADA_API(uint32_t)
+BrimSMBusWriteWord_native(uint8_t address, uint8_t command, uint16_t value) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeWriteReadStop))
         return BrimSMBusWriteWord_portable(address, command, value);
@@ -164,16 +194,20 @@ RERODADA_API(uint32_t) BrimSMBusWriteWord_native(uint8_t address, uint8_t comman
                  command, value);
     const uint8_t data[] = {command, Low(value), High(value)};
     return Done(NativeWriteRead(address, data, sizeof data, 0));
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusReadByte(uint8_t address, uint8_t command, uint8_t* value) {
+RERODADA_API(uint32_t) BrimSMBusReadByte(uint8_t address, uint8_t command, uint8_t* value) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands ? BrimSMBusReadByte_native(address, command, value)
                                             : BrimSMBusReadByte_portable(address, command, value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusReadByte_portable(uint8_t address, uint8_t command, uint8_t* value) {
+BrimSMBusReadByte_portable(uint8_t address, uint8_t command, uint8_t* value) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusReadByte_portable(addr=0x%2.2x, cmd=0x%2.2x)", address, command);
     PortableI2C t;
@@ -181,25 +215,32 @@ BrimSMBusReadByte_portable(uint8_t address, uint8_t command, uint8_t* value) {
     t.Restart().Write(ReadAddress(address)).Read(false).Stop();
     if (!t.Run()) return Done(false);
     return ReceivedByte(t.Data(0), value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusReadByte_native(uint8_t address, uint8_t command, uint8_t* value) {
+RERODADA_API(uint32_t)
+BrimSMBusReadByte_native(uint8_t address, uint8_t command, uint8_t* value) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeWriteReadStop))
         return BrimSMBusReadByte_portable(address, command, value);
     ListingNotef("BrimSMBusReadByte_native(addr=0x%2.2x, cmd=0x%2.2x)", address, command);
     if (!NativeWriteRead(address, &command, 1, 1)) return Done(false);
     return ReceivedByte(ReroDadaResultChar(0), value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusReadWord(uint8_t address, uint8_t command, uint16_t* value) {
+RERODADA_API(uint32_t) BrimSMBusReadWord(uint8_t address, uint8_t command, uint16_t* value) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands ? BrimSMBusReadWord_native(address, command, value)
                                             : BrimSMBusReadWord_portable(address, command, value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusReadWord_portable(uint8_t address, uint8_t command, uint16_t* value) {
+BrimSMBusReadWord_portable(uint8_t address, uint8_t command, uint16_t* value) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusReadWord_portable(addr=0x%2.2x, cmd=0x%2.2x)", address, command);
     PortableI2C t;
@@ -207,27 +248,35 @@ BrimSMBusReadWord_portable(uint8_t address, uint8_t command, uint16_t* value) {
     t.Restart().Write(ReadAddress(address)).Read(true).Read(false).Stop();
     if (!t.Run()) return Done(false);
     return ReceivedWord(t.Data(0), t.Data(1), value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusReadWord_native(uint8_t address, uint8_t command, uint16_t* value) {
+RERODADA_API(uint32_t)
+BrimSMBusReadWord_native(uint8_t address, uint8_t command, uint16_t* value) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeWriteReadStop))
         return BrimSMBusReadWord_portable(address, command, value);
     ListingNotef("BrimSMBusReadWord_native(addr=0x%2.2x, cmd=0x%2.2x)", address, command);
     if (!NativeWriteRead(address, &command, 1, 2)) return Done(false);
     return ReceivedWord(ReroDadaResultChar(0), ReroDadaResultChar(1), value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusProcessCall(uint8_t address, uint8_t command, uint16_t value, uint16_t* result) {
+BrimSMBusProcessCall(uint8_t address, uint8_t command, uint16_t value, uint16_t* result) try {
     EnsureInitialised();
     return bBrimSupportsNativeSMBusCommands
                ? BrimSMBusProcessCall_native(address, command, value, result)
                : BrimSMBusProcessCall_portable(address, command, value, result);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusProcessCall_portable(uint8_t address, uint8_t command, uint16_t value, uint16_t* result) {
+BrimSMBusProcessCall_portable(uint8_t address, uint8_t command, uint16_t value,
+                              uint16_t* result) try {
     EnsureInitialised();
     ListingNotef("BrimSMBusProcessCall_portable(addr=0x%2.2x, cmd=0x%2.2x, data=0x%4.4x)", address,
                  command, value);
@@ -236,10 +285,13 @@ BrimSMBusProcessCall_portable(uint8_t address, uint8_t command, uint16_t value, 
     t.Restart().Write(ReadAddress(address)).Read(true).Read(false).Stop();
     if (!t.Run()) return Done(false);
     return ReceivedWord(t.Data(0), t.Data(1), result);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSMBusProcessCall_native(uint8_t address, uint8_t command, uint16_t value, uint16_t* result) {
+BrimSMBusProcessCall_native(uint8_t address, uint8_t command, uint16_t value,
+                            uint16_t* result) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeWriteReadStop))
         return BrimSMBusProcessCall_portable(address, command, value, result);
@@ -248,14 +300,20 @@ BrimSMBusProcessCall_native(uint8_t address, uint8_t command, uint16_t value, ui
     const uint8_t data[] = {command, Low(value), High(value)};
     if (!NativeWriteRead(address, data, sizeof data, 2)) return Done(false);
     return ReceivedWord(ReroDadaResultChar(0), ReroDadaResultChar(1), result);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusAlertResponse(uint8_t* value) {
+RERODADA_API(uint32_t) BrimSMBusAlertResponse(uint8_t* value) try {
     EnsureInitialised();
     return BrimSMBusReceiveByte(kAlertResponseAddress, value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSMBusWriteToHost(uint8_t command, uint16_t value) {
+RERODADA_API(uint32_t) BrimSMBusWriteToHost(uint8_t command, uint16_t value) try {
     EnsureInitialised();
     return BrimSMBusWriteWord(kHostAddress, command, value);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }

@@ -77,7 +77,7 @@ bool OptionExchange(const uint8_t* frame, uint32_t length) {
 
 using namespace rerodada;
 
-RERODADA_API(uint8_t) BRIM_Frequency_Descriptor_of_usec(double usec) {
+RERODADA_API(uint8_t) BRIM_Frequency_Descriptor_of_usec(double usec) try {
     EnsureInitialised();
     int e = 0;
     while (e < 8 && !(kUnitUs[e] * 9 > usec))
@@ -93,9 +93,11 @@ RERODADA_API(uint8_t) BRIM_Frequency_Descriptor_of_usec(double usec) {
     }
     ListingNotef("BRIM_Frequency_Descriptor_of_usec(%f) = 0x%2.2x", usec, descriptor);
     return descriptor;
+} catch (...) {
+    return ExceptionResult<uint8_t>(__func__);
 }
 
-RERODADA_API(uint8_t) BRIM_Frequency_Descriptor_of_MHz(double MHz) {
+RERODADA_API(uint8_t) BRIM_Frequency_Descriptor_of_MHz(double MHz) try {
     EnsureInitialised();
     ListingNotef("BRIM_Frequency_Descriptor_of_MHz(%f)", MHz);
     if (MHz == 0.0) {
@@ -103,9 +105,11 @@ RERODADA_API(uint8_t) BRIM_Frequency_Descriptor_of_MHz(double MHz) {
         return kSlowest;
     }
     return BRIM_Frequency_Descriptor_of_usec(1.0 / MHz);
+} catch (...) {
+    return ExceptionResult<uint8_t>(__func__);
 }
 
-RERODADA_API(char*) BrimFrequencyToString(uint8_t descriptor, char* text) {
+RERODADA_API(char*) BrimFrequencyToString(uint8_t descriptor, char* text) try {
     EnsureInitialised();
     if (!text) return text;
     const uint8_t m = Mantissa(descriptor);
@@ -120,9 +124,11 @@ RERODADA_API(char*) BrimFrequencyToString(uint8_t descriptor, char* text) {
     else
         snprintf(text, 32, "(100MHz)");
     return text;
+} catch (...) {
+    return ExceptionResult<char*>(__func__);
 }
 
-RERODADA_API(char*) BrimPeriodToString(uint8_t descriptor, char* text) {
+RERODADA_API(char*) BrimPeriodToString(uint8_t descriptor, char* text) try {
     EnsureInitialised();
     if (!text) return text;
     const uint8_t m = Mantissa(descriptor);
@@ -131,9 +137,11 @@ RERODADA_API(char*) BrimPeriodToString(uint8_t descriptor, char* text) {
     else
         snprintf(text, 32, "(%s x %s)", kPeriodMantissa[m], kPeriodUnit[Decade(descriptor)]);
     return text;
+} catch (...) {
+    return ExceptionResult<char*>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimI2CSetSpeed(uint8_t descriptor) {
+RERODADA_API(uint32_t) BrimI2CSetSpeed(uint8_t descriptor) try {
     EnsureInitialised();
     switch (descriptor) {
     case 0x24:
@@ -153,9 +161,11 @@ RERODADA_API(uint32_t) BrimI2CSetSpeed(uint8_t descriptor) {
         return 1;
     ListFailed();
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimI2CClockStretchDisable(uint8_t disable) {
+RERODADA_API(uint32_t) BrimI2CClockStretchDisable(uint8_t disable) try {
     EnsureInitialised();
     Comment(disable ? "BrimI2CClockStretchDisable(1 /* disable I2C clock stretch */ )"
                     : "BrimI2CClockStretchDisable(0 /* enable I2C clock stretch */ )");
@@ -169,9 +179,11 @@ RERODADA_API(uint32_t) BrimI2CClockStretchDisable(uint8_t disable) {
     if (ReroDadaStringWrite(frame, sizeof frame, 1)) return 1;
     Comment("BrimI2CClockStretchDisable failed ReroDadaStringWrite.");
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint8_t) BrimI2CGetClockStretchOption(void) {
+RERODADA_API(uint8_t) BrimI2CGetClockStretchOption(void) try {
     EnsureInitialised();
     Comment("BrimI2CGetClockStretchOption()");
     if (BrimBoardConfirmFirmwareVersion(1, 5, 44) != 1) {
@@ -189,9 +201,11 @@ RERODADA_API(uint8_t) BrimI2CGetClockStretchOption(void) {
     RERODADA_TRACE("%s", text);
     Comment(text);
     return option;
+} catch (...) {
+    return ExceptionResult<uint8_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BRIMI2C_timing_Adjust_Get(uint8_t option, uint8_t* value) {
+RERODADA_API(uint32_t) BRIMI2C_timing_Adjust_Get(uint8_t option, uint8_t* value) try {
     EnsureInitialised();
     Comment("BRIMI2C_timing_Adjust_Get()");
     if (BrimBoardConfirmFirmwareVersion(1, 5, 45) != 1) {
@@ -213,9 +227,11 @@ RERODADA_API(uint32_t) BRIMI2C_timing_Adjust_Get(uint8_t option, uint8_t* value)
     RERODADA_TRACE("%s", text);
     Comment(text);
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BRIMI2C_timing_Adjust_Set(uint8_t option, uint8_t value) {
+RERODADA_API(uint32_t) BRIMI2C_timing_Adjust_Set(uint8_t option, uint8_t value) try {
     EnsureInitialised();
     Comment("BRIMI2C_timing_Adjust_Set()");
     if (BrimBoardConfirmFirmwareVersion(1, 5, 45) != 1) {
@@ -235,9 +251,12 @@ RERODADA_API(uint32_t) BRIMI2C_timing_Adjust_Set(uint8_t option, uint8_t value) 
     RERODADA_TRACE("%s", text);
     Comment(text);
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimScriptExecEx(uint8_t scriptOffset, uint8_t repeatCount, uint8_t flags) {
+RERODADA_API(uint32_t)
+BrimScriptExecEx(uint8_t scriptOffset, uint8_t repeatCount, uint8_t flags) try {
     EnsureInitialised();
     ListingNotef("BrimScriptExecEx(ScriptOffset=0x%2.2x, RepeatCount=0x%2.2x, flags=0x%4.4x)",
                  scriptOffset, repeatCount, flags);
@@ -245,12 +264,16 @@ RERODADA_API(uint32_t) BrimScriptExecEx(uint8_t scriptOffset, uint8_t repeatCoun
     if (ReroDadaStringWrite(bytes, sizeof bytes, 3) && ReroDadaResultCharCount() >= 3) return 1;
     ListFailed();
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-int RERODADA_CALL evTarn232SetComPortSpeed(unsigned int baud) {
+int RERODADA_CALL evTarn232SetComPortSpeed(unsigned int baud) try {
     EnsureInitialised();
     BrimBoardAutoBaud(false);
     BrimBoardSetBaud(static_cast<int>(baud));
     BrimBoardBannerRequiresPrefix("");
     return 1;
+} catch (...) {
+    return ExceptionResult<int>(__func__);
 }

@@ -115,41 +115,51 @@ uint32_t ChipSelect(bool active) {
 
 using namespace rerodada;
 
-RERODADA_API(uint32_t) BrimSpiConfigSCKPin(uint32_t pin) {
+RERODADA_API(uint32_t) BrimSpiConfigSCKPin(uint32_t pin) try {
     EnsureInitialised();
     sckPin = pin;
     RecomputePinsStandard();
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiConfigMOSIPin(uint32_t pin) {
+RERODADA_API(uint32_t) BrimSpiConfigMOSIPin(uint32_t pin) try {
     EnsureInitialised();
     mosiPin = pin;
     RecomputePinsStandard();
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiConfigMISOPin(uint32_t pin) {
+RERODADA_API(uint32_t) BrimSpiConfigMISOPin(uint32_t pin) try {
     EnsureInitialised();
     misoPin = pin;
     RecomputePinsStandard();
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiConfigCSPin(uint32_t pin) {
+RERODADA_API(uint32_t) BrimSpiConfigCSPin(uint32_t pin) try {
     EnsureInitialised();
     csPin = pin;
     RecomputePinsStandard();
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiConfigCSPinActiveHigh(uint8_t activeHigh) {
+RERODADA_API(uint32_t) BrimSpiConfigCSPinActiveHigh(uint8_t activeHigh) try {
     EnsureInitialised();
     csActiveHigh = activeHigh != 0;
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiConfigCpolCpha(uint32_t polarity, uint32_t phase) {
+RERODADA_API(uint32_t) BrimSpiConfigCpolCpha(uint32_t polarity, uint32_t phase) try {
     EnsureInitialised();
     const uint8_t newCpol = polarity ? 1 : 0;
     const uint8_t newCpha = phase ? 1 : 0;
@@ -163,18 +173,22 @@ RERODADA_API(uint32_t) BrimSpiConfigCpolCpha(uint32_t polarity, uint32_t phase) 
     cpol = newCpol;
     cpha = newCpha;
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiConfigMSBFirst(uint8_t first) {
+RERODADA_API(uint32_t) BrimSpiConfigMSBFirst(uint8_t first) try {
     EnsureInitialised();
     const uint8_t bits =
         static_cast<uint8_t>(BlockCode(gSPI_AutoCS) | (first != 1 ? kLsbFirst : 0));
     if (!UpdateControl(kLsbFirst | kBlockCodeMask, bits)) return 0;
     msbFirst = first;
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiConfigSCKSpeedKhz(int32_t kHz) {
+RERODADA_API(uint32_t) BrimSpiConfigSCKSpeedKhz(int32_t kHz) try {
     EnsureInitialised();
     ListingNotef("BrimSpiConfigSCKSpeedKhz(%d)", kHz);
     const uint8_t descriptor = BRIM_Frequency_Descriptor_of_MHz(kHz / 1000.0);
@@ -187,9 +201,11 @@ RERODADA_API(uint32_t) BrimSpiConfigSCKSpeedKhz(int32_t kHz) {
     char text[32];
     ListingNotef("Effective SPI speed = %.25s", BrimFrequencyToString(effective, text));
     return effective == descriptor ? 1 : 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSPISetSpeed(uint8_t descriptor) {
+RERODADA_API(uint32_t) BrimSPISetSpeed(uint8_t descriptor) try {
     EnsureInitialised();
     const char* comment;
     switch (descriptor) {
@@ -223,26 +239,32 @@ RERODADA_API(uint32_t) BrimSPISetSpeed(uint8_t descriptor) {
     if (SpeedExchange(descriptor, &sent, &effective) && effective == descriptor) return 1;
     ListFailed();
     return 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint8_t) BrimSpiByte(int32_t byte) {
+RERODADA_API(uint8_t) BrimSpiByte(int32_t byte) try {
     EnsureInitialised();
     if (!pinsStandard) return 0;
     if (!ReroDada2ByteWrite(kSpiExchange, static_cast<uint8_t>(byte), 1) ||
         ReroDadaResultCharCount() != 2 || ReroDadaResultChar(1) != 0xBF)
         return 0;
     return ReroDadaResultChar(0);
+} catch (...) {
+    return ExceptionResult<uint8_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiTransfer(uint32_t count, const uint8_t* mosi, uint8_t* miso) {
+RERODADA_API(uint32_t) BrimSpiTransfer(uint32_t count, const uint8_t* mosi, uint8_t* miso) try {
     EnsureInitialised();
     if (count == 0) return 1;
     return bBrimSupportsNativeSMBusCommands ? BrimSpiTransfer_native(count, mosi, miso)
                                             : BrimSpiTransfer_portable(count, mosi, miso);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
 RERODADA_API(uint32_t)
-BrimSpiTransfer_portable(uint32_t count, const uint8_t* mosi, uint8_t* miso) {
+BrimSpiTransfer_portable(uint32_t count, const uint8_t* mosi, uint8_t* miso) try {
     EnsureInitialised();
     ListTransferBytes("BrimSpiTransfer_portable", "MOSI", count, mosi);
     if (!pinsStandard) {
@@ -305,9 +327,12 @@ BrimSpiTransfer_portable(uint32_t count, const uint8_t* mosi, uint8_t* miso) {
     }
     ListTransferBytes("BrimSpiTransfer_portable", "MISO", count, miso);
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiTransfer_native(uint32_t count, const uint8_t* mosi, uint8_t* miso) {
+RERODADA_API(uint32_t)
+BrimSpiTransfer_native(uint32_t count, const uint8_t* mosi, uint8_t* miso) try {
     EnsureInitialised();
     if (!NativeOffers(kNativeSpi)) return BrimSpiTransfer_portable(count, mosi, miso);
     ListTransferBytes("BrimSpiTransfer_native", "MOSI", count, mosi);
@@ -347,36 +372,48 @@ RERODADA_API(uint32_t) BrimSpiTransfer_native(uint32_t count, const uint8_t* mos
         miso[i] = ReroDadaResultChar(i);
     ListTransferBytes("BrimSpiTransfer_native", "MISO", count, miso);
     return 1;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiCsAssert(void) {
+RERODADA_API(uint32_t) BrimSpiCsAssert(void) try {
     EnsureInitialised();
     ListingNote("BrimSpiCsAssert()");
     return ChipSelect(true);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimSpiCsNegate(void) {
+RERODADA_API(uint32_t) BrimSpiCsNegate(void) try {
     EnsureInitialised();
     ListingNote("BrimSpiCsNegate()");
     return ChipSelect(false);
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimP8BusConfigure(uint8_t config) {
+RERODADA_API(uint32_t) BrimP8BusConfigure(uint8_t config) try {
     EnsureInitialised();
     ListingNotef("BrimP8BusConfigure(config=0x%2.2x)", config);
     return ReroDada2ByteWrite(kP8Configure, config, 1) ? 1 : 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint32_t) BrimP8BusWrite(uint8_t address, uint8_t data) {
+RERODADA_API(uint32_t) BrimP8BusWrite(uint8_t address, uint8_t data) try {
     EnsureInitialised();
     ListingNotef("BrimP8BusWrite(addr=0x%2.2x, data=0x%2.2x)", address, data);
     const uint8_t bytes[] = {kP8Write, address, data};
     return ReroDadaStringWrite(bytes, sizeof bytes, 1) ? 1 : 0;
+} catch (...) {
+    return ExceptionResult<uint32_t>(__func__);
 }
 
-RERODADA_API(uint8_t) BrimP8BusRead(uint8_t address) {
+RERODADA_API(uint8_t) BrimP8BusRead(uint8_t address) try {
     EnsureInitialised();
     ListingNotef("BrimP8BusRead(addr=0x%2.2x)", address);
     if (!ReroDada2ByteWrite(kP8Read, address, 1)) return 0;
     return ReroDadaResultChar(0);
+} catch (...) {
+    return ExceptionResult<uint8_t>(__func__);
 }

@@ -303,8 +303,10 @@ bool USB_Connection::DeviceInfo(uint32_t* id, char* serial, char* description) {
 
 using namespace rerodada;
 
-RERODADA_API(bool) BrimSetUSB_Latency(uint8_t msec) {
+RERODADA_API(bool) BrimSetUSB_Latency(uint8_t msec) try {
     EnsureInitialised();
     if (Active_Connection != &TheUSBConnection()) return false;
     return TheUSBConnection().SetLatency(msec);
+} catch (...) {
+    return ExceptionResult<bool>(__func__);
 }

@@ -1,53 +1,101 @@
 #include "platform/SerialPort.h"
 
+#include "platform/PosixSerialCalls.h"
+
 #include <algorithm>
+#include <asm/termbits.h>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
-#include <poll.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
-#include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace rerodada::platform {
 namespace {
 
-speed_t SpeedOf(uint32_t baud) {
-    switch (baud) {
-    case 1200:
-        return B1200;
-    case 2400:
-        return B2400;
-    case 4800:
-        return B4800;
-    case 9600:
-        return B9600;
-    case 19200:
-        return B19200;
-    case 38400:
-        return B38400;
-    case 57600:
-        return B57600;
-    case 115200:
-        return B115200;
-    case 230400:
-        return B230400;
-    case 460800:
-        return B460800;
-    case 921600:
-        return B921600;
-    default:
-        return 0;
-    }
+// Room for the driver's buffering and the scheduler on top of twice the
+// bytes' own time on the line.
+constexpr uint64_t kWriteSlackUs = 1000000;
+constexpr uint64_t kBitsPerByte = 10;
+
+int RealOpen(const char* path, int flags) {
+    return ::open(path, flags);
+}
+int RealIoctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
+uint64_t RealNow() {
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+void RealSleep(uint64_t us) {
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+}
+
+// Pseudo-terminals and some adapters carry no modem lines.
+bool NoSuchLine(int error) {
+    return error == ENOTTY || error == EINVAL;
 }
 
 SerialResult ModemLine(SerialHandle handle, int line, bool on) {
-    if (ioctl(handle, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return SerialResult::Ok;
-    // Pseudo-terminals and some adapters carry no modem lines.
-    return errno == ENOTTY || errno == EINVAL ? SerialResult::NotSupported : SerialResult::Failed;
+    if (SerialCalls().ioctl(handle, on ? TIOCMBIS : TIOCMBIC, &line) == 0) return SerialResult::Ok;
+    return NoSuchLine(errno) ? SerialResult::NotSupported : SerialResult::Failed;
+}
+
+void MakeRaw(termios2& tio) {
+    tio.c_iflag &=
+        ~(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY);
+    tio.c_oflag &= ~OPOST;
+    tio.c_lflag &= ~(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag &= ~(CSIZE | PARENB);
+    tio.c_cflag |= CS8 | CLOCAL | CREAD;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+}
+
+bool TimeLeft(uint64_t deadline, uint64_t* left) {
+    uint64_t now = SerialCalls().nowMicroseconds();
+    if (now >= deadline) {
+        errno = ETIMEDOUT;
+        return false;
+    }
+    *left = deadline - now;
+    return true;
+}
+
+// Waits until the driver takes more bytes, or fails at the deadline.
+bool WaitWritable(SerialHandle handle, uint64_t deadline) {
+    uint64_t left = 0;
+    if (!TimeLeft(deadline, &left)) return false;
+    pollfd p{handle, POLLOUT, 0};
+    int ms = static_cast<int>(std::min<uint64_t>((left + 999) / 1000, 1000));
+    return SerialCalls().poll(&p, 1, ms) >= 0 || errno == EINTR;
+}
+
+// Waits until the driver's queue is empty, then until the driver reports
+// the last byte sent. The queue is watched first so that a line that does
+// not move fails at the deadline rather than blocking in the drain.
+bool Drain(SerialHandle handle, uint32_t baud, uint64_t deadline) {
+    PosixSerialCalls& sys = SerialCalls();
+    int queued = 0;
+    while (sys.ioctl(handle, TIOCOUTQ, &queued) == 0 && queued > 0) {
+        uint64_t left = 0;
+        if (!TimeLeft(deadline, &left)) return false;
+        uint64_t lineUs = baud ? queued * kBitsPerByte * 1000000 / baud : 1000;
+        sys.sleepMicroseconds(std::max<uint64_t>(100, std::min(left, lineUs)));
+    }
+    while (sys.ioctl(handle, TCSBRK, reinterpret_cast<void*>(1)) != 0) {
+        if (errno == EINTR) continue;
+        return NoSuchLine(errno);
+    }
+    return true;
 }
 
 std::string ReadLine(const std::string& path) {
@@ -84,36 +132,67 @@ bool HasHardware(const std::string& ttyName) {
 
 } // namespace
 
+PosixSerialCalls RealSerialCalls() {
+    return {RealOpen, ::close, RealIoctl, ::flock, ::write, ::poll, RealNow, RealSleep};
+}
+
+PosixSerialCalls& SerialCalls() {
+    static PosixSerialCalls calls = RealSerialCalls();
+    return calls;
+}
+
 SerialHandle SerialOpen(const char* path) {
-    int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    PosixSerialCalls& sys = SerialCalls();
+    int fd = sys.open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidSerialHandle;
-    termios tio{};
-    if (tcgetattr(fd, &tio) == 0) {
-        cfmakeraw(&tio);
-        tio.c_cc[VMIN] = 0;
-        tio.c_cc[VTIME] = 0;
-        tcsetattr(fd, TCSANOW, &tio);
+    // The lock holds against root too and against programs that lock the
+    // same way; the exclusive flag keeps other users' opens out and tells
+    // that a program which does not lock already holds the port.
+    int exclusive = 0;
+    if (sys.flock(fd, LOCK_EX | LOCK_NB) != 0 || sys.ioctl(fd, TIOCGEXCL, &exclusive) != 0 ||
+        exclusive != 0 || sys.ioctl(fd, TIOCEXCL, nullptr) != 0) {
+        int error = errno == EWOULDBLOCK || exclusive != 0 ? EBUSY : errno;
+        sys.close(fd);
+        errno = error;
+        return kInvalidSerialHandle;
     }
+    termios2 tio{};
+    if (sys.ioctl(fd, TCGETS2, &tio) == 0) {
+        MakeRaw(tio);
+        sys.ioctl(fd, TCSETS2, &tio);
+    }
+    // The open raised DTR and RTS; the board sees them only from the reset
+    // and the caller's own requests.
+    ModemLine(fd, TIOCM_DTR | TIOCM_RTS, false);
     return fd;
 }
 
 void SerialClose(SerialHandle handle) {
-    if (handle != kInvalidSerialHandle) close(handle);
+    if (handle == kInvalidSerialHandle) return;
+    PosixSerialCalls& sys = SerialCalls();
+    // The flag belongs to the terminal, not to this descriptor: it would
+    // outlive the close while another descriptor keeps the terminal open.
+    sys.ioctl(handle, TIOCNXCL, nullptr);
+    sys.close(handle);
 }
 
-bool SerialSetLine(SerialHandle handle, uint32_t baud) {
-    speed_t speed = SpeedOf(baud);
-    termios tio{};
-    if (speed == 0 || tcgetattr(handle, &tio) != 0) return false;
-    cfmakeraw(&tio);
-    tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE);
-    tio.c_cflag |= CS8 | CLOCAL | CREAD;
-    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
-    tio.c_cc[VTIME] = 0;
-    cfsetispeed(&tio, speed);
-    cfsetospeed(&tio, speed);
-    return tcsetattr(handle, TCSANOW, &tio) == 0;
+bool SerialInUse(int error) {
+    return error == EBUSY;
+}
+
+bool SerialSetLine(SerialHandle handle, const SerialLine& line) {
+    termios2 tio{};
+    if (line.baud == 0 || SerialCalls().ioctl(handle, TCGETS2, &tio) != 0) return false;
+    MakeRaw(tio);
+    tio.c_cflag &= ~(CSTOPB | CRTSCTS | CBAUD | (CBAUD << IBSHIFT));
+    if (line.stopBits == 2) tio.c_cflag |= CSTOPB;
+    if (line.rtsCtsFlow) tio.c_cflag |= CRTSCTS;
+    // Any rate: the driver refuses what it cannot make. The input rate
+    // follows the output rate.
+    tio.c_cflag |= BOTHER;
+    tio.c_ospeed = line.baud;
+    tio.c_ispeed = line.baud;
+    return SerialCalls().ioctl(handle, TCSETS2, &tio) == 0;
 }
 
 SerialResult SerialSetDtr(SerialHandle handle, bool on) {
@@ -126,17 +205,16 @@ SerialResult SerialSetRts(SerialHandle handle, bool on) {
 
 SerialResult SerialModemStatus(SerialHandle handle, uint32_t* status) {
     int bits = 0;
-    if (ioctl(handle, TIOCMGET, &bits) != 0)
-        return errno == ENOTTY || errno == EINVAL ? SerialResult::NotSupported
-                                                  : SerialResult::Failed;
+    if (SerialCalls().ioctl(handle, TIOCMGET, &bits) != 0)
+        return NoSuchLine(errno) ? SerialResult::NotSupported : SerialResult::Failed;
     *status = ((bits & TIOCM_CTS) ? kModemCTS : 0) | ((bits & TIOCM_DSR) ? kModemDSR : 0) |
               ((bits & TIOCM_RI) ? kModemRING : 0) | ((bits & TIOCM_CD) ? kModemRLSD : 0);
     return SerialResult::Ok;
 }
 
 bool SerialPurge(SerialHandle handle, bool receive, bool transmit) {
-    int which = receive && transmit ? TCIOFLUSH : receive ? TCIFLUSH : TCOFLUSH;
-    return tcflush(handle, which) == 0;
+    long which = receive && transmit ? TCIOFLUSH : receive ? TCIFLUSH : TCOFLUSH;
+    return SerialCalls().ioctl(handle, TCFLSH, reinterpret_cast<void*>(which)) == 0;
 }
 
 long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room) {
@@ -146,25 +224,32 @@ long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room) {
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }
 
-long SerialWrite(SerialHandle handle, const uint8_t* data, size_t count) {
+bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud) {
+    PosixSerialCalls& sys = SerialCalls();
+    const uint64_t start = sys.nowMicroseconds();
+    const uint64_t lineUs = baud ? count * kBitsPerByte * 1000000 / baud : 0;
+    const uint64_t deadline = start + 2 * lineUs + kWriteSlackUs;
     size_t sent = 0;
     while (sent < count) {
-        ssize_t n = write(handle, data + sent, count - sent);
+        ssize_t n = sys.write(handle, data + sent, count - sent);
         if (n > 0) {
             sent += static_cast<size_t>(n);
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR)
-            return sent > 0 ? static_cast<long>(sent) : -1;
-        pollfd p{handle, POLLOUT, 0};
-        if (poll(&p, 1, 1000) <= 0) break;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK) return false;
+        if (!WaitWritable(handle, deadline)) return false;
     }
-    return static_cast<long>(sent);
+    if (!Drain(handle, baud, deadline)) return false;
+    // A pseudo-terminal, and some adapters, report drained at once.
+    uint64_t now = sys.nowMicroseconds();
+    if (now < start + lineUs) sys.sleepMicroseconds(start + lineUs - now);
+    return true;
 }
 
 void SerialWaitReadable(SerialHandle handle, uint32_t ms) {
     pollfd p{handle, POLLIN, 0};
-    poll(&p, 1, static_cast<int>(ms));
+    SerialCalls().poll(&p, 1, static_cast<int>(ms));
 }
 
 int SerialLastError() {

@@ -1,6 +1,7 @@
-// The operating system's serial-port interface, reduced to what the RS-232
-// transport needs: open, line settings, modem lines, purge, non-blocking
-// read, write, wait, close, and the listing of present ports.
+// The operating system's serial-port interface, reduced to what the serial
+// transports need: an exclusive open, line settings, modem lines, purge,
+// non-blocking read, a write that ends with the bytes on the line, wait,
+// close, and the listing of present ports.
 #ifndef RERODADA_PLATFORM_SERIALPORT_H
 #define RERODADA_PLATFORM_SERIALPORT_H
 
@@ -22,20 +23,34 @@ constexpr uint32_t kModemRLSD = 0x80;
 
 enum class SerialResult { Ok, NotSupported, Failed };
 
-// Opens without becoming the controlling terminal, non-blocking and in raw
-// mode, so that nothing the board sends is echoed back to it.
+// Opens the port for this process alone, without becoming its controlling
+// terminal, non-blocking and in raw mode. A port that another process holds
+// fails (SerialInUse(SerialLastError()) is then true) before any modem line
+// is touched. DTR and RTS are low afterwards.
 SerialHandle SerialOpen(const char* path);
 void SerialClose(SerialHandle handle);
-// Raw 8N1, no hardware or software flow control.
-bool SerialSetLine(SerialHandle handle, uint32_t baud);
+bool SerialInUse(int error);
+
+struct SerialLine {
+    uint32_t baud = 9600;
+    int stopBits = 1;
+    bool rtsCtsFlow = false;
+};
+// Raw 8 data bits, no parity, no software flow control, at any rate the
+// driver accepts. DTR and RTS keep the levels last set (with RTS/CTS flow
+// control the driver drives RTS).
+bool SerialSetLine(SerialHandle handle, const SerialLine& line);
 SerialResult SerialSetDtr(SerialHandle handle, bool on);
 SerialResult SerialSetRts(SerialHandle handle, bool on);
 SerialResult SerialModemStatus(SerialHandle handle, uint32_t* status);
 bool SerialPurge(SerialHandle handle, bool receive, bool transmit);
 // Bytes buffered right now, without blocking; -1 on error.
 long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room);
-// Sends all bytes; returns the number sent, -1 on error.
-long SerialWrite(SerialHandle handle, const uint8_t* data, size_t count);
+// Sends every byte and returns once they are on the line: drained by the
+// driver, and no earlier than their own time on the line at baud (10 bits a
+// byte) from the start of the write. False when they cannot all go out
+// within a time that grows with the count.
+bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud);
 // Waits until bytes can be read or the time is over.
 void SerialWaitReadable(SerialHandle handle, uint32_t ms);
 

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -38,18 +37,34 @@ SerialResult ModemLine(SerialHandle handle, DWORD function) {
     return EscapeCommFunction(Win(handle), function) ? SerialResult::Ok : Refusal();
 }
 
-// DTR and RTS stay low: only the explicit requests drive them.
-DCB LineSettings(uint32_t baud) {
+constexpr uint64_t kBitsPerByte = 10;
+constexpr uint64_t kWriteSlackMs = 1000;
+
+// 8 data bits, no parity, no software flow control. DTR and RTS are driven
+// only by the explicit requests (RTS by the driver with RTS/CTS flow control).
+DCB LineSettings(const SerialLine& line) {
     DCB dcb{};
     dcb.DCBlength = sizeof dcb;
-    dcb.BaudRate = baud;
+    dcb.BaudRate = line.baud;
     dcb.ByteSize = 8;
     dcb.Parity = NOPARITY;
-    dcb.StopBits = ONESTOPBIT;
+    dcb.StopBits = line.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
     dcb.fBinary = 1;
     dcb.fDtrControl = DTR_CONTROL_DISABLE;
-    dcb.fRtsControl = RTS_CONTROL_DISABLE;
+    dcb.fOutxCtsFlow = line.rtsCtsFlow ? 1 : 0;
+    dcb.fRtsControl = line.rtsCtsFlow ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
     return dcb;
+}
+
+// Reads return at once with what is buffered; a write may take twice its
+// time on the line and a second more before it fails.
+bool SetTimeouts(HANDLE h, uint32_t baud) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.WriteTotalTimeoutMultiplier =
+        baud ? static_cast<DWORD>((2 * kBitsPerByte * 1000 + baud - 1) / baud) : 0;
+    timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(kWriteSlackMs);
+    return SetCommTimeouts(h, &timeouts) != 0;
 }
 
 // "COM12" and "\\.\COM12" both name the port; only the second form reaches
@@ -154,19 +169,19 @@ SerialHandle SerialOpen(const char* path) {
     HANDLE h = CreateFileA(DevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                            OPEN_EXISTING, 0, nullptr);
     if (h == INVALID_HANDLE_VALUE) return kInvalidSerialHandle;
-    // Reads return at once with what is buffered; writes have no time limit.
-    COMMTIMEOUTS timeouts{};
-    timeouts.ReadIntervalTimeout = MAXDWORD;
-    DCB dcb = LineSettings(9600);
-    if (!SetCommTimeouts(h, &timeouts) || !SetupComm(h, 1024, 1024)) {
-        CloseHandle(h);
-        return kInvalidSerialHandle;
-    }
-    // Lowers DTR and RTS at once where the driver raised them on open; a
-    // refusal leaves the line settings to SerialSetLine.
+    SerialLine line;
     DCB current{};
     current.DCBlength = sizeof current;
-    if (GetCommState(h, &current)) dcb.BaudRate = current.BaudRate;
+    if (GetCommState(h, &current) && current.BaudRate) line.baud = current.BaudRate;
+    if (!SetTimeouts(h, line.baud) || !SetupComm(h, 1024, 1024)) {
+        DWORD error = GetLastError();
+        CloseHandle(h);
+        SetLastError(error);
+        return kInvalidSerialHandle;
+    }
+    // Lowers DTR and RTS where the driver raised them on open; a driver that
+    // refuses the block gets the line settings from SerialSetLine.
+    DCB dcb = LineSettings(line);
     SetCommState(h, &dcb);
     return static_cast<SerialHandle>(reinterpret_cast<intptr_t>(h));
 }
@@ -175,10 +190,14 @@ void SerialClose(SerialHandle handle) {
     if (handle != kInvalidSerialHandle) CloseHandle(Win(handle));
 }
 
-bool SerialSetLine(SerialHandle handle, uint32_t baud) {
-    if (baud == 0) return false;
-    DCB dcb = LineSettings(baud);
-    return SetCommState(Win(handle), &dcb) != 0;
+bool SerialInUse(int error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
+bool SerialSetLine(SerialHandle handle, const SerialLine& line) {
+    if (line.baud == 0) return false;
+    DCB dcb = LineSettings(line);
+    return SetCommState(Win(handle), &dcb) && SetTimeouts(Win(handle), line.baud);
 }
 
 SerialResult SerialSetDtr(SerialHandle handle, bool on) {
@@ -210,32 +229,29 @@ long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room) {
     return static_cast<long>(got);
 }
 
-long SerialWrite(SerialHandle handle, const uint8_t* data, size_t count) {
-    // The count comes back in a long, which is 32 bits here.
-    if (count > static_cast<size_t>(LONG_MAX)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return -1;
-    }
+bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud) {
+    // One WriteFile takes at most a DWORD; the timeouts bound each one.
     const auto start = std::chrono::steady_clock::now();
     size_t sent = 0;
     while (sent < count) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - sent, 1u << 20));
         DWORD n = 0;
-        if (!WriteFile(Win(handle), data + sent, static_cast<DWORD>(count - sent), &n, nullptr))
-            return sent > 0 ? static_cast<long>(sent) : -1;
-        if (n == 0) break;
+        if (!WriteFile(Win(handle), data + sent, chunk, &n, nullptr)) return false;
+        if (n == 0) {
+            SetLastError(ERROR_TIMEOUT);
+            return false;
+        }
         sent += n;
     }
-    FlushFileBuffers(Win(handle));
-    // A driver may report the bytes gone while they are still on the line;
-    // the caller's reply timing starts when they are out: 10 bits a byte.
-    DCB dcb{};
-    dcb.DCBlength = sizeof dcb;
-    if (sent > 0 && GetCommState(Win(handle), &dcb) && dcb.BaudRate > 0) {
+    if (!FlushFileBuffers(Win(handle))) return false;
+    // A driver may report the bytes gone while they are still on the line
+    // (a pseudo-terminal under wine does); they take 10 bits each.
+    if (baud > 0) {
         const auto lineTime = std::chrono::microseconds(
-            static_cast<long long>(sent) * 10 * 1000000 / static_cast<long long>(dcb.BaudRate));
+            static_cast<long long>(count * kBitsPerByte * 1000000 / baud));
         std::this_thread::sleep_until(start + lineTime);
     }
-    return static_cast<long>(sent);
+    return true;
 }
 
 void SerialWaitReadable(SerialHandle handle, uint32_t ms) {
