@@ -41,12 +41,14 @@ long statusField(const char* name) {
 
 void useUsbSimulator() {
     setenv("RERODADA_SERIAL_PORTS", "", 1);
+    setenv("RERODADA_USB_TTYS", "", 1);
     setenv("RERODADA_D2XX_LIBRARY", BENCH_D2XX_LIBRARY, 1);
     setenv("PODLINK_SIM_CONFIG", "", 1);
 }
 
 void useSerialPorts(const std::string& serialPorts) {
     setenv("RERODADA_SERIAL_PORTS", serialPorts.c_str(), 1);
+    setenv("RERODADA_USB_TTYS", "", 1);
     setenv("RERODADA_D2XX_LIBRARY", "/nonexistent/libftd2xx.so", 1);
 }
 

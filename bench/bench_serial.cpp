@@ -1,5 +1,6 @@
 // B2: the host cost of one transaction through the serial transport, with
-// podlink-sim serving the board on a pseudo-terminal.
+// podlink-sim serving the board on a pseudo-terminal; B4 on the USB board
+// reached through the kernel's FTDI driver, podlink-sim --usb serving it.
 #include "BenchSupport.h"
 #include "rerodada.h"
 
@@ -7,7 +8,10 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,16 +23,20 @@ constexpr uint8_t kDevId = 0x00;
 
 pid_t gSimulator = -1;
 
-// Starts podlink-sim and returns the pseudo-terminal it prints first.
-std::string startSimulator() {
+// Starts podlink-sim with args and returns the pseudo-terminal it prints first.
+std::string startSimulator(std::initializer_list<const char*> args, pid_t* pid) {
     int out[2];
     if (pipe(out) != 0) return std::string();
-    gSimulator = fork();
-    if (gSimulator == 0) {
+    *pid = fork();
+    if (*pid == 0) {
         dup2(out[1], STDOUT_FILENO);
         close(out[0]);
         close(out[1]);
-        execl(BENCH_PODLINK_SIM, BENCH_PODLINK_SIM, static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(BENCH_PODLINK_SIM)};
+        for (const char* arg : args)
+            argv.push_back(const_cast<char*>(arg));
+        argv.push_back(nullptr);
+        execv(BENCH_PODLINK_SIM, argv.data());
         _exit(127);
     }
     close(out[1]);
@@ -40,10 +48,10 @@ std::string startSimulator() {
     return path;
 }
 
-void stopSimulator() {
-    if (gSimulator <= 0) return;
-    kill(gSimulator, SIGTERM);
-    waitpid(gSimulator, nullptr, 0);
+void stopSimulator(pid_t pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
 }
 
 using ReadByte = uint32_t (*)(uint8_t, uint8_t, uint8_t*);
@@ -80,21 +88,49 @@ BENCHMARK(B2_ReadByte_Portable_Pty)
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
 
+// B4 on the USB board through the kernel's FTDI driver: no D2XX library,
+// podlink-sim --usb as the driver's tty, the board at the first rate tried.
+void B4_Connect_KernelDriver(benchmark::State& state) {
+    BrimBoardDisconnect();
+    pid_t usbSimulator = -1;
+    const std::string pty = startSimulator({"--usb"}, &usbSimulator);
+    if (pty.empty()) {
+        state.SkipWithError("podlink-sim --usb did not start");
+        return;
+    }
+    setenv("RERODADA_USB_TTYS", (pty + "=PL000001=PODLINK USB").c_str(), 1);
+    for (auto _ : state) {
+        BrimBoardDisconnect();
+        if (!BrimBoardConnectAnyUSB()) {
+            state.SkipWithError("connect failed");
+            break;
+        }
+    }
+    BrimBoardDisconnect();
+    setenv("RERODADA_USB_TTYS", "", 1);
+    stopSimulator(usbSimulator);
+}
+BENCHMARK(B4_Connect_KernelDriver)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Iterations(5)
+    ->Unit(benchmark::kMillisecond);
+
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    const std::string pty = startSimulator();
+    const std::string pty = startSimulator({}, &gSimulator);
     if (pty.empty()) {
         std::fprintf(stderr, "podlink-sim did not start\n");
-        stopSimulator();
+        stopSimulator(gSimulator);
         return 1;
     }
     bench::useSerialPorts(pty);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     BrimBoardDisconnect();
-    stopSimulator();
+    stopSimulator(gSimulator);
     return 0;
 }

@@ -49,6 +49,7 @@
 namespace podsim {
 
 constexpr uint32_t kDefaultSerialBaud = 115200;
+constexpr uint32_t kDefaultUsbBaud = 921600;
 
 struct TrafficChunk {
     enum class Direction { HostToBoard, BoardToHost };

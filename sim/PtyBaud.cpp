@@ -1,4 +1,4 @@
-// The host's line rate as the pty's master sees it. Kept apart from the pty
+// The host's line settings as the pty's master sees them. Kept apart from the pty
 // server because the kernel's termios2, which carries any rate, cannot be
 // declared beside the C library's termios.
 #include "PtyServer.h"
@@ -8,12 +8,15 @@
 
 namespace podsim {
 
-uint32_t hostBaudOf(int master) {
+PtyLine hostLineOf(int master) {
     termios2 t{};
+    PtyLine line;
     // On the master, the terminal settings are the ones the host gave the slave.
-    if (ioctl(master, TCGETS2, &t) != 0) return 0;
-    if ((t.c_cflag & CBAUD) == BOTHER) return t.c_ospeed;
-    return baudOfSpeed(t.c_cflag & CBAUD);
+    if (ioctl(master, TCGETS2, &t) != 0) return line;
+    line.baud = (t.c_cflag & CBAUD) == BOTHER ? t.c_ospeed : baudOfSpeed(t.c_cflag & CBAUD);
+    line.twoStopBits = (t.c_cflag & CSTOPB) != 0;
+    line.rtsCts = (t.c_cflag & CRTSCTS) != 0;
+    return line;
 }
 
 } // namespace podsim

@@ -94,8 +94,11 @@ void PtyServer::stop() {
 }
 
 void PtyServer::syncBaud() {
-    uint32_t baud = hostBaudOf(master_);
-    if (baud != 0) board_.setBaud(baud);
+    PtyLine line = hostLineOf(master_);
+    if (line.baud == 0) return;
+    // A rate of 0 matches no board: its bytes come out as noise.
+    bool framed = !usb_ || (line.twoStopBits && line.rtsCts);
+    board_.setBaud(framed ? line.baud : 0);
 }
 
 void PtyServer::trace(const char* dir, const uint8_t* data, size_t n) {

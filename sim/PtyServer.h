@@ -29,6 +29,9 @@ class PtyServer {
     std::string error() const { return error_; }
     // Hex lines of every chunk each way; set before start().
     void setTrace(std::ostream* trace) { trace_ = trace; }
+    // Serve a USB board's chip: it frames 8N2 with RTS/CTS flow control, and
+    // the board's bytes are garbled for a host with other settings.
+    void setUsb(bool usb) { usb_ = usb; }
 
   private:
     void run();
@@ -44,6 +47,7 @@ class PtyServer {
     std::string slavePath_;
     std::string error_;
     std::ostream* trace_ = nullptr;
+    bool usb_ = false;
     std::atomic<bool> running_{false};
     std::thread thread_;
     std::vector<uint8_t> unsent_;
@@ -51,8 +55,13 @@ class PtyServer {
 
 // Line rate of a termios speed constant, 0 when unknown.
 uint32_t baudOfSpeed(unsigned long speed);
-// Line rate the host gave the slave side of the pty whose master this is,
-// any rate included; 0 when unknown.
-uint32_t hostBaudOf(int master);
+// The line settings the host gave the slave side of the pty whose master
+// this is, any rate included; baud 0 when unknown.
+struct PtyLine {
+    uint32_t baud = 0;
+    bool twoStopBits = false;
+    bool rtsCts = false;
+};
+PtyLine hostLineOf(int master);
 
 } // namespace podsim

@@ -12,9 +12,11 @@
 namespace {
 
 void usage(std::ostream& out) {
-    out << "usage: podlink-sim [--config FILE] [--trace] [--KEY VALUE]...\n"
+    out << "usage: podlink-sim [--config FILE] [--trace] [--usb] [--KEY VALUE]...\n"
            "Serves a simulated PODLINK board on a pseudo-terminal and prints the\n"
-           "path of its slave side. Every config key is also an option: --KEY VALUE,\n"
+           "path of its slave side. --usb serves the USB board as the kernel's FTDI\n"
+           "driver offers it: 8N2 with RTS/CTS, 921600 baud unless --baud says\n"
+           "otherwise. Every config key is also an option: --KEY VALUE,\n"
            "with '-' for '_' allowed (--latency-us 500, --native-bitmask 0x3F,\n"
            "--firmware 1.5.47, --baud 38400, --banner \"Kelvo X\\r\\n\").\n"
            "Options are applied in order, after the config file wherever it appears.\n\n"
@@ -30,6 +32,7 @@ void usage(std::ostream& out) {
 int main(int argc, char** argv) {
     podsim::Config cfg;
     bool trace = false;
+    bool usb = false;
     std::vector<std::pair<std::string, std::string>> settings;
     std::string configFile;
     for (int i = 1; i < argc; ++i) {
@@ -40,6 +43,10 @@ int main(int argc, char** argv) {
         }
         if (arg == "--trace") {
             trace = true;
+            continue;
+        }
+        if (arg == "--usb") {
+            usb = true;
             continue;
         }
         if (arg.rfind("--", 0) != 0 || i + 1 >= argc) {
@@ -73,8 +80,10 @@ int main(int argc, char** argv) {
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
+    if (usb && cfg.baud == 0) cfg.baud = podsim::kDefaultUsbBaud;
     podsim::Board board(cfg);
     podsim::PtyServer server(board);
+    server.setUsb(usb);
     if (trace) server.setTrace(&std::cerr);
     if (!server.start()) {
         std::cerr << "podlink-sim: " << server.error() << "\n";

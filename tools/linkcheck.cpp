@@ -54,6 +54,7 @@ int main(int argc, char** argv) {
             SetEnvironment("RERODADA_D2XX_LIBRARY", SimulatorLibrary().c_str());
             // ":" lists no port; an empty value would remove the variable on Windows.
             SetEnvironment("RERODADA_SERIAL_PORTS", ":");
+            SetEnvironment("RERODADA_USB_TTYS", ":");
         } else {
             fprintf(stderr, "usage: %s [--simulator]\n", argv[0]);
             return 2;

@@ -4,6 +4,7 @@
 
 #include "Connection.h"
 #include "FTDI_DLL.h"
+#include "KernelFtdi.h"
 #include "Library.h"
 #include "Logs.h"
 #include "RS232_Connection.h"
@@ -14,6 +15,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <string>
+#include <vector>
 
 namespace rerodada {
 
@@ -110,9 +113,7 @@ bool NoBoard() {
     return Finish(false);
 }
 
-bool TryUsbDevices() {
-    uint32_t devices = 0;
-    if (TheFTDIdll->FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK) devices = 1;
+bool TryUsbDevices(uint32_t devices) {
     USB_Connection& usb = TheUSBConnection();
     for (uint32_t i = 0; i < devices; ++i) {
         if (usb.Try_Open_Port(static_cast<int>(i))) {
@@ -121,6 +122,33 @@ bool TryUsbDevices() {
         }
     }
     return false;
+}
+
+// The USB search: the devices of the D2XX library, or, when it does not
+// load or lists none, the board's ttys of the kernel's own driver. Those
+// ttys go into *ttysTried, for the serial search to leave alone.
+bool SearchUsb(std::vector<std::string>* ttysTried) {
+    USB_Connection& usb = TheUSBConnection();
+    if (TheFTDIdll->Loaded()) {
+        uint32_t devices = 0;
+        if (TheFTDIdll->FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK)
+            devices = 1;
+        if (devices > 0) {
+            usb.UseDriver(nullptr);
+            return TryUsbDevices(devices);
+        }
+        RERODADA_TRACE("USB device driver lists no device...");
+    } else {
+        RERODADA_TRACE("USB device driver not loaded...");
+    }
+    std::vector<platform::UsbTtyInfo> ttys = platform::UsbTtyListPorts();
+    if (ttys.empty()) return false;
+    RERODADA_TRACE("trying %d USB device(s) of the kernel driver...",
+                   static_cast<int>(ttys.size()));
+    for (const platform::UsbTtyInfo& tty : ttys)
+        ttysTried->push_back(tty.path);
+    usb.UseDriver(&TheKernelFtdi());
+    return TryUsbDevices(static_cast<uint32_t>(ttys.size()));
 }
 
 bool Reopen() {
@@ -163,12 +191,9 @@ RERODADA_API(bool) BrimBoardConnect(void) try {
         return true;
     }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnect()") : NoBoard();
-    if (TheFTDIdll->Loaded()) {
-        if (TryUsbDevices()) return Connected("BrimBoardConnect()");
-    } else {
-        RERODADA_TRACE("USB device driver not loaded...");
-    }
-    if (!SelectSerialPort()) return NoBoard();
+    std::vector<std::string> ttysTried;
+    if (SearchUsb(&ttysTried)) return Connected("BrimBoardConnect()");
+    if (!SelectSerialPort(ttysTried)) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnect()");
 } catch (...) {
@@ -181,12 +206,9 @@ RERODADA_API(bool) BrimBoardConnectAnyUSB(void) try {
         RERODADA_TRACE("Board is already connected.");
         return true;
     }
-    if (!TheFTDIdll->Loaded()) {
-        RERODADA_TRACE("USB device driver not loaded.");
-        return Finish(false);
-    }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
-    return TryUsbDevices() ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
+    std::vector<std::string> ttysTried;
+    return SearchUsb(&ttysTried) ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
 } catch (...) {
     return ExceptionResult<bool>(__func__);
 }
@@ -198,7 +220,7 @@ RERODADA_API(bool) BrimBoardConnectAnyRS232(void) try {
         return true;
     }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnectAnyRS232()") : NoBoard();
-    if (!SelectSerialPort()) return NoBoard();
+    if (!SelectSerialPort({})) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnectAnyRS232()");
 } catch (...) {
@@ -367,6 +389,11 @@ BrimBoardGetUSBDeviceInfo(uint16_t* vid, uint16_t* pid, char* serial, char* desc
         const char* sn = ok && serial ? serial : "";
         snprintf(text, sizeof text, "USB VID=0x%4.4X, PID=0x%4.4X; %.25s%.25s%.25s", *vid, *pid,
                  desc, sn[0] ? " S/N " : "", sn);
+        ListingMarked("--- ! ---", text);
+    }
+    if (ok && TheUSBConnection().Driver() == &TheKernelFtdi()) {
+        snprintf(text, sizeof text, "reached through the kernel driver at %.80s",
+                 TheKernelFtdi().Path().c_str());
         ListingMarked("--- ! ---", text);
     }
     return ok;

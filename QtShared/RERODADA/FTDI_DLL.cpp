@@ -1,5 +1,7 @@
 #include "FTDI_DLL.h"
 
+#include "platform/Tick.h"
+
 #include <cstdlib>
 
 namespace rerodada {
@@ -51,5 +53,11 @@ Dynamic_Link::Dynamic_Link(const char* name) : fileName(name), module(platform::
 }
 
 FTDI_DLL::FTDI_DLL() : Dynamic_Link(DriverFileName()) {}
+
+void FTDI_DLL::WaitForBytes(FT_HANDLE, uint32_t) {
+    // The library has no wait; a short sleep keeps a waiting read off the
+    // processor without stretching a reply by more than this.
+    platform::SleepMicroseconds(200);
+}
 
 } // namespace rerodada

@@ -3,6 +3,7 @@
 #include "Logs.h"
 #include "platform/Tick.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -300,9 +301,10 @@ void EnumeratePortsClose(PortEnumeration* set) {
     delete set;
 }
 
-bool SelectSerialPort() {
+bool SelectSerialPort(const std::vector<std::string>& usbTtys) {
     bool candidate[kCandidatePorts] = {};
     int preferred = -1;
+    std::vector<SerialPortInfo> listed = SerialListPorts();
 
     if (PortEnumeration* set = EnumeratePortsFirst()) {
         char name[100];
@@ -314,6 +316,13 @@ bool SelectSerialPort() {
             int index = atoi(name + 3) - 1;
             if (index < 0 || index >= kCandidatePorts) {
                 Say("This software only accepts COM1-COM%d\n", kCandidatePorts);
+                continue;
+            }
+            // The USB search has already tried this tty with the USB board's settings.
+            const size_t at = static_cast<size_t>(index);
+            if (at < listed.size() &&
+                std::find(usbTtys.begin(), usbTtys.end(), listed[at].path) != usbTtys.end()) {
+                RERODADA_TRACE("%s was tried as a USB device: skipped", listed[at].path.c_str());
                 continue;
             }
             candidate[index] = true;

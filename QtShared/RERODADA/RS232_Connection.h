@@ -6,6 +6,7 @@
 #include "platform/SerialPort.h"
 
 #include <string>
+#include <vector>
 
 namespace rerodada {
 
@@ -53,8 +54,9 @@ class RS232_Connection : public Connection {
 RS232_Connection& TheRS232Connection();
 
 // The serial port selection run by the connect functions: the marked port
-// first, then COM1 to COM20 in order.
-bool SelectSerialPort();
+// first, then COM1 to COM20 in order, leaving out the ttys the USB search
+// tried.
+bool SelectSerialPort(const std::vector<std::string>& usbTtys);
 
 // Listing of present serial ports, numbered COM1, COM2, ... in a stable order.
 struct PortEnumeration;

@@ -16,9 +16,6 @@ constexpr uint32_t kModemCTS = 0x10;
 constexpr uint32_t kModemDSR = 0x20;
 constexpr uint32_t kModemRING = 0x40;
 constexpr uint32_t kModemDCD = 0x80;
-// The driver has no wait; a short sleep between empty polls keeps a waiting
-// read off the processor without stretching a reply by more than this.
-constexpr uint32_t kEmptyPollSleepUs = 200;
 
 bool SetBaud(Connection* c, uint32_t rate) {
     return static_cast<USB_Connection*>(c)->Set_BaudRate(rate);
@@ -39,22 +36,23 @@ const char* ChipName(uint32_t type) {
 
 class UsbPoller : public Connection::Poller {
   public:
-    explicit UsbPoller(FT_HANDLE h) : handle_(h) {}
+    UsbPoller(FtdiApi& api, FT_HANDLE h) : api_(api), handle_(h) {}
     long Poll(uint8_t* into, uint32_t room) override {
         uint32_t rx = 0, tx = 0, event = 0;
-        TheFTDIdll->FT_GetStatus(handle_, &rx, &tx, &event);
+        api_.FT_GetStatus(handle_, &rx, &tx, &event);
         if (rx == 0 || room == 0) return 0;
         uint32_t got = 0;
-        FT_STATUS status = TheFTDIdll->FT_Read(handle_, into, std::min(rx, room), &got);
+        FT_STATUS status = api_.FT_Read(handle_, into, std::min(rx, room), &got);
         if (status != FT_OK) {
             RERODADA_TRACE("USB_Connection Error %d: FT_Read failed.", static_cast<int>(status));
             return -1;
         }
         return static_cast<long>(got);
     }
-    void Wait(uint32_t) override { platform::SleepMicroseconds(kEmptyPollSleepUs); }
+    void Wait(uint32_t ms) override { api_.WaitForBytes(handle_, ms); }
 
   private:
+    FtdiApi& api_;
     FT_HANDLE handle_;
 };
 
@@ -79,24 +77,33 @@ USB_Connection::~USB_Connection() {
     if (connected) Close();
 }
 
+FtdiApi& USB_Connection::Api() {
+    return driver ? *driver : *TheFTDIdll;
+}
+
+void USB_Connection::UseDriver(FtdiApi* api) {
+    if (IsOpen()) Close();
+    driver = api;
+}
+
 bool USB_Connection::OpenDevice(int index, const char* variant) {
     port = index;
     snprintf(szPortName, sizeof szPortName, "USB:%d", index);
-    if (!TheFTDIdll || !TheFTDIdll->Loaded()) {
+    if (!driver && (!TheFTDIdll || !TheFTDIdll->Loaded())) {
         RERODADA_TRACE("%s(%d) Missing file %s", variant, index,
                        TheFTDIdll ? TheFTDIdll->FileName() : "FTD2XX.dll");
         return false;
     }
     FT_HANDLE handle = kClosedHandle;
-    ftStatus = TheFTDIdll->FT_Open(index, &handle);
+    ftStatus = Api().FT_Open(index, &handle);
     if (ftStatus != FT_OK) {
         RERODADA_TRACE("%s FT_Open failed", variant);
         return false;
     }
     m_ftHandle = handle;
     uint32_t type = 0, id = 0;
-    if (TheFTDIdll->FT_GetDeviceInfo(m_ftHandle, &type, &id, gSerialNumber, gDescription,
-                                     nullptr) == FT_OK) {
+    if (Api().FT_GetDeviceInfo(m_ftHandle, &type, &id, gSerialNumber, gDescription, nullptr) ==
+        FT_OK) {
         RERODADA_TRACE("USB VID=0x%4.4X, PID=0x%4.4X", id >> 16, id & 0xFFFF);
         RERODADA_TRACE("\n\t%s%s%s", gDescription, gSerialNumber[0] ? " S/N " : "", gSerialNumber);
         RERODADA_TRACE("\n\tInterface chip: FT-%s type", ChipName(type));
@@ -117,31 +124,31 @@ bool USB_Connection::Try_Open_Port_Send_CR(int index) {
 
 bool USB_Connection::Set_BaudRate(uint32_t rate) {
     baud = rate;
-    ftStatus = TheFTDIdll->FT_SetBaudRate(m_ftHandle, rate);
+    ftStatus = Api().FT_SetBaudRate(m_ftHandle, rate);
     if (ftStatus != FT_OK) {
         RERODADA_TRACE("FT_SetBaudRate() failed");
         return false;
     }
-    ftStatus = TheFTDIdll->FT_SetDataCharacteristics(m_ftHandle, 8, 2, 0);
+    ftStatus = Api().FT_SetDataCharacteristics(m_ftHandle, 8, 2, 0);
     if (ftStatus != FT_OK) {
         RERODADA_TRACE("FT_SetDataCharacteristics() failed");
         Close();
         return false;
     }
-    ftStatus = TheFTDIdll->FT_SetFlowControl(m_ftHandle, FT_FLOW_RTS_CTS, 0, 0);
+    ftStatus = Api().FT_SetFlowControl(m_ftHandle, FT_FLOW_RTS_CTS, 0, 0);
     if (ftStatus != FT_OK) {
         RERODADA_TRACE("FT_SetFlowControl() failed");
         Close();
         return false;
     }
-    TheFTDIdll->FT_SetTimeouts(m_ftHandle, 300, 300);
-    TheFTDIdll->FT_Purge(m_ftHandle, FT_PURGE_RX | FT_PURGE_TX);
+    Api().FT_SetTimeouts(m_ftHandle, 300, 300);
+    Api().FT_Purge(m_ftHandle, FT_PURGE_RX | FT_PURGE_TX);
     return true;
 }
 
 void USB_Connection::Close() {
     if (!IsOpen()) return;
-    ftStatus = TheFTDIdll->FT_Close(m_ftHandle);
+    ftStatus = Api().FT_Close(m_ftHandle);
     if (ftStatus == FT_OK) {
         m_ftHandle = kClosedHandle;
         connected = false;
@@ -154,9 +161,9 @@ bool USB_Connection::Hold_Reset() {
         return false;
     }
     if (bResetOnDTRhigh)
-        TheFTDIdll->FT_ClrDtr(m_ftHandle);
+        Api().FT_ClrDtr(m_ftHandle);
     else
-        TheFTDIdll->FT_SetDtr(m_ftHandle);
+        Api().FT_SetDtr(m_ftHandle);
     return true;
 }
 
@@ -166,11 +173,11 @@ bool USB_Connection::Release_Reset() {
         return false;
     }
     // Bytes that arrived before the reset are not part of the banner.
-    TheFTDIdll->FT_Purge(m_ftHandle, FT_PURGE_RX);
+    Api().FT_Purge(m_ftHandle, FT_PURGE_RX);
     if (bResetOnDTRhigh)
-        TheFTDIdll->FT_SetDtr(m_ftHandle);
+        Api().FT_SetDtr(m_ftHandle);
     else
-        TheFTDIdll->FT_ClrDtr(m_ftHandle);
+        Api().FT_ClrDtr(m_ftHandle);
     return true;
 }
 
@@ -180,15 +187,15 @@ void USB_Connection::CommRTS(bool level) {
         return;
     }
     if (level)
-        TheFTDIdll->FT_SetRts(m_ftHandle);
+        Api().FT_SetRts(m_ftHandle);
     else
-        TheFTDIdll->FT_ClrRts(m_ftHandle);
+        Api().FT_ClrRts(m_ftHandle);
 }
 
 bool USB_Connection::ModemLine(uint32_t bit) {
     if (!IsOpen()) return false;
     uint32_t status = 0;
-    if (TheFTDIdll->FT_GetModemStatus(m_ftHandle, &status) != FT_OK) return false;
+    if (Api().FT_GetModemStatus(m_ftHandle, &status) != FT_OK) return false;
     RERODADA_TRACE("MS_CTS_ON=%d MS_DSR_ON=%d MS_RING_ON=%d MS_RLSD_ON (DCD)=%d",
                    !!(status & kModemCTS), !!(status & kModemDSR), !!(status & kModemRING),
                    !!(status & kModemDCD));
@@ -216,7 +223,7 @@ bool USB_Connection::Send(const uint8_t* data, uint32_t count, bool framed, bool
     if (DebugTraceEnabled()) ModemLine(0);
     if (framed) CommRTS(frame);
     uint32_t written = 0;
-    ftStatus = TheFTDIdll->FT_Write(m_ftHandle, data, count, &written);
+    ftStatus = Api().FT_Write(m_ftHandle, data, count, &written);
     if (ftStatus != FT_OK) {
         RERODADA_TRACE("Write failed (%s)", FtStatusName(ftStatus));
         return false;
@@ -250,7 +257,7 @@ bool USB_Connection::WriteFramedByRTS(const uint8_t* data, uint32_t count, uint3
 
 void USB_Connection::Drain() {
     if (!IsOpen()) return;
-    UsbPoller poller(m_ftHandle);
+    UsbPoller poller(Api(), m_ftHandle);
     DrainWith(poller);
 }
 
@@ -259,7 +266,7 @@ bool USB_Connection::Read(uint32_t minCount) {
         RERODADA_TRACE("\n\tfailure: invalid handle!");
         return false;
     }
-    UsbPoller poller(m_ftHandle);
+    UsbPoller poller(Api(), m_ftHandle);
     return ReadReply(minCount, poller, true, "FT_Read terminated by gnREAD_IDLE_TIMEOUT_msec.",
                      "FT_Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.",
                      "FT_Read terminated by gnGROSS_READSTRING_TIMEOUT_msec (RxBytes == 0).");
@@ -268,7 +275,7 @@ bool USB_Connection::Read(uint32_t minCount) {
 bool USB_Connection::IsConnected() {
     if (!connected) return false;
     uint32_t devices = 0;
-    if (TheFTDIdll->FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK) {
+    if (Api().FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK) {
         RERODADA_TRACE("IsConnected FT_ListDevices failed");
         devices = 0;
     }
@@ -277,7 +284,7 @@ bool USB_Connection::IsConnected() {
         Close();
     } else {
         uint32_t status = 0;
-        ftStatus = TheFTDIdll->FT_GetModemStatus(m_ftHandle, &status);
+        ftStatus = Api().FT_GetModemStatus(m_ftHandle, &status);
         if (ftStatus != FT_OK) {
             RERODADA_TRACE("FT_GetModemStatus failed (%s)", FtStatusName(ftStatus));
             RERODADA_TRACE("IsConnected(): Closing.");
@@ -288,15 +295,14 @@ bool USB_Connection::IsConnected() {
 }
 
 bool USB_Connection::SetLatency(uint8_t ms) {
-    ftStatus = TheFTDIdll->FT_SetLatencyTimer(m_ftHandle, ms);
+    ftStatus = Api().FT_SetLatencyTimer(m_ftHandle, ms);
     return ftStatus == FT_OK;
 }
 
 bool USB_Connection::DeviceInfo(uint32_t* id, char* serial, char* description) {
     if (!IsOpen()) return false;
     uint32_t type = 0;
-    return TheFTDIdll->FT_GetDeviceInfo(m_ftHandle, &type, id, serial, description, nullptr) ==
-           FT_OK;
+    return Api().FT_GetDeviceInfo(m_ftHandle, &type, id, serial, description, nullptr) == FT_OK;
 }
 
 } // namespace rerodada

@@ -37,6 +37,10 @@ class USB_Connection : public Connection {
     bool IsOpen() const { return m_ftHandle != kClosedHandle; }
     bool SetLatency(uint8_t ms);
     bool DeviceInfo(uint32_t* id, char* serial, char* description);
+    // Who answers the driver calls from the next open on: the D2XX library
+    // (null) or another driver of the same chip. It stays for re-opens.
+    void UseDriver(FtdiApi* api);
+    FtdiApi* Driver() const { return driver; }
 
     static inline FT_HANDLE const kClosedHandle = reinterpret_cast<FT_HANDLE>(~uintptr_t{0});
 
@@ -44,10 +48,12 @@ class USB_Connection : public Connection {
     bool OpenDevice(int index, const char* variant);
     bool ModemLine(uint32_t bit);
     bool Send(const uint8_t* data, uint32_t count, bool framed, bool frame);
+    FtdiApi& Api();
 
     FT_HANDLE m_ftHandle = kClosedHandle;
     FT_STATUS ftStatus = FT_OK;
     uint32_t baud = 0;
+    FtdiApi* driver = nullptr;
 };
 
 USB_Connection& TheUSBConnection();

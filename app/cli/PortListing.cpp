@@ -2,6 +2,9 @@
 
 #include "platform/DynamicLibrary.h"
 #include "platform/SerialPort.h"
+#include "platform/UsbTty.h"
+
+#include <algorithm>
 
 #include <cstdint>
 #include <cstdlib>
@@ -54,21 +57,25 @@ UsbListing listUsbDevices() {
     using namespace rerodada::platform;
     UsbListing listing;
     listing.library = d2xxLibraryName();
-    void* module = LibraryLoad(listing.library.c_str());
-    if (!module) return listing;
-    listing.loaded = true;
-    auto list = reinterpret_cast<FtListDevicesFn>(LibrarySymbol(module, "FT_ListDevices"));
-    uint32_t count = 0;
-    if (list && list(&count, nullptr, kFtListNumberOnly) == kFtOk) {
-        for (uint32_t i = 0; i < count; ++i)
-            listing.devices.push_back({listedText(list, i, kFtOpenByDescription),
-                                       listedText(list, i, kFtOpenBySerialNumber)});
+    if (void* module = LibraryLoad(listing.library.c_str())) {
+        listing.loaded = true;
+        auto list = reinterpret_cast<FtListDevicesFn>(LibrarySymbol(module, "FT_ListDevices"));
+        uint32_t count = 0;
+        if (list && list(&count, nullptr, kFtListNumberOnly) == kFtOk) {
+            for (uint32_t i = 0; i < count; ++i)
+                listing.devices.push_back({listedText(list, i, kFtOpenByDescription),
+                                           listedText(list, i, kFtOpenBySerialNumber), ""});
+        }
+        LibraryFree(module);
     }
-    LibraryFree(module);
+    if (listing.devices.empty()) {
+        for (const UsbTtyInfo& tty : UsbTtyListPorts())
+            listing.kernelDevices.push_back({tty.description, tty.serialNumber, tty.path});
+    }
     return listing;
 }
 
-std::vector<SerialCandidate> listSerialPorts() {
+std::vector<SerialCandidate> listSerialPorts(const UsbListing& usb) {
     std::vector<SerialCandidate> ports;
     for (const rerodada::platform::SerialPortInfo& info : rerodada::platform::SerialListPorts()) {
         SerialCandidate port;
@@ -79,7 +86,11 @@ std::vector<SerialCandidate> listSerialPorts() {
             contains(port.friendlyName, "Bluetooth") || contains(port.friendlyName, "BT ");
         const bool inRange = ports.size() < kCandidatePorts;
         port.triedFirst = inRange && contains(port.friendlyName, "Kelvo");
-        port.tried = inRange && (!bluetooth || port.triedFirst);
+        port.usbDevice =
+            std::any_of(usb.kernelDevices.begin(), usb.kernelDevices.end(),
+                        [&port](const UsbDevice& device) { return device.ttyPath == port.path; });
+        port.triedFirst = port.triedFirst && !port.usbDevice;
+        port.tried = inRange && !port.usbDevice && (!bluetooth || port.triedFirst);
         ports.push_back(port);
     }
     return ports;
@@ -93,19 +104,29 @@ std::string listingText() {
         out += "  none: the library cannot be loaded\n";
     else if (usb.devices.empty())
         out += "  none\n";
-    for (size_t i = 0; i < usb.devices.size(); ++i) {
-        const UsbDevice& device = usb.devices[i];
-        out += "  USB" + std::to_string(i) + "  " + device.description;
-        if (!device.serialNumber.empty()) out += "  S/N " + device.serialNumber;
-        out += '\n';
+    auto print = [&out](const std::vector<UsbDevice>& devices) {
+        for (size_t i = 0; i < devices.size(); ++i) {
+            const UsbDevice& device = devices[i];
+            out += "  USB" + std::to_string(i) + "  " + device.description;
+            if (!device.serialNumber.empty()) out += "  S/N " + device.serialNumber;
+            if (!device.ttyPath.empty()) out += "  " + device.ttyPath + "  (kernel driver)";
+            out += '\n';
+        }
+    };
+    print(usb.devices);
+    if (!usb.kernelDevices.empty()) {
+        out += "USB devices of the kernel's FTDI driver:\n";
+        print(usb.kernelDevices);
     }
-    const std::vector<SerialCandidate> ports = listSerialPorts();
+    const std::vector<SerialCandidate> ports = listSerialPorts(usb);
     out += "Serial ports:\n";
     if (ports.empty()) out += "  none\n";
     for (const SerialCandidate& port : ports) {
         out += "  " + port.name + "  " + port.path;
         if (!port.friendlyName.empty()) out += "  \"" + port.friendlyName + '"';
-        if (port.triedFirst)
+        if (port.usbDevice)
+            out += "  (a USB device: not tried)";
+        else if (port.triedFirst)
             out += "  (tried first)";
         else if (!port.tried)
             out += "  (not tried)";

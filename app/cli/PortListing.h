@@ -1,5 +1,6 @@
 // What the board connect would try, for --list-ports: the USB devices of the
-// D2XX library first, then the serial ports with their friendly names.
+// D2XX library first (or, when it lists none, the board's ttys of the
+// kernel's FTDI driver), then the serial ports with their friendly names.
 #ifndef PORTLISTING_H
 #define PORTLISTING_H
 
@@ -11,6 +12,8 @@ namespace portlisting {
 struct UsbDevice {
     std::string description;
     std::string serialNumber;
+    // The tty of a device reached through the kernel's driver; else empty.
+    std::string ttyPath;
 };
 
 struct UsbListing {
@@ -19,6 +22,8 @@ struct UsbListing {
     std::string library;
     bool loaded = false;
     std::vector<UsbDevice> devices;
+    // The kernel driver's devices, tried when the library lists none.
+    std::vector<UsbDevice> kernelDevices;
 };
 
 UsbListing listUsbDevices();
@@ -31,9 +36,11 @@ struct SerialCandidate {
     // tried; a port named "Kelvo" is tried first.
     bool tried = false;
     bool triedFirst = false;
+    // Already tried by the USB search, so not again.
+    bool usbDevice = false;
 };
 
-std::vector<SerialCandidate> listSerialPorts();
+std::vector<SerialCandidate> listSerialPorts(const UsbListing& usb);
 
 // The listing as printed by --list-ports.
 std::string listingText();

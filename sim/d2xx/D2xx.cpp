@@ -18,7 +18,6 @@ using namespace podsim::d2xx;
 
 namespace {
 
-constexpr uint32_t kDefaultUsbBaud = 921600;
 constexpr uint32_t kChipResetBaud = 9600; // what the chip runs at before the host sets a rate
 
 struct Device {

@@ -133,14 +133,22 @@ TEST(ProgramTest, ListPortsShowsWhatTheConnectTries) {
         << run.out.toStdString();
 }
 
-TEST(ProgramTest, ListPortsWithoutTheUsbLibrarySaysSo) {
+TEST(ProgramTest, ListPortsWithoutTheUsbLibraryShowsTheKernelDriversDevices) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("RERODADA_D2XX_LIBRARY"), QStringLiteral("/nonexistent/lib.so"));
+    // Listed, never opened; the second USB device is gone.
+    env.insert(QStringLiteral("RERODADA_USB_TTYS"),
+               QStringLiteral("/dev/null=PL000009=PODLINK USB:/nonexistent/ttyUSB1=PL000010"));
+    env.insert(QStringLiteral("RERODADA_SERIAL_PORTS"), QStringLiteral("/dev/null"));
     const CliRun run = runCli({"--list-ports"}, QByteArray(), env);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.out, QStringLiteral("USB devices (/nonexistent/lib.so):\n"
                                       "  none: the library cannot be loaded\n"
-                                      "Serial ports:\n  none\n"));
+                                      "USB devices of the kernel's FTDI driver:\n"
+                                      "  USB0  PODLINK USB  S/N PL000009  /dev/null  (kernel "
+                                      "driver)\n"
+                                      "Serial ports:\n"
+                                      "  COM1  /dev/null  (a USB device: not tried)\n"));
 }
 
 } // namespace

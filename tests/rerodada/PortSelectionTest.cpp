@@ -25,7 +25,7 @@ std::string ListedPorts(const std::vector<std::string>& friendlyNames) {
 std::vector<std::string> SelectionLines(const std::vector<std::string>& friendlyNames) {
     setenv("RERODADA_SERIAL_PORTS", ListedPorts(friendlyNames).c_str(), 1);
     testing::internal::CaptureStdout();
-    bool found = SelectSerialPort();
+    bool found = SelectSerialPort({});
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_FALSE(found);
     std::vector<std::string> lines;
@@ -71,7 +71,7 @@ TEST(SerialPortSelection, MarkedPortFirstBluetoothSkippedAboveCom20Ignored) {
 TEST(SerialPortSelection, NoPortsMeansNothingTried) {
     setenv("RERODADA_SERIAL_PORTS", "", 1);
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(SelectSerialPort());
+    EXPECT_FALSE(SelectSerialPort({}));
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(out.find("Testing"), std::string::npos);
 }

@@ -205,8 +205,14 @@ SerialResult SerialSetRts(SerialHandle handle, bool on) {
 
 SerialResult SerialModemStatus(SerialHandle handle, uint32_t* status) {
     int bits = 0;
-    if (SerialCalls().ioctl(handle, TIOCMGET, &bits) != 0)
-        return NoSuchLine(errno) ? SerialResult::NotSupported : SerialResult::Failed;
+    if (SerialCalls().ioctl(handle, TIOCMGET, &bits) != 0) {
+        if (!NoSuchLine(errno)) return SerialResult::Failed;
+        // Without modem lines, a port whose other end went away still
+        // tells so: it has hung up.
+        pollfd p{handle, POLLIN, 0};
+        bool hungUp = SerialCalls().poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR));
+        return hungUp ? SerialResult::Failed : SerialResult::NotSupported;
+    }
     *status = ((bits & TIOCM_CTS) ? kModemCTS : 0) | ((bits & TIOCM_DSR) ? kModemDSR : 0) |
               ((bits & TIOCM_RI) ? kModemRING : 0) | ((bits & TIOCM_CD) ? kModemRLSD : 0);
     return SerialResult::Ok;

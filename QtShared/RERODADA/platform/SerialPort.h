@@ -42,6 +42,8 @@ struct SerialLine {
 bool SerialSetLine(SerialHandle handle, const SerialLine& line);
 SerialResult SerialSetDtr(SerialHandle handle, bool on);
 SerialResult SerialSetRts(SerialHandle handle, bool on);
+// NotSupported for a port without modem lines; Failed also for one whose
+// other end went away (an unplugged adapter, a closed pseudo-terminal).
 SerialResult SerialModemStatus(SerialHandle handle, uint32_t* status);
 bool SerialPurge(SerialHandle handle, bool receive, bool transmit);
 // Bytes buffered right now, without blocking; -1 on error.
