@@ -72,7 +72,7 @@ nice cmake --build "$build" -j2
 
 # A prefix of the build's own. The wineserver starts before ctest, so that it
 # does not inherit ctest's output pipe; it and the simulator stop at the end.
-export WINEPREFIX="$root/$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$(realpath "$build")/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineserver -k 2>/dev/null || true
 sim_pid=""
 stop() {
@@ -83,10 +83,12 @@ trap stop EXIT
 coproc SIM { exec "$build/host/bin/podlink-sim" --baud 38400; }
 sim_pid=$SIM_PID
 read -r pty <&"${SIM[0]}"
+# Whatever else it prints must not fill the pipe and stall it.
+cat <&"${SIM[0]}" >/dev/null &
 wine reg add 'HKLM\Software\Wine\Ports' /v "$sim_port" /t REG_SZ /d "$pty" /f >/dev/null
 # The port map is read when the wineserver starts.
-wineserver -k 2>/dev/null
-wineserver -w 2>/dev/null
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 wineserver -p >/dev/null 2>&1
 wine cmd /c exit
 ctest --test-dir "$build" -j2 --output-on-failure --label-exclude posix-only "$@"
