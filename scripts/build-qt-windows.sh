@@ -81,7 +81,7 @@ make -j"$jobs" -C src sub-moc sub-rcc sub-uic sub-corelib sub-gui sub-widgets su
 for p in windows offscreen; do
     make -j"$jobs" -C "src/plugins/platforms/$p"
 done
-make -C . sub-qmake-qmake-aux-pro-install_subtargets
+make -C . sub-qmake-qmake-aux-pro-install_subtargets install_mkspecs
 for d in src/tools/bootstrap src/tools/moc src/tools/rcc src/tools/uic src/winmain src/corelib src/gui \
          src/widgets src/testlib src/platformsupport src/plugins/platforms/windows \
          src/plugins/platforms/offscreen; do

@@ -28,7 +28,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     apt_get update -qq
 fi
 packages=(g++-mingw-w64-i686-posix wine wine32:i386 googletest cmake ninja-build ccache
-          xvfb xauth zip)
+          xvfb xauth zip imagemagick)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
