@@ -39,11 +39,14 @@ if [ "$serial" = yes ]; then
 fi
 # The splash flag lives in the registry on Windows.
 wine reg add 'HKCU\Software\Corvelle\RAR4120E' /v ShowSplash /t REG_SZ /d false /f >/dev/null
+# wine's desktop process starts with the wineserver and must see the virtual screen.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
 cd "$work"
 xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
     wine "$1" "${@:3}" &
     pid=$!
-    sleep 25
+    sleep 30
     import -window root "$2"
     kill "$pid"
     wait "$pid" 2>/dev/null || true
