@@ -46,9 +46,17 @@ QStringList rowOf(const QStandardItemModel* model, int row) {
 
 class CsvExportTest : public testing::Test {
   protected:
+#if defined(_WIN32)
+    void SetUp() override {
+        GTEST_SKIP()
+            << "the file is checked with Debian's Python, which a Windows program cannot start";
+    }
+#endif
     CommLog log{nullptr, false};
     QTemporaryDir dir;
-    QString path() const { return dir.filePath(QStringLiteral("log.csv")); }
+    QString path() const {
+        return dir.filePath(QStringLiteral("log.csv"));
+    }
 };
 
 TEST_F(CsvExportTest, TheContextMenuOffersIt) {
