@@ -28,8 +28,8 @@ add_custom_command(OUTPUT ${EVKIT_STYLESHEET_OUT}
 add_custom_target(evkit_stylesheet ALL DEPENDS ${EVKIT_STYLESHEET_OUT})
 add_dependencies(evkit_pages evkit_stylesheet)
 
-# Renders the pages for scripts/screenshot-pages.sh.
-if(TARGET podsim)
+# Renders the pages for scripts/screenshot-pages.sh, a script of the Linux build.
+if(TARGET podsim AND NOT WIN32)
     add_executable(pageshot ${PROJECT_SOURCE_DIR}/tools/pageshot.cpp)
     target_link_libraries(pageshot PRIVATE evkit_pages podsim ${CMAKE_DL_LIBS})
     # It reaches the simulated board through the D2XX stand-in.

@@ -9,6 +9,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 namespace rerodada {
 
@@ -22,6 +25,12 @@ namespace {
 
 constexpr size_t kFormatBuffer = 512;
 constexpr size_t kListingBuffer = 1024;
+#if defined(_WIN32)
+// Bytes go out unchanged: the listing writes its own "\r\n".
+constexpr int kOpenFlags = O_RDWR | O_CREAT | O_BINARY;
+#else
+constexpr int kOpenFlags = O_RDWR | O_CREAT | O_CLOEXEC;
+#endif
 
 bool DebugToStandardError() {
     static const bool enabled = [] {
@@ -31,12 +40,34 @@ bool DebugToStandardError() {
     return enabled;
 }
 
+#if defined(_WIN32)
+// A GUI program has no console until it allocates one.
+bool WriteConsoleText(const char* text) {
+    DWORD written = 0;
+    return WriteConsoleA(GetStdHandle(STD_OUTPUT_HANDLE), text, static_cast<DWORD>(strlen(text)),
+                         &written, nullptr) != 0;
+}
+#endif
+
 void DebugOutput(const char* text) {
     if (bDebugToConsole) {
+#if defined(_WIN32)
+        if (!WriteConsoleText(text) && !(AllocConsole() && WriteConsoleText(text))) {
+            fputs(text, stdout);
+            fflush(stdout);
+        }
+#else
         fputs(text, stdout);
         fflush(stdout);
+#endif
     }
-    if (DebugToStandardError()) fputs(text, stderr);
+    if (DebugToStandardError()) {
+        fputs(text, stderr);
+#if defined(_WIN32)
+        // Also for a debugger: the window program's standard error goes nowhere.
+        OutputDebugStringA(text);
+#endif
+    }
     if (bDebugToFile) CommDebugLogFile.Write(text);
 }
 
@@ -54,7 +85,7 @@ LogFileWriter::~LogFileWriter() {
 
 bool LogFileWriter::Open(const char* fileName) {
     Close();
-    fd_ = open(fileName, O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    fd_ = open(fileName, kOpenFlags, 0644);
     if (fd_ < 0) {
         int error = errno;
         RERODADA_TRACE("Error %d: Cannot open %s: %s", error, fileName, strerror(error));
@@ -131,9 +162,14 @@ void CommDebugHexDump(const char* heading, const uint8_t* data, uint32_t count) 
 std::string CommTimestamp() {
     time_t now = time(nullptr);
     tm local{};
-    localtime_r(&now, &local);
     char text[30];
+#if defined(_WIN32)
+    localtime_s(&local, &now);
+    asctime_s(text, sizeof text, &local);
+#else
+    localtime_r(&now, &local);
     asctime_r(&local, text);
+#endif
     text[sizeof text - 1] = 0;
     std::string stamp = text;
     while (!stamp.empty() && (stamp.back() == '\n' || stamp.back() == '\r'))

@@ -13,8 +13,12 @@
 namespace portlisting {
 namespace {
 
-// The D2XX interface's documented values.
+// The D2XX interface's documented values; its functions are stdcall on Windows.
+#if defined(_WIN32)
+using FtListDevicesFn = uint32_t(__stdcall*)(void* arg1, void* arg2, uint32_t flags);
+#else
 using FtListDevicesFn = uint32_t (*)(void* arg1, void* arg2, uint32_t flags);
+#endif
 constexpr uint32_t kFtOk = 0;
 constexpr uint32_t kFtListNumberOnly = 0x80000000;
 constexpr uint32_t kFtListByIndex = 0x40000000;
@@ -28,7 +32,11 @@ constexpr size_t kCandidatePorts = 20;
 
 std::string d2xxLibraryName() {
     if (const char* chosen = std::getenv("RERODADA_D2XX_LIBRARY")) return chosen;
+#if defined(_WIN32)
+    return "FTD2XX.dll";
+#else
     return "libftd2xx.so";
+#endif
 }
 
 std::string listedText(FtListDevicesFn list, uint32_t index, uint32_t what) {

@@ -140,7 +140,10 @@ int main(int argc, char* argv[]) {
         return kExitUsage;
     }
 
+    // Replies carry the scripts' UTF-8 text; the locale's codec would be
+    // an 8-bit code page on Windows.
     QTextStream out(stdout);
+    out.setCodec("UTF-8");
     CommandRunner runner(out);
     bool allSucceeded = true;
     for (const Action& action : options.actions) {

@@ -120,7 +120,7 @@ void copyText(char* dst, const std::string& src, size_t size) {
 
 } // namespace
 
-uint32_t FT_ListDevices(void* pvArg1, void* pvArg2, uint32_t flags) {
+uint32_t PODSIM_D2XX_CALL FT_ListDevices(void* pvArg1, void* pvArg2, uint32_t flags) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     if (r.cfg.usbListFails) return kIoError;
@@ -146,7 +146,7 @@ uint32_t FT_ListDevices(void* pvArg1, void* pvArg2, uint32_t flags) {
     return kInvalidParameter;
 }
 
-uint32_t FT_Open(int index, void** handle) {
+uint32_t PODSIM_D2XX_CALL FT_Open(int index, void** handle) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     auto devices = r.plugged();
@@ -164,8 +164,8 @@ uint32_t FT_Open(int index, void** handle) {
     return kOk;
 }
 
-uint32_t FT_GetDeviceInfo(void* handle, uint32_t* type, uint32_t* id, char* serial,
-                          char* description, void*) {
+uint32_t PODSIM_D2XX_CALL FT_GetDeviceInfo(void* handle, uint32_t* type, uint32_t* id, char* serial,
+                                           char* description, void*) {
     return withDevice(handle, [&](Device& d) {
         const Config& cfg = registry().cfg;
         if (type != nullptr) *type = cfg.usbType;
@@ -176,7 +176,7 @@ uint32_t FT_GetDeviceInfo(void* handle, uint32_t* type, uint32_t* id, char* seri
     });
 }
 
-uint32_t FT_SetBaudRate(void* handle, uint32_t baud) {
+uint32_t PODSIM_D2XX_CALL FT_SetBaudRate(void* handle, uint32_t baud) {
     return withDevice(handle, [&](Device& d) {
         const auto& rejected = registry().cfg.usbRejectedBauds;
         // The chip's divisors reach from about 183 baud to 3 Mbaud.
@@ -189,8 +189,8 @@ uint32_t FT_SetBaudRate(void* handle, uint32_t baud) {
     });
 }
 
-uint32_t FT_SetDataCharacteristics(void* handle, uint8_t wordLength, uint8_t stopBits,
-                                   uint8_t parity) {
+uint32_t PODSIM_D2XX_CALL FT_SetDataCharacteristics(void* handle, uint8_t wordLength,
+                                                    uint8_t stopBits, uint8_t parity) {
     return withDevice(handle, [&](Device& d) {
         if ((wordLength != 7 && wordLength != 8) || (stopBits != 0 && stopBits != 2) ||
             parity > 4) {
@@ -203,7 +203,7 @@ uint32_t FT_SetDataCharacteristics(void* handle, uint8_t wordLength, uint8_t sto
     });
 }
 
-uint32_t FT_SetFlowControl(void* handle, uint16_t mode, uint8_t, uint8_t) {
+uint32_t PODSIM_D2XX_CALL FT_SetFlowControl(void* handle, uint16_t mode, uint8_t, uint8_t) {
     return withDevice(handle, [&](Device& d) {
         if (mode != 0x0000 && mode != 0x0100 && mode != 0x0200 && mode != 0x0400) {
             return kInvalidParameter;
@@ -213,11 +213,11 @@ uint32_t FT_SetFlowControl(void* handle, uint16_t mode, uint8_t, uint8_t) {
     });
 }
 
-uint32_t FT_SetTimeouts(void* handle, uint32_t, uint32_t) {
+uint32_t PODSIM_D2XX_CALL FT_SetTimeouts(void* handle, uint32_t, uint32_t) {
     return withDevice(handle, [](Device&) { return kOk; });
 }
 
-uint32_t FT_Purge(void* handle, uint32_t mask) {
+uint32_t PODSIM_D2XX_CALL FT_Purge(void* handle, uint32_t mask) {
     return withDevice(handle, [&](Device& d) {
         if (mask == 0 || mask > (kPurgeRx | kPurgeTx)) return kInvalidParameter;
         // Written bytes reach the board at once, so only the receive side holds any.
@@ -226,35 +226,35 @@ uint32_t FT_Purge(void* handle, uint32_t mask) {
     });
 }
 
-uint32_t FT_SetDtr(void* handle) {
+uint32_t PODSIM_D2XX_CALL FT_SetDtr(void* handle) {
     return withDevice(handle, [](Device& d) {
         d.board->setDtr(true);
         return kOk;
     });
 }
 
-uint32_t FT_ClrDtr(void* handle) {
+uint32_t PODSIM_D2XX_CALL FT_ClrDtr(void* handle) {
     return withDevice(handle, [](Device& d) {
         d.board->setDtr(false);
         return kOk;
     });
 }
 
-uint32_t FT_SetRts(void* handle) {
+uint32_t PODSIM_D2XX_CALL FT_SetRts(void* handle) {
     return withDevice(handle, [](Device& d) {
         d.board->setRts(true);
         return kOk;
     });
 }
 
-uint32_t FT_ClrRts(void* handle) {
+uint32_t PODSIM_D2XX_CALL FT_ClrRts(void* handle) {
     return withDevice(handle, [](Device& d) {
         d.board->setRts(false);
         return kOk;
     });
 }
 
-uint32_t FT_GetModemStatus(void* handle, uint32_t* status) {
+uint32_t PODSIM_D2XX_CALL FT_GetModemStatus(void* handle, uint32_t* status) {
     return withDevice(handle, [&](Device& d) {
         if (status == nullptr) return kInvalidParameter;
         *status = d.board->modemStatus();
@@ -262,7 +262,8 @@ uint32_t FT_GetModemStatus(void* handle, uint32_t* status) {
     });
 }
 
-uint32_t FT_GetStatus(void* handle, uint32_t* rxBytes, uint32_t* txBytes, uint32_t* eventStatus) {
+uint32_t PODSIM_D2XX_CALL FT_GetStatus(void* handle, uint32_t* rxBytes, uint32_t* txBytes,
+                                       uint32_t* eventStatus) {
     return withDevice(handle, [&](Device& d) {
         if (rxBytes != nullptr) *rxBytes = static_cast<uint32_t>(d.board->available());
         if (txBytes != nullptr) *txBytes = 0;
@@ -271,7 +272,7 @@ uint32_t FT_GetStatus(void* handle, uint32_t* rxBytes, uint32_t* txBytes, uint32
     });
 }
 
-uint32_t FT_Read(void* handle, void* buffer, uint32_t count, uint32_t* bytesRead) {
+uint32_t PODSIM_D2XX_CALL FT_Read(void* handle, void* buffer, uint32_t count, uint32_t* bytesRead) {
     if (bytesRead != nullptr) *bytesRead = 0;
     return withDevice(handle, [&](Device& d) {
         if (buffer == nullptr || bytesRead == nullptr) return kInvalidParameter;
@@ -280,7 +281,8 @@ uint32_t FT_Read(void* handle, void* buffer, uint32_t count, uint32_t* bytesRead
     });
 }
 
-uint32_t FT_Write(void* handle, const void* buffer, uint32_t count, uint32_t* bytesWritten) {
+uint32_t PODSIM_D2XX_CALL FT_Write(void* handle, const void* buffer, uint32_t count,
+                                   uint32_t* bytesWritten) {
     if (bytesWritten != nullptr) *bytesWritten = 0;
     return withDevice(handle, [&](Device& d) {
         if (buffer == nullptr || bytesWritten == nullptr) return kInvalidParameter;
@@ -292,7 +294,7 @@ uint32_t FT_Write(void* handle, const void* buffer, uint32_t count, uint32_t* by
     });
 }
 
-uint32_t FT_Close(void* handle) {
+uint32_t PODSIM_D2XX_CALL FT_Close(void* handle) {
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     Device* d = r.find(handle);
@@ -302,7 +304,7 @@ uint32_t FT_Close(void* handle) {
     return kOk;
 }
 
-uint32_t FT_SetLatencyTimer(void* handle, uint8_t ms) {
+uint32_t PODSIM_D2XX_CALL FT_SetLatencyTimer(void* handle, uint8_t ms) {
     return withDevice(handle, [&](Device& d) {
         if (ms == 0) return kInvalidParameter;
         d.board->setLatencyTimerMs(ms);

@@ -1,4 +1,4 @@
-// The D2XX functions served by libpodlink-d2xx.so, declared with the types
+// The D2XX functions served by the stand-in library, declared with the types
 // they have on this platform, plus the library's test hooks.
 #pragma once
 
@@ -28,32 +28,44 @@ constexpr uint32_t kPurgeTx = 2;
 
 } // namespace podsim::d2xx
 
+#if defined(_WIN32)
+// FTD2XX.dll's functions are stdcall, exported under their plain names.
+#define PODSIM_D2XX_EXPORT extern "C" __declspec(dllexport)
+#define PODSIM_D2XX_CALL __stdcall
+#else
 #define PODSIM_D2XX_EXPORT extern "C" __attribute__((visibility("default")))
+#define PODSIM_D2XX_CALL
+#endif
 
-PODSIM_D2XX_EXPORT uint32_t FT_ListDevices(void* pvArg1, void* pvArg2, uint32_t flags);
-PODSIM_D2XX_EXPORT uint32_t FT_Open(int index, void** handle);
-PODSIM_D2XX_EXPORT uint32_t FT_GetDeviceInfo(void* handle, uint32_t* type, uint32_t* id,
-                                             char* serial, char* description, void* dummy);
-PODSIM_D2XX_EXPORT uint32_t FT_SetBaudRate(void* handle, uint32_t baud);
-PODSIM_D2XX_EXPORT uint32_t FT_SetDataCharacteristics(void* handle, uint8_t wordLength,
-                                                      uint8_t stopBits, uint8_t parity);
-PODSIM_D2XX_EXPORT uint32_t FT_SetFlowControl(void* handle, uint16_t mode, uint8_t xon,
-                                              uint8_t xoff);
-PODSIM_D2XX_EXPORT uint32_t FT_SetTimeouts(void* handle, uint32_t readMs, uint32_t writeMs);
-PODSIM_D2XX_EXPORT uint32_t FT_Purge(void* handle, uint32_t mask);
-PODSIM_D2XX_EXPORT uint32_t FT_SetDtr(void* handle);
-PODSIM_D2XX_EXPORT uint32_t FT_ClrDtr(void* handle);
-PODSIM_D2XX_EXPORT uint32_t FT_SetRts(void* handle);
-PODSIM_D2XX_EXPORT uint32_t FT_ClrRts(void* handle);
-PODSIM_D2XX_EXPORT uint32_t FT_GetModemStatus(void* handle, uint32_t* status);
-PODSIM_D2XX_EXPORT uint32_t FT_GetStatus(void* handle, uint32_t* rxBytes, uint32_t* txBytes,
-                                         uint32_t* eventStatus);
-PODSIM_D2XX_EXPORT uint32_t FT_Read(void* handle, void* buffer, uint32_t count,
-                                    uint32_t* bytesRead);
-PODSIM_D2XX_EXPORT uint32_t FT_Write(void* handle, const void* buffer, uint32_t count,
-                                     uint32_t* bytesWritten);
-PODSIM_D2XX_EXPORT uint32_t FT_Close(void* handle);
-PODSIM_D2XX_EXPORT uint32_t FT_SetLatencyTimer(void* handle, uint8_t ms);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_ListDevices(void* pvArg1, void* pvArg2,
+                                                            uint32_t flags);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_Open(int index, void** handle);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_GetDeviceInfo(void* handle, uint32_t* type,
+                                                              uint32_t* id, char* serial,
+                                                              char* description, void* dummy);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetBaudRate(void* handle, uint32_t baud);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetDataCharacteristics(void* handle,
+                                                                       uint8_t wordLength,
+                                                                       uint8_t stopBits,
+                                                                       uint8_t parity);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetFlowControl(void* handle, uint16_t mode,
+                                                               uint8_t xon, uint8_t xoff);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetTimeouts(void* handle, uint32_t readMs,
+                                                            uint32_t writeMs);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_Purge(void* handle, uint32_t mask);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetDtr(void* handle);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_ClrDtr(void* handle);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetRts(void* handle);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_ClrRts(void* handle);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_GetModemStatus(void* handle, uint32_t* status);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_GetStatus(void* handle, uint32_t* rxBytes,
+                                                          uint32_t* txBytes, uint32_t* eventStatus);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_Read(void* handle, void* buffer, uint32_t count,
+                                                     uint32_t* bytesRead);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_Write(void* handle, const void* buffer,
+                                                      uint32_t count, uint32_t* bytesWritten);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_Close(void* handle);
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetLatencyTimer(void* handle, uint8_t ms);
 
 // Test hooks. The board of device `index` (in configuration order), or null;
 // it lives until the next reload.

@@ -36,9 +36,10 @@ class SettingsTest : public testing::Test {
                                      QFileDevice::FileModificationTime));
     }
 
+    // QSettings ends the INI file's lines with "\r\n" on Windows.
     static QByteArray readIniFile() {
         QFile file(kIniFile);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+        return file.open(QIODevice::ReadOnly) ? file.readAll().replace("\r\n", "\n") : QByteArray();
     }
 };
 

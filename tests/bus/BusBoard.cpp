@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace bus {
 
@@ -20,14 +21,16 @@ namespace {
 
 // The board-link library loads the tap, which loads the simulator's stand-in;
 // this runs before the library's first call reads RERODADA_D2XX_LIBRARY.
-const char* const kSimLibrary = [] {
+// The path is copied: setenv may free the text getenv pointed to.
+const std::string kSimLibraryPath = [] {
     const char* configured = std::getenv("RERODADA_D2XX_LIBRARY");
-    const char* sim = configured && *configured ? configured : BUS_SIM_LIBRARY;
-    setenv("BUS_TAP_TARGET", sim, 1);
+    std::string sim = configured && *configured ? configured : BUS_SIM_LIBRARY;
+    setenv("BUS_TAP_TARGET", sim.c_str(), 1);
     setenv("RERODADA_D2XX_LIBRARY", BUS_TAP_LIBRARY, 1);
     setenv("RERODADA_SERIAL_PORTS", "", 0);
     return sim;
 }();
+const char* const kSimLibrary = kSimLibraryPath.c_str();
 
 template <typename Fn> Fn Hook(const char* library, const char* name) {
     void* module = dlopen(library, RTLD_NOW);

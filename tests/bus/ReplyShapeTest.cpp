@@ -45,15 +45,15 @@ const uint8_t kData[2] = {0x11, 0x22};
 const uint8_t kCommand = 0x05;
 
 // What each transaction must leave when refused.
-bool BlockWriteRefused(uint32_t (*write)(uint8_t, uint8_t, uint32_t, const uint8_t*)) {
+bool BlockWriteRefused(uint32_t(RERODADA_CALL* write)(uint8_t, uint8_t, uint32_t, const uint8_t*)) {
     return write(0xA0, 0x81, 2, kData) == 0;
 }
-bool BlockReadRefused(uint32_t (*read)(uint8_t, uint8_t, uint8_t*, uint8_t*, uint32_t),
+bool BlockReadRefused(uint32_t(RERODADA_CALL* read)(uint8_t, uint8_t, uint8_t*, uint8_t*, uint32_t),
                       uint8_t countAfter) {
     return read(0xA0, 0x81, &gCount, gByte, 4) == 0 && gCount == countAfter && BytesUntouched();
 }
-bool WriteAndReadRefused(uint32_t (*writeRead)(uint8_t, uint32_t, uint32_t, const uint8_t*,
-                                               uint8_t*, uint32_t*),
+bool WriteAndReadRefused(uint32_t(RERODADA_CALL* writeRead)(uint8_t, uint32_t, uint32_t,
+                                                            const uint8_t*, uint8_t*, uint32_t*),
                          uint32_t reads) {
     return writeRead(0xA0, 1, reads, &kCommand, gByte, &gReceived) == 0 && gReceived == 0 &&
            BytesUntouched();

@@ -29,8 +29,8 @@ struct SmbusOp {
     std::function<void()> verify;
 };
 
-inline uint32_t ReadByteInto(uint32_t (*fn)(uint8_t, uint8_t, uint8_t*), uint8_t a, uint8_t c,
-                             uint32_t& out) {
+inline uint32_t ReadByteInto(uint32_t(RERODADA_CALL* fn)(uint8_t, uint8_t, uint8_t*), uint8_t a,
+                             uint8_t c, uint32_t& out) {
     uint8_t v = kByteSentinel;
     uint32_t r = fn(a, c, &v);
     out = v;

@@ -11,6 +11,9 @@
 #include <sstream>
 #include <string>
 #include <unistd.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 using namespace linktest;
 
@@ -55,13 +58,19 @@ TEST(Listing, ConnectAndRawExchangesAreListedByteForByte) {
     EXPECT_EQ(actual, expected) << "actual listing:\n" << actual;
 }
 
+int callbackCalls = 0;
+// The callback type carries the library's calling convention, which a lambda cannot.
+void RERODADA_CALL CountingCallback(const char*) {
+    ++callbackCalls;
+}
+void RERODADA_CALL SilentCallback(const char*) {}
+
 TEST(Listing, CallbackReturnsThePreviousOne) {
-    static int calls = 0;
-    BrimLogCallbackFn first = [](const char*) { ++calls; };
-    BrimLogCallbackFn second = [](const char*) {};
+    BrimLogCallbackFn first = CountingCallback;
+    BrimLogCallbackFn second = SilentCallback;
     EXPECT_EQ(BrimLogCallback(first), nullptr);
     BrimLogComment(0, "counted");
-    EXPECT_GT(calls, 0);
+    EXPECT_GT(callbackCalls, 0);
     EXPECT_EQ(BrimLogCallback(second), first);
     EXPECT_EQ(BrimLogCallback(nullptr), second);
 }
@@ -83,6 +92,33 @@ std::set<std::string> HeaderFunctions() {
     return names;
 }
 
+#if defined(_WIN32)
+// The names in RERODADA.dll's export table. stdcall names carry "@" and the
+// bytes of their arguments; the declared name is what comes before.
+std::set<std::string> LibraryExports() {
+    std::set<std::string> names;
+    HMODULE module = LoadLibraryA(RERODADA_SHARED_LIBRARY);
+    if (!module) return names;
+    const auto* base = reinterpret_cast<const uint8_t*>(module);
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& table =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
+    const auto* exports =
+        reinterpret_cast<const IMAGE_EXPORT_DIRECTORY*>(base + table.VirtualAddress);
+    const auto* nameAddresses = reinterpret_cast<const DWORD*>(base + exports->AddressOfNames);
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i) {
+        std::string name = reinterpret_cast<const char*>(base + nameAddresses[i]);
+        size_t at = name.rfind('@');
+        EXPECT_TRUE(at != std::string::npos && at + 1 < name.size() &&
+                    std::stoul(name.substr(at + 1)) % 4 == 0)
+            << name << " is not a decorated stdcall name";
+        names.insert(name.substr(0, at));
+    }
+    FreeLibrary(module);
+    return names;
+}
+#else
 std::set<std::string> LibraryExports() {
     std::set<std::string> names;
     std::string command = std::string("nm -D --defined-only ") + RERODADA_SHARED_LIBRARY;
@@ -97,6 +133,7 @@ std::set<std::string> LibraryExports() {
     pclose(nm);
     return names;
 }
+#endif
 
 TEST(Exports, LibraryExportsExactlyTheHeadersFunctions) {
     std::set<std::string> declared = HeaderFunctions();
@@ -107,5 +144,38 @@ TEST(Exports, LibraryExportsExactlyTheHeadersFunctions) {
     for (const std::string& name : exported)
         EXPECT_TRUE(declared.count(name)) << name << " is exported but not declared";
 }
+
+#if defined(_WIN32)
+TEST(Exports, DecoratedNamesAreCalledThroughTheLoader) {
+    HMODULE module = LoadLibraryA(RERODADA_SHARED_LIBRARY);
+    ASSERT_NE(module, nullptr);
+    using SetPrefix = void(__stdcall*)(const char*);
+    using GetPrefix = void(__stdcall*)(char*, uint32_t);
+    using Crc8 = uint8_t(__stdcall*)(const uint8_t*, uint32_t, uint8_t);
+    using ShowCom = int(__stdcall*)(bool);
+    const auto setPrefix = reinterpret_cast<SetPrefix>(
+        reinterpret_cast<void*>(GetProcAddress(module, "BrimBoardBannerRequiresPrefix@4")));
+    const auto getPrefix = reinterpret_cast<GetPrefix>(
+        reinterpret_cast<void*>(GetProcAddress(module, "BrimBoardBanner_GetRequiredPrefix@8")));
+    const auto crc8 =
+        reinterpret_cast<Crc8>(reinterpret_cast<void*>(GetProcAddress(module, "PEC_crc8@12")));
+    const auto showCom = reinterpret_cast<ShowCom>(
+        reinterpret_cast<void*>(GetProcAddress(module, "BrimGUIShowCom@4")));
+    ASSERT_TRUE(setPrefix && getPrefix && crc8 && showCom);
+    EXPECT_EQ(GetProcAddress(module, "BrimBoardBannerRequiresPrefix"), nullptr);
+
+    char prefix[32] = {};
+    getPrefix(prefix, sizeof prefix);
+    EXPECT_STREQ(prefix, "Kelvo");
+    setPrefix("Other");
+    getPrefix(prefix, sizeof prefix);
+    EXPECT_STREQ(prefix, "Other");
+    // SMBus PEC of "1 2 3": a wrong stack adjustment would show in the result or crash.
+    const uint8_t data[] = {0x01, 0x02, 0x03};
+    EXPECT_EQ(crc8(data, sizeof data, 0), 0x48);
+    EXPECT_EQ(showCom(true), 0);
+    FreeLibrary(module);
+}
+#endif
 
 } // namespace

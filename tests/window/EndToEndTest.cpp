@@ -38,8 +38,10 @@ TEST(Program, RunsAScriptOnTheSimulatorAndSavesItsSettings) {
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(program.exitCode(), 0);
 
+    // On Windows the program ends its lines with "\r\n".
     const QStringList lines =
-        QString::fromUtf8(program.readAllStandardOutput()).split(QLatin1Char('\n'));
+        QString::fromUtf8(program.readAllStandardOutput().replace("\r\n", "\n"))
+            .split(QLatin1Char('\n'));
     std::set<QString> registersRead;
     QStringList replies;
     for (const QString& line : lines) {

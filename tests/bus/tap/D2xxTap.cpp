@@ -49,7 +49,7 @@ struct Corruption {
 } // namespace
 
 #define BUS_TAP_FORWARD(name, params, args)                                                        \
-    uint32_t name params {                                                                         \
+    uint32_t PODSIM_D2XX_CALL name params {                                                        \
         static auto fn = target().get<decltype(&name)>(#name);                                     \
         return fn args;                                                                            \
     }
@@ -75,7 +75,7 @@ BUS_TAP_FORWARD(FT_GetStatus, (void* h, uint32_t* rx, uint32_t* tx, uint32_t* ev
 BUS_TAP_FORWARD(FT_Close, (void* h), (h))
 BUS_TAP_FORWARD(FT_SetLatencyTimer, (void* h, uint8_t ms), (h, ms))
 
-uint32_t FT_Write(void* h, const void* buffer, uint32_t count, uint32_t* written) {
+uint32_t PODSIM_D2XX_CALL FT_Write(void* h, const void* buffer, uint32_t count, uint32_t* written) {
     static auto fn = target().get<decltype(&FT_Write)>("FT_Write");
     {
         std::lock_guard<std::mutex> lock(corruption.mutex);
@@ -86,7 +86,7 @@ uint32_t FT_Write(void* h, const void* buffer, uint32_t count, uint32_t* written
     return fn(h, buffer, count, written);
 }
 
-uint32_t FT_Read(void* h, void* buffer, uint32_t count, uint32_t* got) {
+uint32_t PODSIM_D2XX_CALL FT_Read(void* h, void* buffer, uint32_t count, uint32_t* got) {
     static auto fn = target().get<decltype(&FT_Read)>("FT_Read");
     uint32_t status = fn(h, buffer, count, got);
     std::lock_guard<std::mutex> lock(corruption.mutex);
@@ -105,8 +105,7 @@ uint32_t FT_Read(void* h, void* buffer, uint32_t count, uint32_t* got) {
 
 // Flips `mask` in byte `position` of the reply to the host's write number
 // `write` from now (0: the next write). One change per call.
-extern "C" __attribute__((visibility("default"))) void
-bus_tap_corrupt(unsigned write, unsigned position, uint8_t mask) {
+PODSIM_D2XX_EXPORT void bus_tap_corrupt(unsigned write, unsigned position, uint8_t mask) {
     std::lock_guard<std::mutex> lock(corruption.mutex);
     corruption.armed = true;
     corruption.write = write;
@@ -116,7 +115,7 @@ bus_tap_corrupt(unsigned write, unsigned position, uint8_t mask) {
     corruption.inTargetReply = false;
 }
 
-extern "C" __attribute__((visibility("default"))) void bus_tap_clear() {
+PODSIM_D2XX_EXPORT void bus_tap_clear() {
     std::lock_guard<std::mutex> lock(corruption.mutex);
     corruption.armed = false;
     corruption.inTargetReply = false;

@@ -1,0 +1,303 @@
+// The serial-port layer on Windows: COM ports through CreateFileA and the
+// communications functions, listed through the setup interface with the
+// registry's SERIALCOMM map as second source.
+#include "platform/SerialPort.h"
+
+#include <windows.h>
+
+#include <setupapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace rerodada::platform {
+
+// A 32-bit HANDLE travels in the int handle type unchanged, INVALID_HANDLE_VALUE as -1.
+static_assert(sizeof(HANDLE) == sizeof(SerialHandle), "the serial handle type holds a HANDLE");
+
+namespace {
+
+HANDLE Win(SerialHandle handle) {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle));
+}
+
+// Ports without modem lines (a pseudo-terminal under wine, some adapters)
+// refuse the modem-line requests.
+SerialResult Refusal() {
+    DWORD error = GetLastError();
+    return error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION
+               ? SerialResult::NotSupported
+               : SerialResult::Failed;
+}
+
+SerialResult ModemLine(SerialHandle handle, DWORD function) {
+    return EscapeCommFunction(Win(handle), function) ? SerialResult::Ok : Refusal();
+}
+
+constexpr uint64_t kBitsPerByte = 10;
+constexpr uint64_t kWriteSlackMs = 1000;
+
+// 8 data bits, no parity, no software flow control. DTR and RTS are driven
+// only by the explicit requests (RTS by the driver with RTS/CTS flow control).
+DCB LineSettings(const SerialLine& line) {
+    DCB dcb{};
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = line.baud;
+    dcb.ByteSize = 8;
+    dcb.Parity = NOPARITY;
+    dcb.StopBits = line.stopBits == 2 ? TWOSTOPBITS : ONESTOPBIT;
+    dcb.fBinary = 1;
+    dcb.fDtrControl = DTR_CONTROL_DISABLE;
+    dcb.fOutxCtsFlow = line.rtsCtsFlow ? 1 : 0;
+    dcb.fRtsControl = line.rtsCtsFlow ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_DISABLE;
+    return dcb;
+}
+
+// Reads return at once with what is buffered; a write may take twice its
+// time on the line and a second more before it fails.
+bool SetTimeouts(HANDLE h, uint32_t baud) {
+    COMMTIMEOUTS timeouts{};
+    timeouts.ReadIntervalTimeout = MAXDWORD;
+    timeouts.WriteTotalTimeoutMultiplier =
+        baud ? static_cast<DWORD>((2 * kBitsPerByte * 1000 + baud - 1) / baud) : 0;
+    timeouts.WriteTotalTimeoutConstant = static_cast<DWORD>(kWriteSlackMs);
+    return SetCommTimeouts(h, &timeouts) != 0;
+}
+
+// "COM12" and "\\.\COM12" both name the port; only the second form reaches
+// ports above COM9.
+std::string DevicePath(const char* path) {
+    if (std::strncmp(path, "\\\\", 2) == 0) return path;
+    return std::string("\\\\.\\") + path;
+}
+
+int ComNumber(const std::string& name) {
+    if (name.size() < 4 || _strnicmp(name.c_str(), "com", 3) != 0) return 0;
+    char* end = nullptr;
+    long number = std::strtol(name.c_str() + 3, &end, 10);
+    return *end == 0 && number >= 1 && number <= 256 ? static_cast<int>(number) : 0;
+}
+
+std::vector<SerialPortInfo> FromEnvironment(const char* list) {
+    std::vector<SerialPortInfo> ports;
+    std::string rest = list;
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t end = rest.find(':', start);
+        if (end == std::string::npos) end = rest.size();
+        std::string entry = rest.substr(start, end - start);
+        size_t equals = entry.find('=');
+        if (!entry.empty() && equals != 0)
+            ports.push_back({entry.substr(0, equals),
+                             equals == std::string::npos ? "" : entry.substr(equals + 1)});
+        start = end + 1;
+    }
+    return ports;
+}
+
+std::string RegistryText(HKEY key, const char* value) {
+    char text[256] = {};
+    DWORD size = sizeof text - 1;
+    DWORD type = 0;
+    if (RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+            ERROR_SUCCESS ||
+        type != REG_SZ)
+        return "";
+    return text;
+}
+
+// The present devices of the "Ports" class, with their friendly names.
+std::vector<SerialPortInfo> FromSetup() {
+    std::vector<SerialPortInfo> ports;
+    GUID guid;
+    DWORD count = 0;
+    if (!SetupDiClassGuidsFromNameA("Ports", &guid, 1, &count) || count == 0) return ports;
+    HDEVINFO set = SetupDiGetClassDevsA(&guid, nullptr, nullptr, DIGCF_PRESENT);
+    if (set == INVALID_HANDLE_VALUE) return ports;
+    SP_DEVINFO_DATA device{};
+    device.cbSize = sizeof device;
+    for (DWORD i = 0; SetupDiEnumDeviceInfo(set, i, &device); ++i) {
+        HKEY key =
+            SetupDiOpenDevRegKey(set, &device, DICS_FLAG_GLOBAL, 0, DIREG_DEV, KEY_QUERY_VALUE);
+        if (key == INVALID_HANDLE_VALUE) continue;
+        std::string name = RegistryText(key, "PortName");
+        std::string friendly;
+        char text[256] = {};
+        if (SetupDiGetDeviceRegistryPropertyA(set, &device, SPDRP_FRIENDLYNAME, nullptr,
+                                              reinterpret_cast<BYTE*>(text), sizeof text - 1,
+                                              nullptr))
+            friendly = text;
+        else
+            friendly = RegistryText(key, "FriendlyName");
+        RegCloseKey(key);
+        if (ComNumber(name)) ports.push_back({name, friendly});
+    }
+    SetupDiDestroyDeviceInfoList(set);
+    return ports;
+}
+
+// Every serial port a driver announced; no friendly names here.
+std::vector<SerialPortInfo> FromDeviceMap() {
+    std::vector<SerialPortInfo> ports;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "HARDWARE\\DEVICEMAP\\SERIALCOMM", 0, KEY_QUERY_VALUE,
+                      &key) != ERROR_SUCCESS)
+        return ports;
+    for (DWORD i = 0;; ++i) {
+        char value[256];
+        DWORD valueSize = sizeof value;
+        char data[64] = {};
+        DWORD dataSize = sizeof data - 1;
+        DWORD type = 0;
+        LONG result = RegEnumValueA(key, i, value, &valueSize, nullptr, &type,
+                                    reinterpret_cast<BYTE*>(data), &dataSize);
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result == ERROR_SUCCESS && type == REG_SZ && ComNumber(data))
+            ports.push_back({data, ""});
+    }
+    RegCloseKey(key);
+    return ports;
+}
+
+} // namespace
+
+SerialHandle SerialOpen(const char* path) {
+    // No sharing: a port another program holds fails here, untouched.
+    HANDLE h = CreateFileA(DevicePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return kInvalidSerialHandle;
+    SerialLine line;
+    DCB current{};
+    current.DCBlength = sizeof current;
+    if (GetCommState(h, &current) && current.BaudRate) line.baud = current.BaudRate;
+    if (!SetTimeouts(h, line.baud) || !SetupComm(h, 1024, 1024)) {
+        DWORD error = GetLastError();
+        CloseHandle(h);
+        SetLastError(error);
+        return kInvalidSerialHandle;
+    }
+    // Lowers DTR and RTS where the driver raised them on open; a driver that
+    // refuses the block gets the line settings from SerialSetLine.
+    DCB dcb = LineSettings(line);
+    SetCommState(h, &dcb);
+    return static_cast<SerialHandle>(reinterpret_cast<intptr_t>(h));
+}
+
+void SerialClose(SerialHandle handle) {
+    if (handle != kInvalidSerialHandle) CloseHandle(Win(handle));
+}
+
+bool SerialInUse(int error) {
+    return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
+}
+
+bool SerialSetLine(SerialHandle handle, const SerialLine& line) {
+    if (line.baud == 0) return false;
+    DCB dcb = LineSettings(line);
+    return SetCommState(Win(handle), &dcb) && SetTimeouts(Win(handle), line.baud);
+}
+
+SerialResult SerialSetDtr(SerialHandle handle, bool on) {
+    return ModemLine(handle, on ? SETDTR : CLRDTR);
+}
+
+SerialResult SerialSetRts(SerialHandle handle, bool on) {
+    return ModemLine(handle, on ? SETRTS : CLRRTS);
+}
+
+SerialResult SerialModemStatus(SerialHandle handle, uint32_t* status) {
+    DWORD bits = 0;
+    if (!GetCommModemStatus(Win(handle), &bits)) return Refusal();
+    *status = bits & (kModemCTS | kModemDSR | kModemRING | kModemRLSD);
+    return SerialResult::Ok;
+}
+
+bool SerialPurge(SerialHandle handle, bool receive, bool transmit) {
+    DWORD flags = (receive ? PURGE_RXABORT | PURGE_RXCLEAR : 0) |
+                  (transmit ? PURGE_TXABORT | PURGE_TXCLEAR : 0);
+    return PurgeComm(Win(handle), flags) != 0;
+}
+
+long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room) {
+    if (room == 0) return 0;
+    DWORD got = 0;
+    DWORD ask = static_cast<DWORD>(std::min<size_t>(room, MAXDWORD));
+    if (!ReadFile(Win(handle), buffer, ask, &got, nullptr)) return -1;
+    return static_cast<long>(got);
+}
+
+bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud) {
+    // One WriteFile takes at most a DWORD; the timeouts bound each one.
+    const auto start = std::chrono::steady_clock::now();
+    size_t sent = 0;
+    while (sent < count) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - sent, 1u << 20));
+        DWORD n = 0;
+        if (!WriteFile(Win(handle), data + sent, chunk, &n, nullptr)) return false;
+        if (n == 0) {
+            SetLastError(ERROR_TIMEOUT);
+            return false;
+        }
+        sent += n;
+    }
+    if (!FlushFileBuffers(Win(handle))) return false;
+    // A driver may report the bytes gone while they are still on the line
+    // (a pseudo-terminal under wine does); they take 10 bits each.
+    if (baud > 0) {
+        const auto lineTime = std::chrono::microseconds(
+            static_cast<long long>(count * kBitsPerByte * 1000000 / baud));
+        std::this_thread::sleep_until(start + lineTime);
+    }
+    return true;
+}
+
+void SerialWaitReadable(SerialHandle handle, uint32_t ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    do {
+        COMSTAT stat{};
+        DWORD errors = 0;
+        if (!ClearCommError(Win(handle), &errors, &stat) || stat.cbInQue > 0) return;
+        Sleep(1);
+    } while (std::chrono::steady_clock::now() < end);
+}
+
+int SerialLastError() {
+    return static_cast<int>(GetLastError());
+}
+
+std::string SerialErrorText(int error) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error), MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string result = length && text ? std::string(text, length) : std::string();
+    if (text) LocalFree(text);
+    while (!result.empty() && (result.back() == '\n' || result.back() == '\r'))
+        result.pop_back();
+    return result;
+}
+
+std::vector<SerialPortInfo> SerialListPorts() {
+    if (const char* list = std::getenv("RERODADA_SERIAL_PORTS")) return FromEnvironment(list);
+    std::vector<SerialPortInfo> ports = FromSetup();
+    // Ports the setup interface does not know (wine has none there) still
+    // appear in the device map.
+    for (const SerialPortInfo& mapped : FromDeviceMap()) {
+        const bool known = std::any_of(ports.begin(), ports.end(), [&](const SerialPortInfo& p) {
+            return ComNumber(p.path) == ComNumber(mapped.path);
+        });
+        if (!known) ports.push_back(mapped);
+    }
+    std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
+        return ComNumber(a.path) < ComNumber(b.path);
+    });
+    for (SerialPortInfo& port : ports)
+        port.path = "\\\\.\\" + port.path;
+    return ports;
+}
+
+} // namespace rerodada::platform

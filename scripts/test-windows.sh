@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# Cross-builds the project for 32-bit Windows (mingw-w64) into build-win/ and
+# runs the whole test suite under wine. Installs what is missing, builds Qt
+# for Windows when it is not cached (scripts/build-qt-windows.sh) and
+# GoogleTest for Windows from Debian's sources.
+# Usage: scripts/test-windows.sh [--without-qt] [build-dir] [ctest arguments...]
+#   --without-qt  leaves out the program and everything else that needs Qt
+#                 (the library, the simulator and their tests only).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+gui=ON
+if [ "${1:-}" = --without-qt ]; then
+    gui=OFF
+    shift
+fi
+build="${1:-build-win}"
+shift || true
+started=$(date +%s)
+
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+apt_get() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 "$@"; }
+
+# wine runs 32-bit programs with its i386 half.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+    apt_get update -qq
+fi
+packages=(g++-mingw-w64-i686-posix wine wine32:i386 googletest cmake ninja-build ccache
+          xvfb xauth zip imagemagick)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if ((${#missing[@]})); then
+    echo "Installing: ${missing[*]}"
+    apt_get update -qq
+    apt_get install -y -qq "${missing[@]}"
+fi
+
+qt=""
+[ "$gui" = ON ] && qt=$(scripts/build-qt-windows.sh | tail -n1)
+
+# GoogleTest for Windows, built once per machine from the packaged sources.
+cache_root="${QT_WIN_CACHE:-/var/cache/rar4120e}"
+gtest_version=$(dpkg-query -W -f='${Version}' googletest)
+gtest="$cache_root/googletest-$gtest_version-i686-w64-mingw32"
+if [ ! -f "$gtest/.complete" ]; then
+    $SUDO mkdir -p "$cache_root"
+    [ "$(id -u)" -ne 0 ] && $SUDO chown "$(id -u)" "$cache_root"
+    rm -rf "$gtest.build"
+    cmake -S /usr/src/googletest -B "$gtest.build" -G Ninja \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_INSTALL_PREFIX="$gtest" -Dgtest_disable_pthreads=OFF >/dev/null
+    nice cmake --build "$gtest.build" -j2
+    cmake --install "$gtest.build" >/dev/null
+    rm -rf "$gtest.build"
+    touch "$gtest/.complete"
+fi
+
+# The simulated board for the serial path: podlink-sim of this machine on a
+# pseudo-terminal, which the wine prefix maps to this COM port.
+sim_port=COM7
+cmake -S . -B "$build/host" -G Ninja -DRERODADA_BUILD_GUI=OFF -DRERODADA_BUILD_TESTS=OFF >/dev/null
+nice cmake --build "$build/host" -j2 --target podlink-sim
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+    -DCMAKE_PREFIX_PATH="$qt;$gtest" -DRERODADA_BUILD_GUI="$gui" \
+    -DRERODADA_WINE_SIM_PORT="$sim_port" >/dev/null
+nice cmake --build "$build" -j2
+
+# A prefix of the build's own. The wineserver starts before ctest, so that it
+# does not inherit ctest's output pipe; it and the simulator stop at the end.
+export WINEPREFIX="$(realpath "$build")/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -k 2>/dev/null || true
+sim_pid=""
+stop() {
+    [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+    wineserver -k 2>/dev/null || true
+}
+trap stop EXIT
+coproc SIM { exec "$build/host/bin/podlink-sim" --baud 38400; }
+sim_pid=$SIM_PID
+read -r pty <&"${SIM[0]}"
+# Whatever else it prints must not fill the pipe and stall it.
+cat <&"${SIM[0]}" >/dev/null &
+wine reg add 'HKLM\Software\Wine\Ports' /v "$sim_port" /t REG_SZ /d "$pty" /f >/dev/null
+# The port map is read when the wineserver starts.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+wineserver -p >/dev/null 2>&1
+wine cmd /c exit
+ctest --test-dir "$build" -j2 --output-on-failure --label-exclude posix-only "$@"
+echo "Windows build and tests took $(($(date +%s) - started)) s"
