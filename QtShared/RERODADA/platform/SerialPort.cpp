@@ -268,21 +268,7 @@ std::string SerialErrorText(int error) {
 
 std::vector<SerialPortInfo> SerialListPorts() {
     std::vector<SerialPortInfo> ports;
-    if (const char* list = std::getenv("RERODADA_SERIAL_PORTS")) {
-        std::string rest = list;
-        size_t start = 0;
-        while (start <= rest.size()) {
-            size_t end = rest.find(':', start);
-            if (end == std::string::npos) end = rest.size();
-            std::string entry = rest.substr(start, end - start);
-            size_t equals = entry.find('=');
-            if (!entry.empty() && equals != 0)
-                ports.push_back({entry.substr(0, equals),
-                                 equals == std::string::npos ? "" : entry.substr(equals + 1)});
-            start = end + 1;
-        }
-        return ports;
-    }
+    if (const char* list = std::getenv("RERODADA_SERIAL_PORTS")) return SerialPortsFromList(list);
     DIR* dir = opendir("/sys/class/tty");
     if (!dir) return ports;
     std::vector<std::string> names;

@@ -68,6 +68,10 @@ struct SerialPortInfo {
 // when set, replaces the listing with its colon-separated device paths.
 std::vector<SerialPortInfo> SerialListPorts();
 
+// The ports of a RERODADA_SERIAL_PORTS value: colon-separated device paths,
+// each optionally followed by "=friendly name"; empty entries are skipped.
+std::vector<SerialPortInfo> SerialPortsFromList(const std::string& list);
+
 } // namespace rerodada::platform
 
 #endif

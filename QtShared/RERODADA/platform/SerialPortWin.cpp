@@ -81,23 +81,6 @@ int ComNumber(const std::string& name) {
     return *end == 0 && number >= 1 && number <= 256 ? static_cast<int>(number) : 0;
 }
 
-std::vector<SerialPortInfo> FromEnvironment(const char* list) {
-    std::vector<SerialPortInfo> ports;
-    std::string rest = list;
-    size_t start = 0;
-    while (start <= rest.size()) {
-        size_t end = rest.find(':', start);
-        if (end == std::string::npos) end = rest.size();
-        std::string entry = rest.substr(start, end - start);
-        size_t equals = entry.find('=');
-        if (!entry.empty() && equals != 0)
-            ports.push_back({entry.substr(0, equals),
-                             equals == std::string::npos ? "" : entry.substr(equals + 1)});
-        start = end + 1;
-    }
-    return ports;
-}
-
 std::string RegistryText(HKEY key, const char* value) {
     char text[256] = {};
     DWORD size = sizeof text - 1;
@@ -282,7 +265,7 @@ std::string SerialErrorText(int error) {
 }
 
 std::vector<SerialPortInfo> SerialListPorts() {
-    if (const char* list = std::getenv("RERODADA_SERIAL_PORTS")) return FromEnvironment(list);
+    if (const char* list = std::getenv("RERODADA_SERIAL_PORTS")) return SerialPortsFromList(list);
     std::vector<SerialPortInfo> ports = FromSetup();
     // Ports the setup interface does not know (wine has none there) still
     // appear in the device map.
