@@ -6,7 +6,11 @@
 #include <QRegularExpression>
 #include <QThread>
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdlib>
 
@@ -31,10 +35,14 @@ QString progressText(const QByteArray& line) {
 // RERODADA_D2XX_LIBRARY names, or the driver's usual name.
 bool d2xxLoaded() {
     const char* chosen = std::getenv("RERODADA_D2XX_LIBRARY");
+#if defined(_WIN32)
+    return GetModuleHandleA(chosen && *chosen ? chosen : "FTD2XX.dll") != nullptr;
+#else
     void* handle = dlopen(chosen && *chosen ? chosen : "libftd2xx.so", RTLD_NOW | RTLD_NOLOAD);
     if (!handle) return false;
     dlclose(handle);
     return true;
+#endif
 }
 
 } // namespace
