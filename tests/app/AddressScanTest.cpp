@@ -2,63 +2,47 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <map>
 #include <vector>
 
 namespace {
 
-// A bus whose devices answer quick commands from a per-address script: each
-// call takes the next answer, and the last answer repeats forever.
-class ScriptedBus {
-  public:
-    void setAnswers(uint8_t address, std::vector<bool> answers) { m_answers[address] = answers; }
-
-    bool quick(uint8_t address) {
-        ++m_probes[address];
-        const auto it = m_answers.find(address);
-        if (it == m_answers.end()) return false;
-        std::vector<bool>& answers = it->second;
-        const bool answer = answers.front();
-        if (answers.size() > 1) answers.erase(answers.begin());
-        return answer;
-    }
-
-    int probes(uint8_t address) const {
-        const auto it = m_probes.find(address);
-        return it == m_probes.end() ? 0 : it->second;
-    }
+// Devices answer quick commands from a per-address script whose last answer
+// repeats; the scan's probes are counted per address.
+struct ScriptedBus {
+    std::map<uint8_t, std::vector<bool>> answers;
+    std::map<uint8_t, int> probes;
 
     std::vector<uint8_t> scan() {
         uint8_t out[128] = {};
-        const int count = scanBus([this](uint8_t address) { return quick(address); }, out);
+        const int count = scanBus(
+            [this](uint8_t address) {
+                ++probes[address];
+                auto it = answers.find(address);
+                if (it == answers.end()) return false;
+                const bool answer = it->second.front();
+                if (it->second.size() > 1) it->second.erase(it->second.begin());
+                return answer;
+            },
+            out);
         return std::vector<uint8_t>(out, out + count);
     }
-
-  private:
-    std::map<uint8_t, std::vector<bool>> m_answers;
-    std::map<uint8_t, int> m_probes;
 };
 
-TEST(AddressScanTest, EmptyBusFindsNothingAndProbesEachEvenAddressOnce) {
-    ScriptedBus bus;
-    EXPECT_TRUE(bus.scan().empty());
+TEST(AddressScanTest, EveryEvenAddressIsProbedAndAnswersComeInOrder) {
+    ScriptedBus empty;
+    EXPECT_TRUE(empty.scan().empty());
     for (int address = 0; address < 256; ++address)
-        EXPECT_EQ(bus.probes(static_cast<uint8_t>(address)),
-                  (address >= 2 && address % 2 == 0) ? 1 : 0)
-            << address;
-}
+        EXPECT_EQ(empty.probes[uint8_t(address)], address >= 2 && address % 2 == 0) << address;
 
-TEST(AddressScanTest, DevicesComeOutInAscendingOrder) {
-    ScriptedBus bus;
-    for (int address = 254; address >= 2; address -= 2)
-        bus.setAnswers(static_cast<uint8_t>(address), {true});
-    const std::vector<uint8_t> found = bus.scan();
-    ASSERT_EQ(found.size(), 127u);
-    EXPECT_TRUE(std::is_sorted(found.begin(), found.end()));
-    EXPECT_EQ(found.front(), 2);
-    EXPECT_EQ(found.back(), 254);
-    EXPECT_EQ(bus.probes(0x2A), 2);
+    ScriptedBus full;
+    std::vector<uint8_t> all;
+    for (int address = 2; address <= 254; address += 2) {
+        full.answers[uint8_t(address)] = {true};
+        all.push_back(uint8_t(address));
+    }
+    EXPECT_EQ(full.scan(), all);
+    EXPECT_EQ(full.probes[0x2A], 2);
 }
 
 // A device must answer two quick commands in a row; one that misses the
@@ -79,9 +63,9 @@ TEST(AddressScanTest, ADeviceMissingTheSecondQuickIsProbedAgain) {
     for (const auto& row : rows) {
         SCOPED_TRACE(int(row.address));
         ScriptedBus bus;
-        bus.setAnswers(row.address, row.answers);
+        bus.answers[row.address] = row.answers;
         EXPECT_EQ(bus.scan(), row.found);
-        EXPECT_EQ(bus.probes(row.address), row.probes);
+        EXPECT_EQ(bus.probes[row.address], row.probes);
     }
 }
 

@@ -1,5 +1,5 @@
-// Access to the simulated PODLINK board that the board-link library reaches
-// through the in-process D2XX stand-in (RERODADA_D2XX_LIBRARY).
+// The simulated PODLINK board that the board-link library reaches through
+// the in-process D2XX stand-in (RERODADA_D2XX_LIBRARY).
 #ifndef SIMULATEDBOARD_H
 #define SIMULATEDBOARD_H
 
@@ -13,25 +13,20 @@
 
 namespace simboard {
 
-// The board of the first simulated USB device; null when the stand-in
-// library cannot be loaded.
+// The first simulated USB device's board; null without the stand-in.
 podsim::Board* board();
-
-// Replaces the simulated devices with fresh ones built from the config text
-// (empty: the default board). Open handles become invalid, so the library is
-// disconnected first.
+// Fresh simulated devices from the config text (empty: the default board),
+// after disconnecting the library from the old ones.
 bool reload(const std::string& configText = std::string());
 
 } // namespace simboard
 
-// A fresh default board, connected, with an empty traffic record and the
-// device address at the simulated RAR4120E.
+// A fresh board, connected, with an empty traffic record and the device
+// address at the simulated RAR4120E.
 class SimulatedBoardTest : public testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
-
-    // The board configuration used by SetUp; empty for the default board.
     virtual std::string boardConfig() const { return std::string(); }
 
     static podsim::Board& board() { return *simboard::board(); }
