@@ -23,9 +23,8 @@ struct CommEvent {
 };
 
 inline std::ostream& operator<<(std::ostream& os, const CommEvent& e) {
-    return os << std::hex << "{" << int(e.cmd) << ", 0x" << int(e.reg) << ", " << std::dec
-              << int(e.dataSize) << ", 0x" << std::hex << e.data << ", " << int(e.commOk) << "}"
-              << std::dec;
+    return os << "{" << int(e.cmd) << ", " << int(e.reg) << ", " << int(e.dataSize) << ", "
+              << e.data << ", " << int(e.commOk) << "}";
 }
 
 class CommEventRecorder {
@@ -38,7 +37,6 @@ class CommEventRecorder {
                            a.at(4).value<uint8_t>()});
         return out;
     }
-    void clear() { m_spy.clear(); }
 
   private:
     QSignalSpy m_spy{SystemManager::instance(), &SystemManager::sig_commEvent};

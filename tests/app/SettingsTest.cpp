@@ -33,14 +33,6 @@ QByteArray readIniFile() {
     return file.open(QIODevice::ReadOnly) ? file.readAll().replace("\r\n", "\n") : QByteArray();
 }
 
-void expectGeometryKept() {
-    QPoint pos(7, 8);
-    QSize size(300, 200);
-    manager()->loadWindowGeometry(pos, size);
-    EXPECT_EQ(pos, QPoint(7, 8));
-    EXPECT_EQ(size, QSize(300, 200));
-}
-
 class SettingsTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -61,7 +53,11 @@ TEST_F(SettingsTest, MissingFileOrKeysGiveDefaults) {
     EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
     EXPECT_EQ(QCoreApplication::applicationName(), QString(AppManager::kDefaultAppName));
     EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("CVL"));
-    expectGeometryKept();
+    QPoint pos(7, 8);
+    QSize size(300, 200);
+    manager()->loadWindowGeometry(pos, size);
+    EXPECT_EQ(pos, QPoint(7, 8));
+    EXPECT_EQ(size, QSize(300, 200));
 
     writeIniFile("[Application]\nautoreadTimeout=2500\n[Device]\n");
     AppManager::setAutoReadEnabled(false);
@@ -107,39 +103,28 @@ TEST_F(SettingsTest, SplashFlagLivesInTheNativeStore) {
     manager()->nativeSettings()->remove(QStringLiteral("ShowSplash"));
 }
 
-// Decimal first, then hexadecimal; values above 255 are cut to 8 bits; "0x A"
-// comes from older files.
-TEST_F(SettingsTest, StoredTextGivesAddress) {
+// The address: decimal first, then hexadecimal, cut to 8 bits ("0x A" comes
+// from older files); the period: 100 to 30000 ms, anything else the default.
+TEST_F(SettingsTest, StoredTextLoadsWithinTheRules) {
     const struct {
-        const char* stored;
-        uint8_t address;
+        const char *address, *period;
+        uint8_t loadedAddress;
+        int loadedPeriod;
         bool parsed;
-    } rows[] = {{"42", 0x2A, true},   {"0x2A", 0x2A, true}, {"2a", 0x2A, true},
-                {"zz", 0, false},     {"", 0, false},       {"0x A", 0x0A, true},
-                {"0x 0", 0x00, true}, {"298", 0x2A, true},  {"0x1FE", 0xFE, true}};
+    } rows[] = {{"42", "100", 0x2A, 100, true},     {"0x2A", "30000", 0x2A, 30000, true},
+                {"2a", "99", 0x2A, 1000, true},     {"zz", "-500", 0, 1000, false},
+                {"", "30001", 0, 1000, false},      {"0x A", "99999999999", 0x0A, 1000, true},
+                {"0x 0", "fast", 0x00, 1000, true}, {"298", "1e3", 0x2A, 1000, true},
+                {"0x1FE", "", 0xFE, 1000, true}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.stored);
-        writeIniFile(QByteArray("[Device]\nAddress=\"") + row.stored + "\"\n");
+        SCOPED_TRACE(std::string(row.address) + " " + row.period);
+        writeIniFile(QByteArray("[Application]\nautoreadTimeout=\"") + row.period +
+                     "\"\n[Device]\nAddress=\"" + row.address + "\"\n");
         AppManager::setDeviceAddress(0x77);
-        EXPECT_EQ(manager()->loadSettings(), row.parsed);
-        EXPECT_EQ(AppManager::deviceAddress(), row.address);
-    }
-}
-
-// Only 100 to 30000 ms is taken; anything else loads the default.
-TEST_F(SettingsTest, OutOfRangeOrTextLoadsTheDefault) {
-    const struct {
-        const char* stored;
-        int loaded;
-    } rows[] = {{"100", 100},   {"30000", 30000}, {"99", 1000},
-                {"-500", 1000}, {"30001", 1000},  {"99999999999", 1000},
-                {"fast", 1000}, {"1e3", 1000},    {"", 1000}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.stored);
-        writeIniFile(QByteArray("[Application]\nautoreadTimeout=\"") + row.stored + "\"\n");
         AppManager::setAutoReadTimeout(-1);
-        manager()->loadSettings();
-        EXPECT_EQ(AppManager::autoReadTimeout(), row.loaded);
+        EXPECT_EQ(manager()->loadSettings(), row.parsed);
+        EXPECT_EQ(AppManager::deviceAddress(), row.loadedAddress);
+        EXPECT_EQ(AppManager::autoReadTimeout(), row.loadedPeriod);
     }
 }
 

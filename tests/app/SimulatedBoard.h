@@ -4,6 +4,7 @@
 #define SIMULATEDBOARD_H
 
 #include "Board.h"
+#include "StandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +15,9 @@
 namespace simboard {
 
 // The first simulated USB device's board; null without the stand-in.
-podsim::Board* board();
+inline podsim::Board* board() {
+    return standin::board();
+}
 // Fresh simulated devices from the config text (empty: the default board),
 // after disconnecting the library from the old ones.
 bool reload(const std::string& configText = std::string());

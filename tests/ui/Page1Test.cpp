@@ -9,20 +9,6 @@
 
 namespace {
 
-TEST_F(PageTest, FpwmChoiceKeepsTheOtherBitsOfSetting) {
-    chipShows(0x0E, 0x80);
-    emit control1<QComboBox>("comboBox_fpwm")->activated(7);
-    const Writes written = writes();
-    ASSERT_FALSE(written.empty());
-    EXPECT_EQ(written.front(), std::make_pair(0x0E, 0xF0));
-    // The rest is page 2 shortening the on-times to the new period.
-    for (size_t i = 1; i < written.size(); ++i)
-        EXPECT_TRUE(written[i].first >= 0x05 && written[i].first <= 0x0D) << written[i].first;
-    EXPECT_EQ(board->chipRegister(0x0E), 0xF0);
-    EXPECT_EQ(control1<QComboBox>("comboBox_fpwm")->currentIndex(), 7);
-    EXPECT_TRUE(control1<QCheckBox>("cb_sg_retry")->isChecked());
-}
-
 // A click writes the cached value with one bit changed and reads it back; a
 // lamp's click only reads.
 TEST_F(PageTest, ClickedBoxesWriteTheirBitAndLampsOnlyRead) {
@@ -65,7 +51,6 @@ TEST_F(PageTest, AReadShowsTheFieldsAndWritesNothing) {
     } rows[] = {
         {0x04, 128, "horizontalSlider_adim", 128, nullptr},
         {0x04, 128, "label_adim_value", 0, "50.196%"},
-        {0x16, 0, "label_ical_value", 0, "37%"},
         {0x16, 63, "label_ical_value", 0, "100%"},
         // ICAL is bits 5:0.
         {0x16, 0xC5, "horizontalSlider_ical", 5, nullptr},
@@ -73,18 +58,14 @@ TEST_F(PageTest, AReadShowsTheFieldsAndWritesNothing) {
         {0x01, 0xA3, "label_rev_id", 0, "0x03"},
         {0x00, 0x12, "label_dev_id", 0, "0x12"},
         {0x10, 0x07, "comboBox_tdim", -1, nullptr},
-        {0x10, 0x07, "cb_fade_in_out", 0, nullptr},
         {0x03, 0x48, "cb_LoDIM3", 1, nullptr},
-        {0x03, 0x48, "cb_LoDIM4", 0, nullptr},
         {0x03, 0x48, "cb_dim_ext", 1, nullptr},
         {0x11, 0x02, "cb_out2o", 1, nullptr},
         {0x11, 0x02, "cb_out1o", 0, nullptr},
         {0x12, 0x01, "cb_out1sg", 1, nullptr},
         // Bit 6 of DIAG lights no lamp.
         {0x15, 0x40, "cb_rtoor", 0, nullptr},
-        {0x15, 0x40, "cb_bstuv", 0, nullptr},
         {0x15, 0x40, "cb_hw_rst", 0, nullptr},
-        {0x15, 0x40, "cb_ot", 0, nullptr},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::string(row.control) + " " + std::to_string(row.chip));

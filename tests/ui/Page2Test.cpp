@@ -1,5 +1,6 @@
 #include "PageFixture.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
 #include <QTest>
@@ -8,9 +9,6 @@ namespace {
 
 class Page2Test : public PageTest {
   protected:
-    // Sets SETTING on the chip and lets the pages read it.
-    void fpwmRead(uint8_t setting) { chipShows(0x0E, setting); }
-
     uint32_t chipCount(int n) {
         const rar4120e::TonChannel& ton = rar4120e::tonChannel(n - 1);
         return rar4120e::tonCount(n - 1, board->chipRegister(ton.highRegister),
@@ -27,22 +25,6 @@ class Page2Test : public PageTest {
     }
 };
 
-TEST_F(Page2Test, SettingReadShowsTheChipsCountsAgainstItsPeriodAndWritesNothing) {
-    EXPECT_EQ(page2->periodCount(), 98523u);
-    EXPECT_EQ(slider(4)->maximum(), 98523);
-    page2->readAll();
-    board->setChipRegister(0x0E, 0x40);
-    page1->slt_readRegister(0x0E);
-    page2->slt_commEvent(0, 0x0E, 8, 0x00, 0);
-    EXPECT_EQ(page2->periodCount(), 20409u);
-    EXPECT_TRUE(writes().empty());
-    for (int n = 1; n <= 4; ++n) {
-        EXPECT_EQ(slider(n)->maximum(), 20409) << n;
-        EXPECT_EQ(slider(n)->value(), 20409) << n;
-        expectAgreement(n);
-    }
-}
-
 // A slider writes the high, middle and low parts of its count; the low
 // register keeps the other channels' bit pairs.
 TEST_F(Page2Test, SliderWritesTheThreePartsOfItsCount) {
@@ -57,7 +39,7 @@ TEST_F(Page2Test, SliderWritesTheThreePartsOfItsCount) {
                 {0x30, 1, 16394, 0xFF, {{0x05, 0x10}, {0x06, 0x02}, {0x0D, 0xFE}}, "50.0015%"}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.count);
-        fpwmRead(row.setting);
+        chipShows(0x0E, row.setting);
         slider(row.n)->setValue(1);
         board->setChipRegister(0x0D, row.low);
         spy.clear();
@@ -71,7 +53,7 @@ TEST_F(Page2Test, SliderWritesTheThreePartsOfItsCount) {
 // Keystrokes write nothing; Enter writes the value typed, once, rounded to
 // the nearest count, ties to even.
 TEST_F(Page2Test, SpinBoxWritesWhenEditingIsFinished) {
-    fpwmRead(0x40);
+    chipShows(0x0E, 0x40);
     QDoubleSpinBox* box = spinBox(1);
     box->selectAll();
     QTest::keyClicks(box, QStringLiteral("-"));
@@ -86,30 +68,33 @@ TEST_F(Page2Test, SpinBoxWritesWhenEditingIsFinished) {
     expectAgreement(1);
 }
 
+// The FPWM choice keeps SETTING's other bits; page 2 then shortens the
+// on-times longer than the new period.
 TEST_F(Page2Test, ChoosingAHigherFrequencyClampsAndWritesOnlyTheLongerChannels) {
-    fpwmRead(0x00);
+    chipShows(0x0E, 0x80);
     slider(1)->setValue(30000);
     slider(2)->setValue(10000);
     slider(3)->setValue(20409);
     slider(4)->setValue(65000);
     spy.clear();
     emit control1<QComboBox>("comboBox_fpwm")->activated(4);
-    EXPECT_EQ(page2->periodCount(), 20409u);
-    std::vector<int> written;
+    std::vector<int> regs;
     for (const auto& w : writes())
-        written.push_back(w.first);
-    EXPECT_EQ(written, (std::vector<int>{0x0E, 0x05, 0x06, 0x0D, 0x0B, 0x0C, 0x0D}));
+        regs.push_back(w.first);
+    EXPECT_EQ(regs, (std::vector<int>{0x0E, 0x05, 0x06, 0x0D, 0x0B, 0x0C, 0x0D}));
+    EXPECT_EQ(writes().front().second, 0xC0);
+    EXPECT_EQ(page2->periodCount(), 20409u);
+    EXPECT_EQ(control1<QComboBox>("comboBox_fpwm")->currentIndex(), 4);
+    EXPECT_TRUE(control1<QCheckBox>("cb_sg_retry")->isChecked());
     EXPECT_EQ(chipCount(1), 20409u);
     EXPECT_EQ(chipCount(2), 10000u);
     EXPECT_EQ(chipCount(4), 20409u);
-    EXPECT_EQ(label(1)->text(), "100.0000%");
     EXPECT_EQ(label(2)->text(), "48.9980%");
-    EXPECT_EQ(slider(2)->value(), 10000);
     EXPECT_EQ(slider(3)->maximum(), 20409);
 }
 
 TEST_F(Page2Test, ResetZeroesTheChannelsCountAndReadsAll) {
-    fpwmRead(0x10);
+    chipShows(0x0E, 0x10);
     page2->readAll();
     for (int n = 1; n <= 4; ++n) {
         SCOPED_TRACE(n);
@@ -127,8 +112,10 @@ TEST_F(Page2Test, ResetZeroesTheChannelsCountAndReadsAll) {
     }
 }
 
-TEST_F(Page2Test, ReadAllShowsTheChipsCountsAndWriteAllWritesThemBack) {
-    fpwmRead(0x40);
+// A read of SETTING rescales the channels to its period, a failed one
+// keeps it; nothing is written back.
+TEST_F(Page2Test, ReadsShowTheChipsCountsAgainstThePeriodAndWriteAllWritesThemBack) {
+    EXPECT_EQ(slider(4)->maximum(), 98523);
     // TON1 = 0x01 << 10 | 0x02 << 2 | 1 = 1033; TON3 is longer than the
     // period; TON4 = 0x0A << 10 | 0x00 | 2 = 10242.
     const Writes chip = {{0x05, 0x01}, {0x06, 0x02}, {0x07, 0x00}, {0x08, 0x00}, {0x09, 0x7F},
@@ -136,9 +123,14 @@ TEST_F(Page2Test, ReadAllShowsTheChipsCountsAndWriteAllWritesThemBack) {
     for (const auto& r : chip)
         board->setChipRegister(uint8_t(r.first), uint8_t(r.second));
     page2->readAll();
+    board->setChipRegister(0x0E, 0x40);
+    page1->slt_readRegister(0x0E);
+    page2->slt_commEvent(0, 0x0E, 8, 0x00, 0);
+    EXPECT_EQ(page2->periodCount(), 20409u);
     EXPECT_TRUE(writes().empty());
     for (const auto& [n, count] :
          std::vector<std::pair<int, int>>{{1, 1033}, {2, 0}, {3, 20409}, {4, 10242}}) {
+        EXPECT_EQ(slider(n)->maximum(), 20409) << n;
         EXPECT_EQ(slider(n)->value(), count) << n;
         expectAgreement(n);
     }

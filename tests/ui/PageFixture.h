@@ -1,6 +1,5 @@
 // Both register pages on a fresh simulated board, wired to the comm events
-// and to each other as the main window wires them, with a record of the
-// events.
+// and to each other as the main window wires them.
 #ifndef PAGEFIXTURE_H
 #define PAGEFIXTURE_H
 
@@ -33,24 +32,20 @@ class PageTest : public testing::Test {
         ASSERT_TRUE(boardConnect());
         AppManager::setDeviceAddress(0x2A);
         AppManager::setDemoMode(false);
-        AppManager::setAutoReadTimeout(1000);
-        for (QObject* page :
-             {static_cast<QObject*>(page1.get()), static_cast<QObject*>(page2.get())})
-            QObject::connect(SystemManager::instance(),
-                             SIGNAL(sig_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t)),
-                             page,
-                             SLOT(slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t)));
+        const char* event = SIGNAL(sig_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t));
+        const char* slot = SLOT(slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t));
+        QObject::connect(SystemManager::instance(), event, page1.get(), slot);
+        QObject::connect(SystemManager::instance(), event, page2.get(), slot);
         QObject::connect(page1.get(), SIGNAL(sig_pwmPeriodChosen()), page2.get(),
                          SLOT(slt_pwmPeriodChosen()));
         spy.clear();
     }
-
     void TearDown() override {
         AppManager::setDemoMode(false);
         boardDisconnect();
     }
 
-    // The registers and values successfully written (1) or read (0), in order.
+    // The registers and values of the successful writes (cmd 1) or reads (0).
     Writes events(int cmd) const {
         Writes out;
         for (const QList<QVariant>& a : spy)
@@ -79,12 +74,12 @@ class PageTest : public testing::Test {
         return found;
     }
     template <typename T> T* control1(const char* name) { return control<T>(page1.get(), name); }
+    static QString ton(const char* prefix, int n) { return prefix + QString::number(n); }
     QSlider* slider(int n) { return control<QSlider>(page2.get(), ton("horizontalSlider_ton", n)); }
     QLabel* label(int n) { return control<QLabel>(page2.get(), ton("label_ton", n)); }
     QDoubleSpinBox* spinBox(int n) {
         return control<QDoubleSpinBox>(page2.get(), ton("doubleSpinBox_ton", n));
     }
-    static QString ton(const char* prefix, int n) { return prefix + QString::number(n); }
 
     podsim::Board* board = nullptr;
     std::unique_ptr<frmMainPage> page1 = std::make_unique<frmMainPage>();
