@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <random>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,11 +31,8 @@ Replies run(const QString& line) {
 }
 
 Bytes hexBytes(const char* text) {
-    Bytes out;
-    std::istringstream words(text);
-    for (std::string word; words >> word;)
-        out.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
-    return out;
+    const QByteArray bytes = QByteArray::fromHex(text);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
 struct Line {

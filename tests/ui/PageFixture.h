@@ -11,6 +11,8 @@
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QSignalSpy>
@@ -54,9 +56,9 @@ class PageTest : public testing::Test {
         return out;
     }
     Writes writes() const { return events(1); }
-    std::vector<int> readRegs() const {
+    std::vector<int> regs(int cmd) const {
         std::vector<int> out;
-        for (const auto& r : events(0))
+        for (const auto& r : events(cmd))
             out.push_back(r.first);
         return out;
     }
@@ -79,6 +81,40 @@ class PageTest : public testing::Test {
     QLabel* label(int n) { return control<QLabel>(page2.get(), ton("label_ton", n)); }
     QDoubleSpinBox* spinBox(int n) {
         return control<QDoubleSpinBox>(page2.get(), ton("doubleSpinBox_ton", n));
+    }
+
+    uint32_t chipCount(int n) {
+        const rar4120e::TonChannel& ton = rar4120e::tonChannel(n - 1);
+        return rar4120e::tonCount(n - 1, board->chipRegister(ton.highRegister),
+                                  board->chipRegister(ton.middleRegister),
+                                  board->chipRegister(0x0D));
+    }
+
+    // Slider, label and spin box of a channel show the same count.
+    void expectAgreement(int n) {
+        const double percent = slider(n)->value() * 100.0 / slider(n)->maximum();
+        EXPECT_EQ(label(n)->text(), QString::asprintf("%0.4f%%", percent)) << n;
+        EXPECT_EQ(spinBox(n)->text(), QString::asprintf("%0.4f", percent)) << n;
+    }
+
+    // What a control shows: a label's text, a slider's position, a box's tick
+    // (1 or 0), a combo box's item (-1: none).
+    static QString shown(QObject* c) {
+        if (auto* label = qobject_cast<QLabel*>(c)) return label->text();
+        if (auto* slider = qobject_cast<QSlider*>(c)) return QString::number(slider->value());
+        if (auto* box = qobject_cast<QCheckBox*>(c)) return QString::number(box->isChecked());
+        if (auto* combo = qobject_cast<QComboBox*>(c))
+            return QString::number(combo->currentIndex());
+        return QStringLiteral("no control");
+    }
+    // Each "control text" pair of the list is what that control of a page shows.
+    void expectShown(const char* pairs) {
+        const QStringList words = QString::fromLatin1(pairs).split(' ');
+        for (int i = 0; i + 1 < words.size(); i += 2) {
+            QObject* c = page1->findChild<QObject*>(words[i]);
+            EXPECT_EQ(shown(c ? c : page2->findChild<QObject*>(words[i])), words[i + 1])
+                << words[i].toStdString();
+        }
     }
 
     podsim::Board* board = nullptr;
