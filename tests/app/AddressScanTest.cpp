@@ -5,9 +5,8 @@
 #include <map>
 #include <vector>
 
-// A device must answer two quick commands in a row; one that misses the
-// second is probed again, a bounded number of times, except at the lowest
-// address. (The scan of the simulated bus is in DeviceAccessTest.)
+// A device that misses the second of two quick commands is probed again, a
+// bounded number of times, except at the lowest address.
 TEST(AddressScanTest, ADeviceMissingTheSecondQuickIsProbedAgain) {
     std::vector<bool> alternating;
     for (int i = 0; i < 1000; ++i)

@@ -14,8 +14,7 @@ AppManager* manager() {
     return AppManager::instance();
 }
 
-// Replaces the settings file as an editor would; a distinct time stamp makes
-// the store see the change even when the size matches.
+// A distinct time stamp makes the store see a change of equal size.
 void writeIniFile(const QByteArray& contents) {
     static int stamp = 0;
     QFile file(kIniFile);
@@ -95,8 +94,8 @@ TEST_F(SettingsTest, SplashFlagLivesInTheNativeStore) {
     manager()->nativeSettings()->remove(QStringLiteral("ShowSplash"));
 }
 
-// The address: decimal first, then hexadecimal, cut to 8 bits ("0x A" comes
-// from older files); the period: 100 to 30000 ms, anything else the default.
+// Address: decimal, else hexadecimal ("0x A" from older files), cut to 8 bits;
+// period: 100 to 30000 ms, else the default.
 TEST_F(SettingsTest, StoredTextLoadsWithinTheRules) {
     const struct {
         const char *address, *period;

@@ -1,5 +1,4 @@
-// The simulated PODLINK board that the board-link library reaches through
-// the in-process D2XX stand-in (RERODADA_D2XX_LIBRARY).
+// The simulated board the library reaches through the D2XX stand-in.
 #ifndef SIMULATEDBOARD_H
 #define SIMULATEDBOARD_H
 
@@ -18,14 +17,12 @@ namespace simboard {
 inline podsim::Board* board() {
     return standin::board();
 }
-// Fresh simulated devices from the config text (empty: the default board),
-// after disconnecting the library from the old ones.
+// Disconnects, then fresh devices from the config text (empty: the default).
 bool reload(const std::string& configText = std::string());
 
 } // namespace simboard
 
-// A fresh board, connected, with an empty traffic record and the device
-// address at the simulated RAR4120E.
+// A fresh board, connected, no traffic yet, addressing the RAR4120E.
 class SimulatedBoardTest : public testing::Test {
   protected:
     void SetUp() override;

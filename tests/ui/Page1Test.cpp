@@ -7,8 +7,7 @@
 
 namespace {
 
-// A box's click writes the cached value with its bit changed and reads it
-// back; a lamp's click only reads.
+// A box writes the cached value with its bit changed and reads back; a lamp reads.
 TEST_F(PageTest, ClickedBoxesWriteTheirBitAndLampsOnlyRead) {
     const struct {
         const char* box;
@@ -35,8 +34,7 @@ TEST_F(PageTest, ClickedBoxesWriteTheirBitAndLampsOnlyRead) {
     EXPECT_EQ(writes(), (Writes{{0x16, 0x06}}));
 }
 
-// What a read of one register shows, with nothing written. ICAL is bits 5:0;
-// bit 6 of DIAG lights no lamp.
+// ICAL is bits 5:0; bit 6 of DIAG lights no lamp.
 TEST_F(PageTest, AReadShowsTheFieldsAndWritesNothing) {
     const std::pair<std::pair<uint8_t, uint8_t>, const char*> rows[] = {
         {{0x04, 128}, "horizontalSlider_adim 128 label_adim_value 50.196%"},

@@ -1,5 +1,4 @@
-// Both register pages on a fresh simulated board, wired to the comm events
-// and to each other as the main window wires them.
+// Both pages on a fresh simulated board, wired as the main window wires them.
 #ifndef PAGEFIXTURE_H
 #define PAGEFIXTURE_H
 
@@ -97,8 +96,7 @@ class PageTest : public testing::Test {
         EXPECT_EQ(spinBox(n)->text(), QString::asprintf("%0.4f", percent)) << n;
     }
 
-    // What a control shows: a label's text, a slider's position, a box's tick
-    // (1 or 0), a combo box's item (-1: none).
+    // A label's text, a slider's position, a box's tick, a combo box's item.
     static QString shown(QObject* c) {
         if (auto* label = qobject_cast<QLabel*>(c)) return label->text();
         if (auto* slider = qobject_cast<QSlider*>(c)) return QString::number(slider->value());
@@ -107,7 +105,7 @@ class PageTest : public testing::Test {
             return QString::number(combo->currentIndex());
         return QStringLiteral("no control");
     }
-    // Each "control text" pair of the list is what that control of a page shows.
+    // Each "control text" pair: what that control of either page shows.
     void expectShown(const char* pairs) {
         const QStringList words = QString::fromLatin1(pairs).split(' ');
         for (int i = 0; i + 1 < words.size(); i += 2) {
