@@ -45,9 +45,7 @@ TEST_F(DeviceAccessTest, WidthChoosesByteWordOrNothing) {
         const uint8_t size = moved ? moved : uint8_t(width);
         EXPECT_EQ(events.events(), (Events{{0, kTonHigh, size, read, moved != 0},
                                            {1, kTonHigh, size, written, moved != 0}}));
-        if (!moved) {
-            EXPECT_TRUE(hostBytes().empty());
-        }
+        EXPECT_EQ(hostBytes().empty(), !moved);
     }
 }
 

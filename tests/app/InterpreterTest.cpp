@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <utility>
@@ -110,8 +111,10 @@ const Line kBoardLines[] = {
     // Mode bits: CPHA, CPOL, MSB first; the board's control bits: CPOL, CPHA, LSB first.
     {"setspiconfig 5", "+\tSPI config changed", {}, "AE 80 AE 80 AE 01"},
     {"setspiconfig 2", "+\tSPI config changed", {}, "AE 80 AE 05 AE 80 AE 06"},
-    {"spicsassert", "+\tCS asserted", {}, "F9 00"},
-    {"spicsdeassert", "+\tCS deasserted", {}, "F9 01"},
+    {"spicspin 5", nullptr, {}, ""},
+    {"spicsassert", "+\tCS asserted", {}, "F5 00"},
+    {"spicsdeassert", "+\tCS deasserted", {}, "F5 01"},
+    {"spicspin 9", nullptr, {}, ""},
     {"echo Hello world", "+\tHello world", {}, ""},
     {"ECHO  two  spaces ", "+\t two  spaces ", {}, ""},
     {"echo done\r\n", "+\tdone\r\n", {}, ""},

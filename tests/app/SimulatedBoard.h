@@ -13,7 +13,6 @@
 
 namespace simboard {
 
-// The first simulated USB device's board; null without the stand-in.
 inline podsim::Board* board() {
     return standin::board();
 }
