@@ -8,44 +8,38 @@
 
 #include <cstdint>
 #include <ostream>
+#include <tuple>
 #include <vector>
 
 struct CommEvent {
-    uint8_t cmd;
-    uint8_t reg;
-    uint8_t dataSize;
+    uint8_t cmd, reg, dataSize;
     uint32_t data;
     uint8_t commOk;
 
     bool operator==(const CommEvent& o) const {
-        return cmd == o.cmd && reg == o.reg && dataSize == o.dataSize && data == o.data &&
-               commOk == o.commOk;
+        return std::tie(cmd, reg, dataSize, data, commOk) ==
+               std::tie(o.cmd, o.reg, o.dataSize, o.data, o.commOk);
     }
 };
 
 inline std::ostream& operator<<(std::ostream& os, const CommEvent& e) {
-    return os << "{cmd " << int(e.cmd) << ", reg 0x" << std::hex << int(e.reg) << std::dec
-              << ", size " << int(e.dataSize) << ", data 0x" << std::hex << e.data << std::dec
-              << ", ok " << int(e.commOk) << "}";
+    return os << "{" << int(e.cmd) << ", " << int(e.reg) << ", " << int(e.dataSize) << ", "
+              << e.data << ", " << int(e.commOk) << "}";
 }
 
 class CommEventRecorder {
   public:
-    CommEventRecorder() : m_spy(SystemManager::instance(), &SystemManager::sig_commEvent) {}
-
     std::vector<CommEvent> events() const {
         std::vector<CommEvent> out;
-        for (const QList<QVariant>& args : m_spy)
-            out.push_back({args.at(0).value<uint8_t>(), args.at(1).value<uint8_t>(),
-                           args.at(2).value<uint8_t>(), args.at(3).value<uint32_t>(),
-                           args.at(4).value<uint8_t>()});
+        for (const QList<QVariant>& a : m_spy)
+            out.push_back({a.at(0).value<uint8_t>(), a.at(1).value<uint8_t>(),
+                           a.at(2).value<uint8_t>(), a.at(3).value<uint32_t>(),
+                           a.at(4).value<uint8_t>()});
         return out;
     }
 
-    void clear() { m_spy.clear(); }
-
   private:
-    QSignalSpy m_spy;
+    QSignalSpy m_spy{SystemManager::instance(), &SystemManager::sig_commEvent};
 };
 
 #endif // COMMEVENTRECORDER_H

@@ -1,369 +1,286 @@
 #include "CommEventRecorder.h"
+#include "CommandTokenizer.h"
 #include "DeviceAccess.h"
-#include "InterpreterHarness.h"
-#include "PrintEscaped.h"
 #include "SimulatedBoard.h"
-#include "SystemManager.h"
+#include "processCommand.h"
 
 #include <gtest/gtest.h>
 
-#include <QElapsedTimer>
-#include <QStringList>
-
-#include <sstream>
+#include <algorithm>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using Replies = std::vector<std::string>;
 
-constexpr int kNoReply = -1;
-const char* const kSyntaxError = "\tSyntax error.";
-
-struct LineCase {
-    const char* line;
-    const char* text; // reply text, unused without a reply
-    int success;      // 1, 0, or kNoReply
-    std::vector<CommEvent> events;
-    const char* sent; // hexadecimal bytes over the link; nullptr: not checked
-};
+// Each reply as "+" (success) or "-" (failure) followed by its text.
+Replies run(const QString& line) {
+    QSignalSpy spy(processCommand::instance(), &processCommand::sig_commandProcessed);
+    processCommand::instance()->slt_commandHandler(line);
+    Replies replies;
+    for (const QList<QVariant>& args : spy) {
+        EXPECT_EQ(args.at(0).toString(), line);
+        replies.push_back((args.at(2).toBool() ? "+" : "-") + args.at(1).toString().toStdString());
+    }
+    return replies;
+}
 
 Bytes hexBytes(const char* text) {
-    Bytes out;
-    std::istringstream words(text);
-    for (std::string word; words >> word;)
-        out.push_back(static_cast<uint8_t>(std::stoul(word, nullptr, 16)));
-    return out;
+    const QByteArray bytes = QByteArray::fromHex(text);
+    return Bytes(bytes.begin(), bytes.end());
 }
 
-void PrintTo(const LineCase& c, std::ostream* os) {
-    printEscaped(c.line, os);
-}
+struct Line {
+    const char* line;
+    const char* reply; // nullptr: no reply
+    std::vector<CommEvent> events;
+    const char* sent; // the bytes over the link; nullptr: not checked
+};
 
-void expectLine(InterpreterHarness& interpreter, const LineCase& c) {
+void expectLine(const Line& c) {
+    SCOPED_TRACE(c.line);
+    simboard::board()->clearTraffic();
     CommEventRecorder events;
-    const QString line = QString::fromUtf8(c.line);
-    const std::vector<CommandReply> replies = interpreter.run(line);
-    if (c.success == kNoReply) {
-        EXPECT_TRUE(replies.empty()) << replies.front();
-    } else {
-        EXPECT_EQ(replies,
-                  (std::vector<CommandReply>{{line, QString::fromUtf8(c.text), c.success == 1}}));
-    }
+    EXPECT_EQ(run(QString::fromUtf8(c.line)), c.reply ? Replies{c.reply} : Replies{});
     EXPECT_EQ(events.events(), c.events);
-}
-
-// Every line is run on a freshly reset and connected board whose RAR4120E
-// holds its power-on values (DEV_ID 0x12, REV_ID 0x00, IMODE 0x08, ADIM 0xFF,
-// SETTING 0x10, DISABLE 0x10).
-class InterpreterLineTest : public SimulatedBoardTest,
-                            public testing::WithParamInterface<LineCase> {
-  protected:
-    InterpreterHarness interpreter;
-};
-
-TEST_P(InterpreterLineTest, RepliesAndReports) {
-    const LineCase& c = GetParam();
-    expectLine(interpreter, c);
     if (c.sent) {
-        EXPECT_EQ(hostBytes(), hexBytes(c.sent));
+        EXPECT_EQ(simboard::board()->hostBytes(), hexBytes(c.sent));
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    RegisterCommands, InterpreterLineTest,
-    testing::ValuesIn(std::vector<LineCase>{
-        {"writebyte 2A 04 3C", "", 1, {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
-        {"WRITEBYTE 0x2A 0x04 0x3C", "", 1, {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
-        {"writebyte 12A 104 13C extra", "", 1, {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
-        {"\"writebyte\" 2A 04 3C", "", 1, {{1, 4, 8, 0x3C, 1}}, nullptr},
-        {"writebyte 2A 01", kSyntaxError, 0, {}, ""},
-        {"writebyte zz 04 01", "\tWriteByte invalid address parameter.", 0, {}, ""},
-        {"writebyte 2A zz 01", "\tWriteByte invalid register parameter.", 0, {}, ""},
-        {"writebyte 2A 04 zz", "\tWriteByte invalid data parameter.", 0, {}, ""},
-        {"writebyte 70 04 01", "\tWriteByte failed.", 0, {{1, 4, 8, 1, 0}}, "A0 05 02 00 70 04 01"},
-        {"writeword 2A 05 1234", "", 1, {{1, 5, 16, 0x1234, 1}}, "A0 05 03 00 2A 05 34 12"},
-        {"writeword 2A 05 ABCDE", "", 1, {{1, 5, 16, 0xBCDE, 1}}, "A0 05 03 00 2A 05 DE BC"},
-        {"writeword 2A 05", kSyntaxError, 0, {}, ""},
-        {"writeword x 05 1", "\tWriteWord invalid address parameter.", 0, {}, ""},
-        {"writeword 2A x 1", "\tWriteWord invalid register parameter.", 0, {}, ""},
-        {"writeword 2A 05 x", "\tWriteWord invalid data parameter.", 0, {}, ""},
-        {"writeword 70 05 1234", "\tWriteWord failed.", 0, {{1, 5, 16, 0x1234, 0}}, nullptr},
-        {"readbyte 2A 00", "\t12", 1, {{0, 0, 8, 0x12, 1}}, "A0 05 01 01 2A 00"},
-        {"readbyte 2a 3", "\t8", 1, {{0, 3, 8, 0x08, 1}}, nullptr},
-        {"readbyte 2A 04", "\tff", 1, {{0, 4, 8, 0xFF, 1}}, nullptr},
-        {"readbyte 2A", kSyntaxError, 0, {}, ""},
-        {"readbyte zz 00", "\tReadByte invalid address parameter.", 0, {}, ""},
-        {"readbyte 2A zz", "\tReadByte invalid register parameter.", 0, {}, ""},
-        {"readbyte 70 00", "\tReadByte failed.", 0, {{0, 0, 8, 0, 0}}, nullptr},
-        {"readword 2A 00", "\t12", 1, {{0, 0, 16, 0x0012, 1}}, "A0 05 01 02 2A 00"},
-        {"readword 2A 0E", "\t1010", 1, {{0, 0x0E, 16, 0x1010, 1}}, nullptr},
-        {"readword 2A", kSyntaxError, 0, {}, ""},
-        {"readword zz 00", "\tReadWord invalid address parameter.", 0, {}, ""},
-        {"readword 2A zz", "\tReadWord invalid register parameter.", 0, {}, ""},
-        {"readword 70 00", "\tReadWord failed.", 0, {{0, 0, 16, 0, 0}}, nullptr}}));
-
-INSTANTIATE_TEST_SUITE_P(RawCommands, InterpreterLineTest,
-                         testing::ValuesIn(std::vector<LineCase>{
-                             {"sendraw 1 A0 00", "\tB0 ", 1, {}, "A0 00"},
-                             {"sendraw 0 A0 00", "\tB0 ", 1, {}, "A0 00"},
-                             {"sendraw 2 A0 00 A3 00", "\tB0 B3 ", 1, {}, "A0 00 A3 00"},
-                             {"sendraw 2 A0 00",
-                              "\tB0 \n\tWarning: length of response does not match the "
-                              "return bytes value.",
-                              0,
-                              {},
-                              "A0 00"},
-                             // A count or byte that does not convert is refused: nothing is sent.
-                             {"sendraw 2 A0 zz 01", "\tSendRaw failed.", 0, {}, ""},
-                             {"sendraw zz A0 00", "\tSendRaw failed.", 0, {}, ""},
-                             {"sendraw 1", kSyntaxError, 0, {}, ""},
-                             {"spitransfer 3 11 22 33", "\t11 22 33 ", 1, {}, nullptr},
-                             {"spitransfer 4 AA", "\tAA 0 0 0 ", 1, {}, nullptr},
-                             {"spitransfer 0 12", "\tSpiTransfer failed.", 0, {}, ""},
-                             {"spitransfer zz 12", "\tSpiTransfer failed.", 0, {}, ""},
-                             {"spitransfer -1 12", "\tSpiTransfer failed.", 0, {}, ""},
-                             {"spitransfer 191 12", "\tSpiTransfer failed.", 0, {}, ""},
-                             {"spitransfer FFFFFFF 12", "\tSpiTransfer failed.", 0, {}, ""},
-                             {"spitransfer 1", kSyntaxError, 0, {}, ""},
-                             {"wrbytes 2A 1 2 00", "\t12 0 ", 1, {}, "A0 05 01 02 2A 00"},
-                             {"wrbytes 2A 1 0 03", "\t8 ", 1, {}, "A0 05 01 01 2A 03"},
-                             {"wrbytes 70 1 1 00", "\tWRBytes failed.", 0, {}, nullptr},
-                             {"wrbytes 2A 191 1 00", "\tWRBytes failed.", 0, {}, ""},
-                             {"wrbytes 2A 1 191 00", "\tWRBytes failed.", 0, {}, ""},
-                             {"wrbytes 2A -1 1 00", "\tWRBytes failed.", 0, {}, ""},
-                             {"wrbytes 2A 1 -2 00", "\tWRBytes failed.", 0, {}, ""},
-                             {"wrbytes 2A 1 1", kSyntaxError, 0, {}, ""},
-                             // A mistyped address must not reach the general-call address 0x00.
-                             {"wrbytes 2G 1 1 06", "\tWRBytes failed.", 0, {}, ""},
-                             {"wrbytes 2A 1x 1 06", "\tWRBytes failed.", 0, {}, ""},
-                             {"wrbytes 2A 1 1y 06", "\tWRBytes failed.", 0, {}, ""},
-                             {"wrbytes 2A 2 1 04 5Z", "\tWRBytes failed.", 0, {}, ""},
-                             {"write8 A5", "", 1, {}, "A1 A5"},
-                             {"write8 zz", "\tSyntax Error.", 0, {}, ""},
-                             {"write8", kSyntaxError, 0, {}, ""},
-                             {"receive8 0", "\tff", 1, {}, "A2 00"},
-                             {"receive8 zz", "\tSyntax Error.", 0, {}, ""},
-                             {"receive8", kSyntaxError, 0, {}, ""},
-                             {"i2cstart", "", kNoReply, {}, "A0 00"},
-                             {"I2CRepeatedStart", "", kNoReply, {}, "A0 01"},
-                             {"i2cstop", "", kNoReply, {}, "A3 00"}}));
-
-INSTANTIATE_TEST_SUITE_P(BoardCommands, InterpreterLineTest,
-                         testing::ValuesIn(std::vector<LineCase>{
-                             {"writegpio 3 1", "", 1, {{10, 3, 8, 1, 1}}, "F3 01"},
-                             {"writegpio x 1", "\tSyntax Error.", 0, {}, ""},
-                             {"writegpio 3 x", "\tSyntax Error.", 0, {}, ""},
-                             {"writegpio 3", kSyntaxError, 0, {}, ""},
-                             {"readgpio 3", "\t0", 1, {{11, 3, 8, 0, 1}}, "E3 00"},
-                             {"readgpio x", kSyntaxError, 0, {}, ""},
-                             {"readgpio 0x3", kSyntaxError, 0, {}, ""},
-                             {"readgpio", kSyntaxError, 0, {}, ""},
-                             {"seti2cspeed 24", "\tI2C speed changed", 1, {}, "A6 24"},
-                             {"SetI2CSpeed 30", "\tI2C speed changed", 1, {}, "A6 30"},
-                             {"seti2cspeed zz", "\tI2C speed change failed.", 0, {}, ""},
-                             {"seti2cspeed", kSyntaxError, 0, {}, ""},
-                             {"setspispeed 4000", "\tSPI speed changed", 1, {}, "AD 14"},
-                             {"setspispeed fast", "\tSPI speed change failed.", 0, {}, ""},
-                             {"setspiconfig 5", "\tSPI config changed", 1, {}, nullptr},
-                             {"setspiconfig zz", "\tSPI config change failed.", 0, {}, ""},
-                             {"spicspin 9", "", kNoReply, {}, nullptr},
-                             {"spicspin x", "", kNoReply, {}, ""},
-                             {"spicsassert", "\tCS asserted", 1, {}, "F9 00"},
-                             {"spicsdeassert", "\tCS deasserted", 1, {}, "F9 01"},
-                             {"spicsassert with extra words", "\tCS asserted", 1, {}, "F9 00"}}));
-
-INSTANTIATE_TEST_SUITE_P(
-    TextAndScript, InterpreterLineTest,
-    testing::ValuesIn(std::vector<LineCase>{
-        {"echo Hello world", "\tHello world", 1, {}, ""},
-        {"echo done\n", "\tdone\n", 1, {}, ""},
-        {"echo done\r\n", "\tdone\r\n", 1, {}, ""},
-        {"ECHO  two  spaces ", "\t two  spaces ", 1, {}, ""},
-        {"echo", "\techo", 1, {}, ""},
-        {"echo \"quoted\" writebyte 2A 04 00", "\t\"quoted\" writebyte 2A 04 00", 1, {}, ""},
-        {"# read the status register", "", kNoReply, {}, ""},
-        {"#1", "", kNoReply, {}, ""},
-        {"   #writebyte 2A 04 00", "", kNoReply, {}, ""},
-        {"", "", kNoReply, {}, ""},
-        {"      ", "", kNoReply, {}, ""},
-        {"\t\r\n", "", kNoReply, {}, ""},
-        {"wait 0", "", kNoReply, {}, ""},
-        {"wait x", "", kNoReply, {}, ""},
-        {"wait", kSyntaxError, 0, {}, ""},
-        {"bogus 1 2", kSyntaxError, 0, {}, ""},
-        {"\"\"", kSyntaxError, 0, {}, ""}}));
-
-class InterpreterTest : public SimulatedBoardTest {
-  protected:
-    InterpreterHarness interpreter;
-
-    CommandReply single(const QString& line) {
-        const std::vector<CommandReply> replies = interpreter.run(line);
-        if (replies.size() != 1) {
-            ADD_FAILURE() << replies.size() << " replies to " << line.toStdString();
-            return {};
-        }
-        return replies.front();
-    }
+// Lines refused with one reply (nullptr: no reply), nothing sent, no event.
+const std::pair<const char*, std::vector<const char*>> kRefused[] = {
+    {"-\tSyntax error.",
+     {"writebyte 2A 01", "writeword 2A 05", "readbyte 2A", "readword 2A", "sendraw 1",
+      "spitransfer 1", "wrbytes 2A 1 1", "write8", "receive8", "writegpio 3", "readgpio",
+      "readgpio x", "readgpio 0x3", "seti2cspeed", "wait", "bogus 1 2", "\"\""}},
+    {"-\tSyntax Error.", {"write8 zz", "receive8 zz", "writegpio x 1", "writegpio 3 x"}},
+    {"-\tWriteByte invalid address parameter.", {"writebyte zz 04 01"}},
+    {"-\tWriteByte invalid register parameter.", {"writebyte 2A zz 01"}},
+    {"-\tWriteByte invalid data parameter.", {"writebyte 2A 04 zz"}},
+    {"-\tWriteWord invalid data parameter.", {"writeword 2A 05 x"}},
+    {"-\tReadWord invalid register parameter.", {"readword 2A zz"}},
+    {"-\tSendRaw failed.", {"sendraw 2 A0 zz 01", "sendraw zz A0 00"}},
+    {"-\tSpiTransfer failed.",
+     {"spitransfer 0 12", "spitransfer -1 12", "spitransfer 191 12", "spitransfer 7FFFFFFF 12"}},
+    // A mistyped address must not reach the general-call address 0x00.
+    {"-\tWRBytes failed.",
+     {"wrbytes 2A 191 1 00", "wrbytes 2A 1 191 00", "wrbytes 2A -1 1 00", "wrbytes 2G 1 1 06",
+      "wrbytes 2A 1x 1 06", "wrbytes 2A 1 1y 06", "wrbytes 2A 2 1 04 5Z"}},
+    {"-\tI2C speed change failed.", {"seti2cspeed zz"}},
+    {"-\tSPI speed change failed.", {"setspispeed fast"}},
+    {"-\tSPI config change failed.", {"setspiconfig zz"}},
+    // A negative wait would wrap around to an almost endless sleep.
+    {nullptr,
+     {"# read the status register", "#1", "   #writebyte 2A 04 00", "", "  \t\r\n", "wait 0",
+      "wait x", "wait -1", "wait -2147483648", "spicspin x"}},
 };
 
-TEST_F(InterpreterTest, WritesReachTheChipAndLeaveTheCache) {
-    SystemManager::instance()->setRegister(0x04, 0x21);
-    EXPECT_EQ(single("writebyte 2A 04 3C").text, QString());
-    EXPECT_EQ(board().chipRegister(0x04), 0x3C);
-    EXPECT_EQ(single("writeword 2A 05 1234").text, QString());
-    EXPECT_EQ(board().chipRegister(0x05), 0x34);
-    EXPECT_EQ(board().chipRegister(0x06), 0x12);
-    EXPECT_EQ(single("readbyte 2A 04").text, QStringLiteral("\t3c"));
-    EXPECT_EQ(SystemManager::instance()->getRegister(0x04), 0x21);
+// In order on one board; the RAR4120E starts at its power-on values.
+const Line kBoardLines[] = {
+    {"readbyte 2A 00", "+\t12", {{0, 0, 8, 0x12, 1}}, "A0 05 01 01 2A 00"},
+    {"readbyte 2a 04", "+\tff", {{0, 4, 8, 0xFF, 1}}, nullptr},
+    {"readbyte 70 00", "-\tReadByte failed.", {{0, 0, 8, 0, 0}}, nullptr},
+    {"readword 2A 00", "+\t12", {{0, 0, 16, 0x0012, 1}}, "A0 05 01 02 2A 00"},
+    {"readword 70 00", "-\tReadWord failed.", {{0, 0, 16, 0, 0}}, nullptr},
+    {"writebyte 2A 04 3C", "+", {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
+    {"WRITEBYTE 0x2A 0x04 0x3C", "+", {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
+    {"writebyte 12A 104 13C extra", "+", {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
+    {"writebyte 70 04 01", "-\tWriteByte failed.", {{1, 4, 8, 1, 0}}, "A0 05 02 00 70 04 01"},
+    {"writeword 2A 05 ABCDE", "+", {{1, 5, 16, 0xBCDE, 1}}, "A0 05 03 00 2A 05 DE BC"},
+    {"writeword 70 05 1234", "-\tWriteWord failed.", {{1, 5, 16, 0x1234, 0}}, nullptr},
+    {"sendraw 1 A0 00", "+\tB0 ", {}, "A0 00"},
+    {"sendraw 0 A0 00", "+\tB0 ", {}, "A0 00"},
+    {"sendraw 2 A0 00 A3 00", "+\tB0 B3 ", {}, "A0 00 A3 00"},
+    {"sendraw 2 A0 00",
+     "-\tB0 \n\tWarning: length of response does not match the return bytes value.",
+     {},
+     "A0 00"},
+    {"spitransfer 4 AA", "+\tAA 0 0 0 ", {}, nullptr},
+    {"wrbytes 2A 1 2 00", "+\t12 0 ", {}, "A0 05 01 02 2A 00"},
+    {"wrbytes 2A 1 0 03", "+\t8 ", {}, "A0 05 01 01 2A 03"},
+    {"wrbytes 70 1 1 00", "-\tWRBytes failed.", {}, nullptr},
+    {"readgpio 3", "+\t0", {{11, 3, 8, 0, 1}}, "E3 00"},
+    {"writegpio 3 1", "+", {{10, 3, 8, 1, 1}}, "F3 01"},
+    {"seti2cspeed 24", "+\tI2C speed changed", {}, "A6 24"},
+    {"setspispeed 4000", "+\tSPI speed changed", {}, "AD 14"},
+    // Mode bits: CPHA, CPOL, MSB first; the board's control bits: CPOL, CPHA, LSB first.
+    {"setspiconfig 5", "+\tSPI config changed", {}, "AE 80 AE 80 AE 01"},
+    {"setspiconfig 2", "+\tSPI config changed", {}, "AE 80 AE 05 AE 80 AE 06"},
+    {"spicspin 5", nullptr, {}, ""},
+    {"spicsassert", "+\tCS asserted", {}, "F5 00"},
+    {"spicsdeassert", "+\tCS deasserted", {}, "F5 01"},
+    {"spicspin 9", nullptr, {}, ""},
+    {"echo Hello world", "+\tHello world", {}, ""},
+    {"ECHO  two  spaces ", "+\t two  spaces ", {}, ""},
+    {"echo done\r\n", "+\tdone\r\n", {}, ""},
+    {"echo", "+\techo", {}, ""},
+};
+
+class InterpreterTest : public SimulatedBoardTest {};
+
+TEST_F(InterpreterTest, LinesAgainstTheBoard) {
+    for (const auto& refused : kRefused)
+        for (const char* line : refused.second)
+            expectLine({line, refused.first, {}, ""});
+    for (const Line& c : kBoardLines)
+        expectLine(c);
+}
+
+TEST_F(InterpreterTest, LinesWithoutABoard) {
+    boardDisconnect();
+    boardConnected();
+    const Line lines[] = {
+        {"sendraw 1 A0 00", "-\tSendRaw failed.", {}, ""},
+        {"spitransfer 2 11 22", "-\tSpiTransfer failed.", {}, ""},
+        {"receive8 1", "-\tSyntax Error.", {}, ""},
+        {"write8 55", "+", {}, ""},
+        {"i2cstart", nullptr, {}, ""},
+        {"spipulse8", nullptr, {}, ""},
+        {"spicsassert", "-\tCS assert failed.", {}, ""},
+        {"seti2cspeed 30", "-\tI2C speed change failed.", {}, ""},
+        {"readbyte 2A 00", "-\tReadByte failed.", {{0, 0, 8, 0, 0}}, ""},
+        {"writegpio 3 1", "+", {{10, 3, 8, 1, 0}}, ""},
+        {"readgpio 3", "+\t0", {{11, 3, 8, 0, 0}}, ""},
+    };
+    for (const Line& c : lines)
+        expectLine(c);
+}
+
+TEST_F(InterpreterTest, WritesReachTheChipAndReadsLeaveTheCache) {
+    SystemManager::instance()->setRegister(0x06, 0x21);
+    EXPECT_EQ(run("writeword 2A 05 1234"), Replies{"+"});
+    EXPECT_EQ(run("readbyte 2A 06"), Replies{"+\t12"});
+    EXPECT_EQ(SystemManager::instance()->getRegister(0x06), 0x21);
+    // wrbytes writes the given count, padded with zero, then reads.
+    EXPECT_EQ(run("wrbytes 2A 2 1 04 5A 99 98"), Replies{"+\t34 "});
+    EXPECT_EQ(board().chipRegister(0x04), 0x5A);
+    EXPECT_EQ(board().lastHostWrite(), hexBytes("A0 05 02 01 2A 04 5A"));
+    EXPECT_EQ(run("wrbytes 2A 2 1 04"), Replies{"+\t34 "});
+    EXPECT_EQ(board().chipRegister(0x04), 0x00);
 }
 
 TEST_F(InterpreterTest, ByteLevelI2cReadOfARegister) {
     board().setChipRegister(0x04, 0x6C);
     for (const char* line : {"i2cstart", "write8 2A", "write8 04", "i2crepeatedstart"})
-        interpreter.run(line);
-    EXPECT_EQ(single("write8 2B").success, true);
-    EXPECT_EQ(single("receive8 0"), (CommandReply{"receive8 0", "\t6c", true}));
-    EXPECT_TRUE(interpreter.run("i2cstop").empty());
-    EXPECT_EQ(hostBytes(), (Bytes{0xA0, 0x00, 0xA1, 0x2A, 0xA1, 0x04, 0xA0, 0x01, 0xA1, 0x2B, 0xA2,
-                                  0x00, 0xA3, 0x00}));
+        run(line);
+    EXPECT_EQ(run("write8 2B"), Replies{"+"});
+    EXPECT_EQ(run("receive8 0"), Replies{"+\t6c"});
+    EXPECT_TRUE(run("i2cstop").empty());
+    EXPECT_EQ(hostBytes(), hexBytes("A0 00 A1 2A A1 04 A0 01 A1 2B A2 00 A3 00"));
 }
 
-TEST_F(InterpreterTest, WriteThenReadWritesTheGivenCountPaddedWithZero) {
-    board().setChipRegister(0x05, 0x77);
-    EXPECT_EQ(single("wrbytes 2A 2 1 04 5A 99 98"),
-              (CommandReply{"wrbytes 2A 2 1 04 5A 99 98", "\t77 ", true}));
-    EXPECT_EQ(board().chipRegister(0x04), 0x5A);
-    EXPECT_EQ(board().lastHostWrite(), (Bytes{0xA0, 0x05, 0x02, 0x01, 0x2A, 0x04, 0x5A}));
-    EXPECT_TRUE(single("wrbytes 2A 2 1 04").success);
-    EXPECT_EQ(board().chipRegister(0x04), 0x00);
-}
-
-TEST_F(InterpreterTest, SpiTransferClocksTheCountWithZeroPadding) {
-    EXPECT_EQ(single("spitransfer 5 11 22 zz 33").text, QStringLiteral("\t11 22 0 0 0 "));
+TEST_F(InterpreterTest, SpiTransfersClockTheCountWithZeroPadding) {
+    board().setPin(4, true);
+    EXPECT_EQ(run("readgpio 4"), Replies{"+\t1"});
+    EXPECT_EQ(run("spitransfer 5 11 22 zz 33"), Replies{"+\t11 22 0 0 0 "});
     EXPECT_EQ(board().spiMosi(), (Bytes{0x11, 0x22, 0x00, 0x00, 0x00}));
-}
-
-TEST_F(InterpreterTest, SpiTransferOfTheLargestNativeBlock) {
-    const CommandReply reply = single("spitransfer 100 5A");
-    EXPECT_TRUE(reply.success);
-    EXPECT_EQ(reply.text.count(QLatin1Char(' ')), 256);
-    EXPECT_TRUE(reply.text.startsWith(QStringLiteral("\t5A 0 0 ")));
-}
-
-TEST_F(InterpreterTest, SpiCountsBeyondTheBuffersAreRefusedWithoutTraffic) {
-    for (const char* line : {"spitransfer 191 01", "spitransfer 7FFFFFFF 01"}) {
-        EXPECT_EQ(single(line), (CommandReply{line, "\tSpiTransfer failed.", false}));
-    }
-    EXPECT_TRUE(board().spiMosi().empty());
-    EXPECT_TRUE(hostBytes().empty());
+    EXPECT_TRUE(run("spipulse8").empty());
+    EXPECT_EQ(board().spiMosi().size(), 6u);
+    // The largest native block.
+    const Replies largest = run("spitransfer 100 5A");
+    ASSERT_EQ(largest.size(), 1u);
+    EXPECT_EQ(largest[0].rfind("+\t5A 0 0 ", 0), 0u);
+    EXPECT_EQ(std::count(largest[0].begin(), largest[0].end(), ' '), 256);
 }
 
 TEST_F(InterpreterTest, ByteListsStopAtTheLimit) {
-    QString line = QStringLiteral("sendraw 1");
-    for (int i = 0; i < 250; ++i)
-        line += QStringLiteral(" 00");
-    const CommandReply reply = single(line);
-    EXPECT_FALSE(reply.success);
+    const QString bytes = QStringLiteral(" 11").repeated(250);
+    EXPECT_EQ(run("sendraw 1" + bytes).at(0).front(), '-');
     EXPECT_EQ(hostBytes().size(), 199u);
-
-    clearTraffic();
-    QString spi = QStringLiteral("spitransfer C8");
-    for (int i = 0; i < 250; ++i)
-        spi += QStringLiteral(" 11");
-    EXPECT_TRUE(single(spi).success);
-    const Bytes mosi = board().spiMosi();
-    ASSERT_EQ(mosi.size(), 200u);
-    EXPECT_EQ(mosi[198], 0x11);
-    EXPECT_EQ(mosi[199], 0x00);
+    EXPECT_EQ(run("spitransfer C8" + bytes).at(0).front(), '+');
+    Bytes mosi(199, 0x11);
+    mosi.push_back(0x00);
+    EXPECT_EQ(board().spiMosi(), mosi);
 }
 
-TEST_F(InterpreterTest, BoardCommandsReachTheBoard) {
-    EXPECT_TRUE(single("seti2cspeed 24").success);
-    EXPECT_EQ(board().i2cSpeed(), 0x24);
-    EXPECT_TRUE(single("setspispeed 4000").success);
-    EXPECT_EQ(board().spiSpeed(), 0x14);
-    EXPECT_TRUE(single("writegpio 4 1").success);
-    EXPECT_TRUE(board().pin(4));
-    EXPECT_EQ(single("readgpio 4").text, QStringLiteral("\t1"));
-    board().setPin(4, false);
-    EXPECT_EQ(single("readgpio 4").text, QStringLiteral("\t0"));
-    EXPECT_TRUE(single("spicsassert").success);
-    EXPECT_FALSE(board().pin(9));
-    EXPECT_TRUE(single("spicsdeassert").success);
-    EXPECT_TRUE(board().pin(9));
-    EXPECT_TRUE(interpreter.run("spipulse8").empty());
-    EXPECT_EQ(board().spiMosi().size(), 1u);
-}
-
-TEST_F(InterpreterTest, WaitBlocksForPositiveTimesOnly) {
-    QElapsedTimer timer;
-    timer.start();
-    EXPECT_TRUE(interpreter.run("wait 120").empty());
-    EXPECT_GE(timer.elapsed(), 120);
-
-    timer.restart();
-    EXPECT_TRUE(interpreter.run("wait -5000").empty());
-    EXPECT_TRUE(interpreter.run("wait -1").empty());
-    // Far below the 5 s a wrapped-around wait would take, with room for a loaded machine.
-    EXPECT_LT(timer.elapsed(), 1000);
-}
-
-TEST_F(InterpreterTest, CommandsWithoutABoard) {
-    boardDisconnect();
-    boardConnected();
-    clearTraffic();
-    CommEventRecorder events;
-    const std::vector<LineCase> cases{
-        {"sendraw 1 A0 00", "\tSendRaw failed.", 0, {}, nullptr},
-        {"spitransfer 2 11 22", "\tSpiTransfer failed.", 0, {}, nullptr},
-        {"receive8 1", "\tSyntax Error.", 0, {}, nullptr},
-        {"write8 55", "", 1, {}, nullptr},
-        {"i2cstart", "", kNoReply, {}, nullptr},
-        {"spicsassert", "\tCS assert failed.", 0, {}, nullptr},
-        {"spicsdeassert", "\tCS deassert failed.", 0, {}, nullptr},
-        {"seti2cspeed 30", "\tI2C speed change failed.", 0, {}, nullptr},
-        {"readbyte 2A 00", "\tReadByte failed.", 0, {{0, 0, 8, 0, 0}}, nullptr},
-        {"writebyte 2A 04 01", "\tWriteByte failed.", 0, {{1, 4, 8, 1, 0}}, nullptr},
-        {"wrbytes 2A 1 1 00", "\tWRBytes failed.", 0, {}, nullptr},
-        {"writegpio 3 1", "", 1, {{10, 3, 8, 1, 0}}, nullptr},
-        {"readgpio 3", "\t0", 1, {{11, 3, 8, 0, 0}}, nullptr},
-    };
-    for (const LineCase& c : cases) {
-        SCOPED_TRACE(c.line);
-        expectLine(interpreter, c);
-    }
-    EXPECT_TRUE(hostBytes().empty());
-}
-
-} // namespace
-
-// Firmware without native commands: SPI transfers of any length go out in
-// portable form, so only the interpreter's own limit keeps them within its
-// buffers.
+// Old firmware: only the interpreter's own limit keeps counts within its buffers.
 class PortableBoardTest : public InterpreterTest {
     std::string boardConfig() const override { return "old_firmware = true\n"; }
 };
 
-TEST_F(PortableBoardTest, SpiCountsAreLimitedToTheBuffers) {
-    EXPECT_EQ(single("spitransfer 191 01"),
-              (CommandReply{"spitransfer 191 01", "\tSpiTransfer failed.", false}));
-    EXPECT_TRUE(hostBytes().empty());
-
-    const CommandReply largest = single("spitransfer 190 01");
-    EXPECT_TRUE(largest.success);
-    EXPECT_EQ(largest.text.count(QLatin1Char(' ')), 400);
+TEST_F(PortableBoardTest, CountsAreLimitedToTheBuffers) {
+    for (const char* line : {"spitransfer 191 01", "wrbytes 2A 191 1 00", "wrbytes 2A 1 191 00"})
+        expectLine(
+            {line, line[0] == 's' ? "-\tSpiTransfer failed." : "-\tWRBytes failed.", {}, ""});
+    for (const char* line : {"spitransfer 190 01", "wrbytes 2A 1 190 00"}) {
+        const Replies largest = run(line);
+        ASSERT_EQ(largest.size(), 1u) << line;
+        EXPECT_EQ(largest[0].front(), '+') << line;
+        EXPECT_EQ(std::count(largest[0].begin(), largest[0].end(), ' '), 400) << line;
+    }
     EXPECT_EQ(board().spiMosi().size(), 400u);
 }
 
-TEST_F(PortableBoardTest, WriteThenReadCountsAreLimitedToTheBuffers) {
-    for (const char* line : {"wrbytes 2A 191 1 00", "wrbytes 2A 1 191 00"})
-        EXPECT_EQ(single(line), (CommandReply{line, "\tWRBytes failed.", false}));
-    EXPECT_TRUE(hostBytes().empty());
-
-    const CommandReply largest = single("wrbytes 2A 1 190 00");
-    EXPECT_TRUE(largest.success);
-    EXPECT_EQ(largest.text.count(QLatin1Char(' ')), 400);
+TEST(TokenizerTest, SplitsIntoWords) {
+    const std::pair<const char*, QStringList> rows[] = {
+        {"", {}},
+        {"  readbyte\t2A   00  ", {"readbyte", "2A", "00"}},
+        {"echo done\r\n", {"echo", "done"}},
+        {"statusmsga \"two  words \"", {"statusmsga", "two  words "}},
+        {"a\"b c\"d", {"a", "b c", "d"}},
+        {"x \"unclosed quote  kept", {"x", "unclosed quote  kept"}},
+        {"\"\"\"\"", {"", ""}}};
+    for (const auto& row : rows)
+        EXPECT_EQ(tokenizeCommandLine(QString::fromUtf8(row.first)), row.second) << row.first;
 }
+
+// Random and mutated lines: each is answered once or not at all, after a tab.
+void runRandomLines(std::mt19937& random, int count, bool towardDevice) {
+    // The 27 words up to the lone quote begin lines; any word may follow.
+    static const QStringList words =
+        QStringLiteral("writebyte writeword readbyte readword sendraw spitransfer wrbytes write8 "
+                       "receive8 writegpio readgpio spipulse8 i2cstart i2crepeatedstart i2cstop "
+                       "seti2cspeed setspispeed setspiconfig spicspin spicsassert spicsdeassert "
+                       "wait echo # bogus  \" zz 0x -1 -80000000 7FFFFFFF 100000000 191 190 \"\"")
+            .split(' ');
+    const auto pick = [&random](int n) { return int(random() % unsigned(n)); };
+    while (count > 0) {
+        QString line = words[pick(27)];
+        if (pick(2)) line = line.toUpper();
+        for (int i = 0, n = pick(8) ? pick(6) : pick(450); i < n; ++i) {
+            const QString word = i == 0 && towardDevice && pick(4) ? QStringLiteral("2A")
+                                 : pick(2) ? QString::number(pick(0x1100) - 0x100, 16)
+                                           : words[pick(words.size())];
+            line += (pick(6) ? " " : "\t ") + word;
+        }
+        for (int edits = pick(3) ? 0 : 1 + pick(4); edits > 0; --edits) {
+            if (pick(2))
+                line.insert(pick(line.size() + 1), QChar(ushort(1 + pick(0x2FF))));
+            else
+                line.remove(pick(line.size() + 1), 1);
+        }
+        const QStringList typed = tokenizeCommandLine(line);
+        // A real wait only slows the run down.
+        if (typed.size() > 1 && typed[0].toLower() == "wait" && typed[1].toInt() > 2) continue;
+        --count;
+        const Replies replies = run(line);
+        ASSERT_LE(replies.size(), 1u) << line.toStdString();
+        if (!replies.empty()) {
+            EXPECT_TRUE(replies[0] == "+" || replies[0].find('\t') == 1) << line.toStdString();
+        }
+    }
+}
+
+TEST_F(InterpreterTest, RandomLines) {
+    std::mt19937 random(20240611);
+    CommEventRecorder events;
+    boardDisconnect();
+    boardConnected();
+    runRandomLines(random, 3000, false);
+    EXPECT_TRUE(hostBytes().empty());
+    ASSERT_TRUE(boardConnect());
+    runRandomLines(random, 1000, true);
+    for (const CommEvent& e : events.events())
+        EXPECT_TRUE(e.cmd == 0 || e.cmd == 1 || e.cmd == 10 || e.cmd == 11) << e;
+    // Whatever the lines left, a new connection brings the device back.
+    boardDisconnect();
+    ASSERT_TRUE(boardConnect());
+    EXPECT_EQ(run("readbyte 2A 00"), Replies{"+\t12"});
+}
+
+} // namespace

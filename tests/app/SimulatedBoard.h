@@ -1,9 +1,9 @@
-// Access to the simulated PODLINK board that the board-link library reaches
-// through the in-process D2XX stand-in (RERODADA_D2XX_LIBRARY).
+// The simulated board the library reaches through the D2XX stand-in.
 #ifndef SIMULATEDBOARD_H
 #define SIMULATEDBOARD_H
 
 #include "Board.h"
+#include "StandIn.h"
 
 #include <gtest/gtest.h>
 
@@ -13,25 +13,19 @@
 
 namespace simboard {
 
-// The board of the first simulated USB device; null when the stand-in
-// library cannot be loaded.
-podsim::Board* board();
-
-// Replaces the simulated devices with fresh ones built from the config text
-// (empty: the default board). Open handles become invalid, so the library is
-// disconnected first.
+inline podsim::Board* board() {
+    return standin::board();
+}
+// Disconnects, then fresh devices from the config text (empty: the default).
 bool reload(const std::string& configText = std::string());
 
 } // namespace simboard
 
-// A fresh default board, connected, with an empty traffic record and the
-// device address at the simulated RAR4120E.
+// A fresh board, connected, no traffic yet, addressing the RAR4120E.
 class SimulatedBoardTest : public testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
-
-    // The board configuration used by SetUp; empty for the default board.
     virtual std::string boardConfig() const { return std::string(); }
 
     static podsim::Board& board() { return *simboard::board(); }

@@ -1,6 +1,4 @@
-// Both register pages on a fresh simulated board, connected to the comm
-// events and to each other as the main window connects them, with a record
-// of the events.
+// Both pages on a fresh simulated board, wired as the main window wires them.
 #ifndef PAGEFIXTURE_H
 #define PAGEFIXTURE_H
 
@@ -12,81 +10,115 @@
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QSignalSpy>
+#include <QSlider>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <utility>
 #include <vector>
 
-using RegValue = std::pair<int, int>;
+using Writes = std::vector<std::pair<int, int>>;
 
 class PageTest : public testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_NE(standin::library(), nullptr) << "the D2XX stand-in did not load";
         boardDisconnect();
-        ASSERT_TRUE(standin::reload(""));
+        ASSERT_TRUE(standin::reload("")) << "the D2XX stand-in did not load";
         board = standin::board();
-        ASSERT_NE(board, nullptr);
         ASSERT_TRUE(boardConnect());
         AppManager::setDeviceAddress(0x2A);
         AppManager::setDemoMode(false);
-        AppManager::setAutoReadTimeout(1000);
-
-        page1 = std::make_unique<frmMainPage>();
-        page2 = std::make_unique<frmMainPage2>();
-        for (QObject* page :
-             {static_cast<QObject*>(page1.get()), static_cast<QObject*>(page2.get())})
-            QObject::connect(SystemManager::instance(),
-                             SIGNAL(sig_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t)),
-                             page,
-                             SLOT(slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t)));
+        const char* event = SIGNAL(sig_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t));
+        const char* slot = SLOT(slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t));
+        QObject::connect(SystemManager::instance(), event, page1.get(), slot);
+        QObject::connect(SystemManager::instance(), event, page2.get(), slot);
         QObject::connect(page1.get(), SIGNAL(sig_pwmPeriodChosen()), page2.get(),
                          SLOT(slt_pwmPeriodChosen()));
-        spy =
-            std::make_unique<QSignalSpy>(SystemManager::instance(), &SystemManager::sig_commEvent);
+        spy.clear();
     }
-
     void TearDown() override {
         AppManager::setDemoMode(false);
         boardDisconnect();
     }
 
-    // The registers and values written, in order, as the device-access
-    // layer reported them.
-    std::vector<RegValue> writes() const { return eventsOf(1); }
-    std::vector<RegValue> reads() const { return eventsOf(0); }
-
-    // Sets a register of the simulated chip and lets page 1 read it.
-    void chipShows(uint8_t reg, uint8_t value) {
-        board->setChipRegister(reg, value);
-        page1->slt_readRegister(reg);
-        spy->clear();
+    // The registers and values of the successful writes (cmd 1) or reads (0).
+    Writes events(int cmd) const {
+        Writes out;
+        for (const QList<QVariant>& a : spy)
+            if (a.at(0).value<uint8_t>() == cmd && a.at(4).value<uint8_t>())
+                out.emplace_back(a.at(1).value<uint8_t>(), int(a.at(3).value<uint32_t>()));
+        return out;
     }
-
-    template <typename T> T* control1(const char* name) { return find<T>(page1.get(), name); }
-    template <typename T> T* control2(const char* name) { return find<T>(page2.get(), name); }
-
-    podsim::Board* board = nullptr;
-    std::unique_ptr<frmMainPage> page1;
-    std::unique_ptr<frmMainPage2> page2;
-    std::unique_ptr<QSignalSpy> spy;
-
-  private:
-    std::vector<RegValue> eventsOf(int cmd) const {
-        std::vector<RegValue> out;
-        for (const QList<QVariant>& args : *spy)
-            if (args.at(0).value<uint8_t>() == cmd && args.at(4).value<uint8_t>())
-                out.emplace_back(args.at(1).value<uint8_t>(), int(args.at(3).value<uint32_t>()));
+    Writes writes() const { return events(1); }
+    std::vector<int> regs(int cmd) const {
+        std::vector<int> out;
+        for (const auto& r : events(cmd))
+            out.push_back(r.first);
         return out;
     }
 
-    template <typename T> static T* find(QObject* page, const char* name) {
-        T* control = page->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(control, nullptr) << name;
-        return control;
+    // Sets a register of the chip and lets the pages read it.
+    void chipShows(uint8_t reg, uint8_t value) {
+        board->setChipRegister(reg, value);
+        page1->slt_readRegister(reg);
+        spy.clear();
     }
+
+    template <typename T> T* control(QWidget* page, const QString& name) {
+        T* found = page->findChild<T*>(name);
+        EXPECT_NE(found, nullptr) << name.toStdString();
+        return found;
+    }
+    template <typename T> T* control1(const char* name) { return control<T>(page1.get(), name); }
+    static QString ton(const char* prefix, int n) { return prefix + QString::number(n); }
+    QSlider* slider(int n) { return control<QSlider>(page2.get(), ton("horizontalSlider_ton", n)); }
+    QLabel* label(int n) { return control<QLabel>(page2.get(), ton("label_ton", n)); }
+    QDoubleSpinBox* spinBox(int n) {
+        return control<QDoubleSpinBox>(page2.get(), ton("doubleSpinBox_ton", n));
+    }
+
+    uint32_t chipCount(int n) {
+        const rar4120e::TonChannel& ton = rar4120e::tonChannel(n - 1);
+        return rar4120e::tonCount(n - 1, board->chipRegister(ton.highRegister),
+                                  board->chipRegister(ton.middleRegister),
+                                  board->chipRegister(0x0D));
+    }
+
+    // Slider, label and spin box of a channel show the same count.
+    void expectAgreement(int n) {
+        const double percent = slider(n)->value() * 100.0 / slider(n)->maximum();
+        EXPECT_EQ(label(n)->text(), QString::asprintf("%0.4f%%", percent)) << n;
+        EXPECT_EQ(spinBox(n)->text(), QString::asprintf("%0.4f", percent)) << n;
+    }
+
+    // A label's text, a slider's position, a box's tick, a combo box's item.
+    static QString shown(QObject* c) {
+        if (auto* label = qobject_cast<QLabel*>(c)) return label->text();
+        if (auto* slider = qobject_cast<QSlider*>(c)) return QString::number(slider->value());
+        if (auto* box = qobject_cast<QCheckBox*>(c)) return QString::number(box->isChecked());
+        if (auto* combo = qobject_cast<QComboBox*>(c))
+            return QString::number(combo->currentIndex());
+        return QStringLiteral("no control");
+    }
+    // Each "control text" pair: what that control of either page shows.
+    void expectShown(const char* pairs) {
+        const QStringList words = QString::fromLatin1(pairs).split(' ');
+        for (int i = 0; i + 1 < words.size(); i += 2) {
+            QObject* c = page1->findChild<QObject*>(words[i]);
+            EXPECT_EQ(shown(c ? c : page2->findChild<QObject*>(words[i])), words[i + 1])
+                << words[i].toStdString();
+        }
+    }
+
+    podsim::Board* board = nullptr;
+    std::unique_ptr<frmMainPage> page1 = std::make_unique<frmMainPage>();
+    std::unique_ptr<frmMainPage2> page2 = std::make_unique<frmMainPage2>();
+    QSignalSpy spy{SystemManager::instance(), &SystemManager::sig_commEvent};
 };
 
 #endif // PAGEFIXTURE_H
