@@ -111,12 +111,13 @@ void AppManager::saveSettings() {
 
 void AppManager::loadWindowGeometry(QPoint& pos, QSize& size) {
     m_fileSettings.beginGroup(kGroupApplication);
-    // A stored value that is not a point or size keeps the caller's value,
-    // as a missing one does.
+    // A stored value that is not a point or a usable size keeps the caller's
+    // value, as a missing one does: a size that does not parse reads as 0x0.
     const QVariant storedPos = m_fileSettings.value(kKeyWindowPosition, pos);
     if (storedPos.canConvert<QPoint>()) pos = storedPos.toPoint();
     const QVariant storedSize = m_fileSettings.value(kKeyWindowSize, size);
-    if (storedSize.canConvert<QSize>()) size = storedSize.toSize();
+    if (storedSize.canConvert<QSize>() && !storedSize.toSize().isEmpty())
+        size = storedSize.toSize();
     m_fileSettings.endGroup();
 }
 

@@ -130,9 +130,10 @@ TEST_F(SettingsTest, GarbageFileLoadsTheRulesValues) {
     EXPECT_EQ(AppManager::autoReadTimeout(), 1000);
     EXPECT_EQ(AppManager::deviceAddress(), 0);
     QPoint pos(7, 8);
-    QSize size;
+    QSize size(640, 480);
     manager()->loadWindowGeometry(pos, size);
     EXPECT_EQ(pos, QPoint(7, 8));
+    EXPECT_EQ(size, QSize(640, 480));
 }
 
 } // namespace
