@@ -1,29 +1,20 @@
+// The window's start: splash and About box, the board search beside the
+// event loop, the demo-mode question, and the one-thread rule of the link.
+#include "SimulatorCheck.h"
+#include "StandIn.h"
 #include "WindowTestSupport.h"
 
-#include "AppManager.h"
-#include "DeviceAccess.h"
-#include "DlgAbout.h"
-#include "SystemManager.h"
-#include "frmMainPage.h"
-#include "frmMainPage2.h"
+#include <pty.h>
+#include <unistd.h>
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QMessageBox>
-#include <QTest>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QSlider>
-
-#include <map>
+#include <atomic>
+#include <thread>
 
 using windowtest::answerNextDialog;
 using windowtest::clickMessageBoxButton;
+using windowtest::processEventsUntil;
 
 namespace {
-
-const char kShowSplash[] = "ShowSplash";
 
 QSettings* native() {
     return AppManager::instance()->nativeSettings();
@@ -41,11 +32,9 @@ std::map<QString, int> controlStates(QWidget* page) {
     return states;
 }
 
-} // namespace
-
 // Only an absent value or the exact text "TRUE" shows the splash; an absent
 // one is recorded as "TRUE".
-TEST(SplashDecision, OnlyTrueOrNothingShowsTheSplash) {
+TEST(Splash, OnlyTrueOrNothingShowsTheSplash) {
     const struct {
         const char* stored; // nullptr: absent
         bool shown;
@@ -57,119 +46,200 @@ TEST(SplashDecision, OnlyTrueOrNothingShowsTheSplash) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.stored ? row.stored : "absent");
         if (row.stored)
-            native()->setValue(kShowSplash, QString::fromLatin1(row.stored));
+            native()->setValue("ShowSplash", QString::fromLatin1(row.stored));
         else
-            native()->remove(kShowSplash);
+            native()->remove("ShowSplash");
         EXPECT_EQ(DlgAbout::splashWanted(native()), row.shown);
-        EXPECT_EQ(native()->value(kShowSplash).toString(), QString::fromLatin1(row.after));
+        EXPECT_EQ(native()->value("ShowSplash").toString(), QString::fromLatin1(row.after));
     }
 }
 
-TEST(AboutBox, DisableSplashBoxFollowsAndWritesTheSetting) {
-    native()->setValue(kShowSplash, QStringLiteral("TRUE"));
+TEST(Splash, AboutBoxSetsTheSettingAndTheSplashClosesItself) {
+    native()->setValue("ShowSplash", "TRUE");
     DlgAbout about(nullptr, false);
     about.showDialog();
-    auto* box = about.findChild<QCheckBox*>(QStringLiteral("chkDisableSplash"));
-    ASSERT_NE(box, nullptr);
+    auto* box = about.findChild<QCheckBox*>("chkDisableSplash");
     EXPECT_FALSE(box->isChecked());
     box->click();
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("FALSE"));
+    EXPECT_EQ(native()->value("ShowSplash").toString(), "FALSE");
     box->click();
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("TRUE"));
-
-    native()->setValue(kShowSplash, QString());
+    EXPECT_EQ(native()->value("ShowSplash").toString(), "TRUE");
+    native()->setValue("ShowSplash", QString());
     about.showDialog();
     EXPECT_TRUE(box->isChecked());
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("FALSE"));
-    EXPECT_TRUE(about.findChild<QWidget*>(QStringLiteral("btnClose"))->isVisibleTo(&about));
+    EXPECT_EQ(native()->value("ShowSplash").toString(), "FALSE");
+    EXPECT_TRUE(about.findChild<QWidget*>("btnClose")->isVisibleTo(&about));
     about.hide();
-}
 
-TEST(AboutBox, SplashModeHidesOkAndClosesItself) {
     DlgAbout splash(nullptr, true);
-    EXPECT_FALSE(splash.findChild<QWidget*>(QStringLiteral("btnClose"))->isVisibleTo(&splash));
+    EXPECT_FALSE(splash.findChild<QWidget*>("btnClose")->isVisibleTo(&splash));
     QSignalSpy expired(&splash, &DlgAbout::sig_splashTimerExpired);
     splash.showDialog();
     EXPECT_TRUE(splash.isVisible());
     EXPECT_TRUE(expired.wait(DlgAbout::kSplashMs + 1000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return !splash.isVisible(); }, 1000));
-    EXPECT_EQ(splash.findChild<QLabel*>(QStringLiteral("lblTitle_Version"))->text(),
-              QStringLiteral("Version ") + AppManager::appVersion());
+    EXPECT_EQ(splash.findChild<QLabel*>("lblTitle_Version")->text(),
+              "Version " + AppManager::appVersion());
 }
 
-TEST(Startup, NoBoardOffersDemoModeRetryRepeatsOkShowsDefaults) {
-    ASSERT_TRUE(windowtest::reloadSimulator("usb.devices = 0"));
-    AppManager::setDemoMode(false);
-    AppManager::setAutoReadEnabled(false);
-
-    int questions = 0;
-    QString title;
-    QString text;
-    // First answer "&Retry", which asks again; then "&Ok".
-    answerNextDialog([&](QWidget* dialog) {
-        ++questions;
-        title = dialog->windowTitle();
-        text = qobject_cast<QMessageBox*>(dialog)->text();
-        answerNextDialog([&](QWidget* again) {
+// Retry asks again; Ok, Escape and the close button all mean demo mode.
+TEST(Startup, NoBoardSaysWhyAndOffersDemoModeWithTheDefaults) {
+    static int questions;
+    const struct {
+        const char* name;
+        void (*answer)(QWidget*);
+        int questions;
+    } rows[] = {{"Retry then Ok",
+                 [](QWidget* dialog) {
+                     answerNextDialog([](QWidget* again) {
+                         ++questions;
+                         clickMessageBoxButton(again, "&Ok");
+                     });
+                     clickMessageBoxButton(dialog, "&Retry");
+                 },
+                 2},
+                {"Escape", [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }, 1},
+                {"close", [](QWidget* dialog) { dialog->close(); }, 1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(windowtest::reloadSimulator("usb.devices = 0"));
+        AppManager::setDemoMode(false);
+        questions = 0;
+        QString title, text, why;
+        answerNextDialog([&](QWidget* dialog) {
             ++questions;
-            clickMessageBoxButton(again, QStringLiteral("&Ok"));
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            title = box->windowTitle();
+            text = box->text();
+            why = box->informativeText();
+            row.answer(dialog);
         });
-        clickMessageBoxButton(dialog, QStringLiteral("&Retry"));
-    });
-    MainWindow window;
-    ASSERT_TRUE(windowtest::waitForConnection(window));
-
-    EXPECT_EQ(questions, 2);
-    EXPECT_EQ(title, QStringLiteral("Device not found"));
-    EXPECT_EQ(text, QStringLiteral("Device not connected. Start demo mode?"));
-    EXPECT_EQ(window.boardLabel()->text(),
-              QStringLiteral("<font color='red'>PODLINK: Device not found"));
-    EXPECT_EQ(window.kitLabel()->text(),
-              QStringLiteral("<font color='red'>EV Kit: Device not found"));
-    EXPECT_EQ(window.messageLabel()->text(), QStringLiteral("Demo Mode"));
-    EXPECT_TRUE(AppManager::demoMode());
-
-    frmMainPage page1;
-    frmMainPage2 page2;
-    page1.loadDefaults();
-    page2.loadDefaults();
-    EXPECT_EQ(controlStates(window.page1()), controlStates(&page1));
-    EXPECT_EQ(controlStates(window.page2()), controlStates(&page2));
-
+        MainWindow window;
+        ASSERT_TRUE(windowtest::waitForConnection(window));
+        EXPECT_EQ(questions, row.questions);
+        EXPECT_EQ(title, "Device not found");
+        EXPECT_EQ(text, "Device not connected. Start demo mode?");
+        // The stand-in is the D2XX library here, and no serial port is listed.
+        EXPECT_EQ(why, "No PODLINK answered on USB; 0 serial ports tried.");
+        EXPECT_EQ(window.boardLabel()->text(), "<font color='red'>PODLINK: Device not found");
+        EXPECT_EQ(window.kitLabel()->text(), "<font color='red'>EV Kit: Device not found");
+        EXPECT_EQ(window.messageLabel()->text(), "Demo Mode");
+        EXPECT_TRUE(AppManager::demoMode());
+        frmMainPage page1;
+        frmMainPage2 page2;
+        page1.loadDefaults();
+        page2.loadDefaults();
+        EXPECT_EQ(controlStates(window.page1()), controlStates(&page1));
+        EXPECT_EQ(controlStates(window.page2()), controlStates(&page2));
+    }
     AppManager::setDemoMode(false);
 }
 
-TEST(Startup, SimulatorShowsTheBannerAndReadsBothPagesTwice) {
+TEST(Startup, AFaultySimulatorConfigurationIsNamedWithItsLine) {
+    QTemporaryDir dir;
+    const QString path =
+        windowtest::writeFile(dir.filePath("kit.conf"), "# kit\nno.such.key = 1\n");
+    const auto reloadFile = standin::hook<int (*)(const char*)>("podsim_d2xx_reload_file");
+    ASSERT_NE(reloadFile, nullptr);
+    EXPECT_NE(reloadFile(QFile::encodeName(path).constData()), 0);
+    EXPECT_TRUE(simulatorConfigProblem().contains(path + ": line 2"));
     ASSERT_TRUE(windowtest::reloadSimulator());
-    AppManager::setDeviceAddress(0x2A);
-    AppManager::setAutoReadEnabled(false);
-    AppManager::setDemoMode(false);
-    QSignalSpy events(SystemManager::instance(), &SystemManager::sig_commEvent);
-    MainWindow window;
-    ASSERT_TRUE(windowtest::waitForConnection(window));
+    EXPECT_TRUE(simulatorConfigProblem().isEmpty());
+}
 
-    const QString banner = boardBanner();
-    ASSERT_TRUE(banner.startsWith(QStringLiteral("Kelvo PODLINK")));
-    const QString shown = QStringLiteral("<font color='black'>") + banner;
-    EXPECT_EQ(window.boardLabel()->text(), shown.left(shown.size() - 1));
-    EXPECT_EQ(window.kitLabel()->text(), QStringLiteral("<font color='black'>EV Kit: Connected"));
-    EXPECT_TRUE(window.messageLabel()->text().isEmpty());
-
-    // What one readAll of each page reads, to compare with the start-up.
-    const auto readsPerRegister = [](const QSignalSpy& spy) {
-        std::map<int, int> reads;
-        for (const QList<QVariant>& args : spy)
-            if (args.at(0).value<uint8_t>() == 0) ++reads[args.at(1).value<uint8_t>()];
-        return reads;
-    };
-    const std::map<int, int> atStart = readsPerRegister(events);
-    events.clear();
-    window.page1()->readAll();
-    window.page2()->readAll();
-    const std::map<int, int> once = readsPerRegister(events);
-    for (int reg = 0; reg <= 0x16; ++reg) {
-        ASSERT_GE(once.count(reg), 1u) << "register " << reg;
-        EXPECT_EQ(atStart.at(reg), 2 * once.at(reg)) << "register " << reg;
+// No USB device and one pseudo-terminal that never answers: a search that
+// would take many seconds per baud-rate sweep.
+class SilentPortTest : public testing::Test {
+  protected:
+    void SetUp() override {
+        char name[128] = {};
+        ASSERT_EQ(openpty(&m_master, &m_slave, name, nullptr, nullptr), 0);
+        ASSERT_TRUE(windowtest::reloadSimulator("usb.devices = 0"));
+        setenv("RERODADA_SERIAL_PORTS", name, 1);
+        AppManager::setDemoMode(false);
+        AppManager::setAutoReadEnabled(true);
+        window = std::make_unique<MainWindow>();
+        window->show();
+        ASSERT_TRUE(processEventsUntil([this] { return window->searching(); }));
     }
+    void TearDown() override {
+        window.reset();
+        setenv("RERODADA_SERIAL_PORTS", "", 1);
+        close(m_master);
+        close(m_slave);
+        AppManager::setDemoMode(false);
+        AppManager::setAutoReadEnabled(false);
+    }
+    bool enabled(const char* action) { return window->findChild<QAction*>(action)->isEnabled(); }
+
+    std::unique_ptr<MainWindow> window;
+    int m_master = -1;
+    int m_slave = -1;
+};
+
+TEST_F(SilentPortTest, SearchRunsBesideTheEventLoopWithControlsDisabledUntilStopped) {
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    ASSERT_TRUE(processEventsUntil(
+        [&] { return ticks >= 5 && window->messageLabel()->text().contains("COM1"); }));
+    EXPECT_TRUE(window->searching());
+    EXPECT_EQ(window->messageLabel()->text(), "Searching for the board: serial port COM1…");
+    EXPECT_FALSE(window->page1()->isEnabled());
+    EXPECT_FALSE(enabled("actionConnect"));
+    EXPECT_FALSE(enabled("actionRefresh"));
+    EXPECT_TRUE(enabled("actionStop"));
+
+    // The window's thread does not enter the link while the search holds it.
+    QSignalSpy events(SystemManager::instance(), &SystemManager::sig_commEvent);
+    EXPECT_EQ(readByte(0x00), 0);
+    EXPECT_EQ(writeByte(0x02, 0x0A), 0);
+    EXPECT_FALSE(boardConnected());
+    EXPECT_EQ(events.count(), 0);
+
+    QString messageWhileAsked = "not asked";
+    answerNextDialog([&](QWidget* dialog) {
+        messageWhileAsked = window->messageLabel()->text();
+        clickMessageBoxButton(dialog, "&Ok");
+    });
+    window->findChild<QAction*>("actionStop")->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return window->connectionAttempted(); }));
+    EXPECT_TRUE(messageWhileAsked.isEmpty()) << messageWhileAsked.toStdString();
+    EXPECT_EQ(window->messageLabel()->text(), "Demo Mode");
+    EXPECT_TRUE(window->page1()->isEnabled());
+    EXPECT_TRUE(enabled("actionConnect"));
+    EXPECT_FALSE(enabled("actionStop"));
+}
+
+TEST_F(SilentPortTest, ClosingDuringTheSearchClosesOnceTheSearchHasStopped) {
+    EXPECT_FALSE(window->close());
+    EXPECT_TRUE(window->isVisible());
+    // A whole sweep of the port would take far longer than the give-up time.
+    ASSERT_TRUE(processEventsUntil([&] { return !window->isVisible(); }));
+    EXPECT_FALSE(window->searching());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(LinkGuard, TwoThreadsNeverShareTheLink) {
+    ASSERT_TRUE(windowtest::reloadSimulator());
+    ASSERT_TRUE(boardConnect());
+    uint8_t devId = 0;
+    ASSERT_TRUE(smbusReadByte(0x2A, 0x00, &devId));
+    // Threads other than the window's wait for the link as long as it takes,
+    // so every read must succeed and none may mix with another.
+    std::atomic<int> failures{0};
+    const auto reads = [&] {
+        for (int i = 0; i < 500; ++i) {
+            uint8_t value = 0;
+            if (!smbusReadByte(0x2A, 0x00, &value) || value != devId) ++failures;
+        }
+    };
+    std::thread first(reads), second(reads);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
     boardDisconnect();
 }
+
+} // namespace

@@ -1,25 +1,8 @@
+// The connected main window: its commands, actions, dialogs, scripts and
+// status bar, and what it remembers on closing.
+#include "StatusLabel.h"
 #include "WindowTestSupport.h"
-
-#include "AppManager.h"
-#include "CommLog.h"
-#include "DlgAbout.h"
-#include "DeviceAccess.h"
-#include "SystemManager.h"
-#include "frmMainPage.h"
-#include "frmMainPage2.h"
 #include "processCommand.h"
-
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
-#include <QInputDialog>
-#include <QLabel>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QStandardItemModel>
-#include <QTemporaryDir>
-#include <QTimer>
 
 using windowtest::answerNextDialog;
 
@@ -32,132 +15,136 @@ QStringList sentLines(const QSignalSpy& spy) {
     return lines;
 }
 
-} // namespace
-
-TEST_F(ConnectedWindowTest, AFailedTransactionTurnsTheKitLabelRed) {
-    AppManager::setDeviceAddress(0x70); // nothing answers there
-    readByte(0);
-    EXPECT_EQ(window->kitLabel()->text(),
-              QStringLiteral("<font color='red'>EV Kit: Device not found"));
-    const QString shown = QStringLiteral("<font color='black'>") + boardBanner();
-    EXPECT_EQ(window->boardLabel()->text(), shown.left(shown.size() - 1));
-
-    AppManager::setDeviceAddress(0x2A);
-    readByte(0);
-    EXPECT_EQ(window->kitLabel()->text(), QStringLiteral("<font color='black'>EV Kit: Connected"));
+QString transcript(MainWindow& window) {
+    return window.debugPanel()->console()->findChild<QTextEdit*>()->toPlainText();
 }
 
-TEST_F(ConnectedWindowTest, WindowCommandsAreHandledAndOthersForwarded) {
+QVariant ini(const char* key) {
+    return QSettings("RAR4120E.ini", QSettings::IniFormat).value(key);
+}
+
+using WindowTest = ConnectedWindowTest;
+
+TEST_F(WindowTest, AFailedTransactionTurnsTheKitLabelRed) {
+    const QString shown = "<font color='black'>" + boardBanner();
+    EXPECT_EQ(window->boardLabel()->text(), shown.left(shown.size() - 1));
+    AppManager::setDeviceAddress(0x70); // nothing answers there
+    readByte(0);
+    EXPECT_EQ(window->kitLabel()->text(), "<font color='red'>EV Kit: Device not found");
+    EXPECT_EQ(window->boardLabel()->text(), shown.left(shown.size() - 1));
+    AppManager::setDeviceAddress(0x2A);
+    readByte(0);
+    EXPECT_EQ(window->kitLabel()->text(), "<font color='black'>EV Kit: Connected");
+    EXPECT_TRUE(boardBanner().startsWith("Kelvo PODLINK"));
+    EXPECT_TRUE(window->messageLabel()->text().isEmpty());
+}
+
+TEST_F(WindowTest, WindowCommandsAreHandledAndOthersForwarded) {
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
-
-    AppManager::setDeviceAddress(0x10);
-    window->slt_commandSend(QStringLiteral("setaddress 2A"));
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-    AppManager::setDeviceAddress(0x10);
-    window->slt_commandSend(QStringLiteral("SETADDRESS 0x2A"));
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-    EXPECT_EQ(forwarded.count(), 0);
-
-    window->slt_commandSend(QStringLiteral("setaddress zz"));
-    window->slt_commandSend(QStringLiteral("setaddress"));
+    for (const char* line : {"setaddress 2A", "SETADDRESS 0x2A"}) {
+        AppManager::setDeviceAddress(0x10);
+        window->slt_commandSend(QString::fromLatin1(line));
+        EXPECT_EQ(AppManager::deviceAddress(), 0x2A) << line;
+    }
+    window->slt_commandSend("setaddress zz");
+    window->slt_commandSend("setaddress");
     EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
 
-    auto* autoRead = window->findChild<QCheckBox*>(QStringLiteral("cbAutoRead"));
-    ASSERT_NE(autoRead, nullptr);
+    auto* autoRead = window->findChild<QCheckBox*>("cbAutoRead");
     autoRead->setChecked(true);
-    window->slt_commandSend(QStringLiteral("autoread 0"));
+    window->slt_commandSend("autoread 0");
     EXPECT_FALSE(autoRead->isChecked());
     EXPECT_FALSE(AppManager::autoReadEnabled());
-    for (QWidget* page :
-         {static_cast<QWidget*>(window->page1()), static_cast<QWidget*>(window->page2())})
+    for (QWidget* page : {(QWidget*)window->page1(), (QWidget*)window->page2()})
         for (QTimer* timer : page->findChildren<QTimer*>())
             EXPECT_FALSE(timer->isActive());
-    window->slt_commandSend(QStringLiteral("autoread x"));
+    window->slt_commandSend("autoread x");
 
-    window->slt_commandSend(QStringLiteral("statusmsga \"two  words here\""));
-    EXPECT_EQ(window->messageLabel()->text(), QStringLiteral("two  words here"));
-    EXPECT_EQ(AppManager::statusMessageA(), QStringLiteral("two  words here"));
-    window->slt_commandSend(QStringLiteral("statusmsga"));
+    window->slt_commandSend("statusmsga \"two  words here\"");
+    EXPECT_EQ(window->messageLabel()->text(), "two  words here");
+    EXPECT_EQ(AppManager::statusMessageA(), "two  words here");
+    window->slt_commandSend("statusmsga");
     EXPECT_TRUE(window->messageLabel()->text().isEmpty());
 
     window->slt_commandSend(QString());
-    window->slt_commandSend(QStringLiteral("   "));
-    window->slt_commandSend(QStringLiteral("ReadByte  2a 0"));
-
+    window->slt_commandSend("   ");
+    window->slt_commandSend("ReadByte  2a 0");
     EXPECT_EQ(sentLines(forwarded),
-              (QStringList{QStringLiteral("setaddress zz"), QStringLiteral("setaddress"),
-                           QStringLiteral("autoread x"), QStringLiteral("ReadByte  2a 0")}));
+              (QStringList{"setaddress zz", "setaddress", "autoread x", "ReadByte  2a 0"}));
 }
 
-TEST_F(ConnectedWindowTest, The400kHzActionSendsSetI2CSpeed24) {
+TEST_F(WindowTest, SpeedActionsSendSetI2CSpeed) {
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
     QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
-    window->findChild<QAction*>(QStringLiteral("action400kHz"))->trigger();
-    EXPECT_EQ(sentLines(forwarded), QStringList{QStringLiteral("SetI2CSpeed 24")});
-    ASSERT_EQ(replies.count(), 1);
-    EXPECT_EQ(replies.at(0).at(1).toString(), QStringLiteral("\tI2C speed changed"));
-
-    window->findChild<QAction*>(QStringLiteral("action100kHz"))->trigger();
-    EXPECT_EQ(sentLines(forwarded).last(), QStringLiteral("SetI2CSpeed 30"));
+    window->findChild<QAction*>("action400kHz")->trigger();
+    window->findChild<QAction*>("action100kHz")->trigger();
+    EXPECT_EQ(sentLines(forwarded), (QStringList{"SetI2CSpeed 24", "SetI2CSpeed 30"}));
+    ASSERT_EQ(replies.count(), 2);
+    EXPECT_EQ(replies.at(0).at(1).toString(), "\tI2C speed changed");
 }
 
-TEST_F(ConnectedWindowTest, AScriptRunsItsLinesInOrder) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("mixed.scr"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("# a comment line\n"
-               "setaddress 10\n"
-               "echo first\n"
-               "\n"
-               "    \n"
-               "setaddress 2A\n"
-               "statusmsga \"script running\"\n"
-               "readbyte 2A 00\n"
-               "echo last\n");
-    file.close();
-
+TEST_F(WindowTest, AScriptRunsItsLinesInOrder) {
+    const QString path = file("mixed.scr", "# a comment line\nsetaddress 10\necho first\n\n    \n"
+                                           "setaddress 2A\nstatusmsga \"script running\"\n"
+                                           "readbyte 2A 00\necho last\n");
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
     QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
     AppManager::setDeviceAddress(0x50);
     ASSERT_TRUE(window->runScript(path));
-
-    EXPECT_EQ(sentLines(forwarded),
-              (QStringList{QStringLiteral("# a comment line\n"), QStringLiteral("echo first\n"),
-                           QStringLiteral("readbyte 2A 00\n"), QStringLiteral("echo last\n")}));
+    EXPECT_EQ(sentLines(forwarded), (QStringList{"# a comment line\n", "echo first\n",
+                                                 "readbyte 2A 00\n", "echo last\n"}));
     ASSERT_EQ(replies.count(), 3);
-    EXPECT_EQ(replies.at(0).at(1).toString(), QStringLiteral("\tfirst\n"));
+    EXPECT_EQ(replies.at(0).at(1).toString(), "\tfirst\n");
     EXPECT_TRUE(replies.at(1).at(2).toBool());
-    EXPECT_EQ(replies.at(2).at(1).toString(), QStringLiteral("\tlast\n"));
+    EXPECT_EQ(replies.at(2).at(1).toString(), "\tlast\n");
     EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-    EXPECT_EQ(window->messageLabel()->text(), QStringLiteral("script running"));
-    EXPECT_FALSE(window->runScript(dir.filePath(QStringLiteral("missing.scr"))));
+    EXPECT_EQ(window->messageLabel()->text(), "script running");
+    EXPECT_FALSE(window->runScript(file("missing.scr")));
 }
 
-TEST_F(ConnectedWindowTest, TickingABoxChangesTheChipAndTheReadBackShowsIt) {
-    auto* enable = window->page1()->findChild<QCheckBox*>(QStringLiteral("cb_ena"));
-    ASSERT_NE(enable, nullptr);
+TEST_F(WindowTest, StopEndsAScriptsWaitAtOnceAndRunsNoFurtherLine) {
+    ASSERT_TRUE(
+        window->startScript(file("w.scr", "statusmsga first\nwait 600000\nstatusmsga x\n")));
+    int ticks = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+    ticker.start(10);
+    ASSERT_TRUE(windowtest::processEventsUntil([&] { return ticks >= 3; }));
+    EXPECT_TRUE(window->scriptRunning());
+    EXPECT_EQ(window->messageLabel()->text(), "first");
+    EXPECT_TRUE(transcript(*window).endsWith("statusmsga first\nwait 600000"));
+    window->findChild<QAction*>("actionStop")->trigger();
+    EXPECT_FALSE(window->scriptRunning());
+    QApplication::processEvents();
+    EXPECT_EQ(window->messageLabel()->text(), "first");
+
+    // Stopped between lines: the line that runs ends, no later one starts.
+    QObject::connect(SystemManager::instance(), &SystemManager::sig_commEvent, window.get(),
+                     [this] { window->on_actionStop_triggered(); });
+    ASSERT_TRUE(window->runScript(
+        file("s.scr", "writebyte 2A 05 11\nwritebyte 2A 05 22\nstatusmsga never\n")));
+    EXPECT_EQ(chip().chipRegister(0x05), 0x11);
+    EXPECT_NE(window->messageLabel()->text(), "never");
+}
+
+TEST_F(WindowTest, TickingABoxChangesOneChipRegisterAndTheReadBackShowsIt) {
+    auto* enable = window->page1()->findChild<QCheckBox*>("cb_ena");
     const bool before = enable->isChecked();
-    const std::vector<uint8_t> chipBefore = [] {
-        std::vector<uint8_t> regs;
-        for (uint8_t reg = 0; reg <= 0x16; ++reg)
-            regs.push_back(windowtest::board()->chipRegister(reg));
-        return regs;
-    }();
+    std::vector<uint8_t> chipBefore;
+    for (uint8_t reg = 0; reg <= 0x16; ++reg)
+        chipBefore.push_back(chip().chipRegister(reg));
     enable->click();
-    EXPECT_NE(enable->isChecked(), before);
     int changed = 0;
     for (uint8_t reg = 0; reg <= 0x16; ++reg)
-        changed += windowtest::board()->chipRegister(reg) != chipBefore[reg];
+        changed += chip().chipRegister(reg) != chipBefore[reg];
     EXPECT_EQ(changed, 1);
-
     window->on_pushButton_Refresh_clicked();
     EXPECT_NE(enable->isChecked(), before);
 }
 
 // Text that is no hexadecimal number used to set the address to 0, which was
 // then saved; a number typed into the scan's editable list is taken.
-TEST_F(ConnectedWindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
+TEST_F(WindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
     const struct {
         void (MainWindow::*action)();
         const char* title;
@@ -169,63 +156,140 @@ TEST_F(ConnectedWindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
     for (const auto& row : rows) {
         SCOPED_TRACE(row.title + std::string(" ") + row.typed);
         AppManager::setDeviceAddress(0x2A);
-        QString title;
+        QString title, value;
         QStringList offered;
         answerNextDialog([&](QWidget* dialog) {
             auto* input = qobject_cast<QInputDialog*>(dialog);
             ASSERT_NE(input, nullptr);
             title = input->windowTitle();
             offered = input->comboBoxItems();
-            if (offered.isEmpty()) {
-                EXPECT_EQ(input->textValue(), QStringLiteral("2A"));
-            }
+            value = input->textValue();
             input->setTextValue(QString::fromLatin1(row.typed));
             input->accept();
         });
         (window.get()->*row.action)();
         EXPECT_EQ(title, QString::fromLatin1(row.title));
-        EXPECT_EQ(offered.isEmpty(), row.action == &MainWindow::on_actionSet_Address_triggered);
-        EXPECT_TRUE(offered.isEmpty() || offered.contains(QStringLiteral("0x2A")));
+        const bool setAddress = row.action == &MainWindow::on_actionSet_Address_triggered;
+        EXPECT_EQ(offered.isEmpty(), setAddress);
+        EXPECT_TRUE(setAddress ? value == "2A" : offered.contains("0x2A"));
         EXPECT_EQ(AppManager::deviceAddress(), row.address);
     }
-    AppManager::setDeviceAddress(0x2A);
 }
 
-TEST_F(ConnectedWindowTest, TabsAreInOrder) {
-    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
-    ASSERT_NE(tabs, nullptr);
-    ASSERT_EQ(tabs->count(), 4);
-    EXPECT_EQ(tabs->tabText(0), QStringLiteral("RAR4120E_A"));
-    EXPECT_EQ(tabs->tabText(1), QStringLiteral("RAR4120E_B"));
-    EXPECT_EQ(tabs->tabText(2), QStringLiteral("Debug"));
-    EXPECT_EQ(tabs->tabText(3), QStringLiteral("Log"));
+TEST_F(WindowTest, TabsAboutStatusBarAndSize) {
+    auto* tabs = window->findChild<QTabWidget*>("tabWidget");
+    QStringList titles;
+    for (int tab = 0; tab < tabs->count(); ++tab)
+        titles << tabs->tabText(tab);
+    EXPECT_EQ(titles, (QStringList{"RAR4120E_A", "RAR4120E_B", "Debug", "Log"}));
     EXPECT_EQ(tabs->currentIndex(), 0);
-}
 
-TEST_F(ConnectedWindowTest, AboutShowsTheAboutBox) {
-    window->findChild<QAction*>(QStringLiteral("actionAbout"))->trigger();
+    window->findChild<QAction*>("actionAbout")->trigger();
     ASSERT_NE(window->aboutDialog(), nullptr);
     EXPECT_TRUE(window->aboutDialog()->isVisible());
     window->aboutDialog()->hide();
+
+    window->show();
+    EXPECT_EQ(window->addressLabel()->text(), "I2C 0x2A");
+    window->slt_commandSend("setaddress 50");
+    EXPECT_EQ(window->addressLabel()->text(), "I2C 0x50");
+    // Message, board, kit and address, left to right.
+    EXPECT_LT(window->messageLabel()->x(), window->boardLabel()->x());
+    EXPECT_LT(window->boardLabel()->x(), window->kitLabel()->x());
+    EXPECT_LT(window->kitLabel()->x(), window->addressLabel()->x());
+    const QString longText(200, QLatin1Char('x'));
+    window->slt_commandSend("statusmsga " + longText);
+    auto* label = static_cast<StatusLabel*>(window->messageLabel());
+    EXPECT_EQ(label->text(), longText);
+    EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026)));
+    EXPECT_LT(label->shownText().size(), longText.size());
+
+    // A 1366x768 laptop screen, less about 80 pixels of taskbar and title bar.
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    EXPECT_LE(least.width(), 1366);
+    EXPECT_LE(least.height(), 688);
 }
 
-TEST_F(ConnectedWindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
+TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
     window->show();
     const QSize size = window->size();
     const QPoint pos = window->pos();
     window->close();
-    QSettings ini(QStringLiteral("RAR4120E.ini"), QSettings::IniFormat);
-    EXPECT_EQ(ini.value(QStringLiteral("Application/windowSize")).toSize(), size);
-    EXPECT_EQ(ini.value(QStringLiteral("Application/windowPosition")).toPoint(), pos);
+    EXPECT_EQ(ini("Application/windowSize").toSize(), size);
+    EXPECT_EQ(ini("Application/windowPosition").toPoint(), pos);
 
     AppManager::instance()->saveWindowGeometry(QPoint(12, 34), QSize(800, 600));
     AppManager::setDeviceAddress(0x2C);
     window->showMaximized();
     ASSERT_TRUE(window->isMaximized());
     window->close();
-    QSettings zoomed(QStringLiteral("RAR4120E.ini"), QSettings::IniFormat);
-    EXPECT_EQ(zoomed.value(QStringLiteral("Device/Address")).toString(), QStringLiteral("0x2C"));
-    EXPECT_EQ(zoomed.value(QStringLiteral("Application/windowPosition")).toPoint(), QPoint(12, 34));
-    EXPECT_EQ(zoomed.value(QStringLiteral("Application/windowSize")).toSize(), QSize(800, 600));
-    AppManager::setDeviceAddress(0x2A);
+    EXPECT_EQ(ini("Device/Address").toString(), "0x2C");
+    EXPECT_EQ(ini("Application/windowPosition").toPoint(), QPoint(12, 34));
+    EXPECT_EQ(ini("Application/windowSize").toSize(), QSize(800, 600));
 }
+
+TEST_F(WindowTest, ErrorsNameWhatFailedAndChangeNothing) {
+    // Help without a program for the file (the offscreen desktop has none).
+    const QString help =
+        windowtest::nextMessage([&] { window->on_actionCommand_Reference_triggered(); });
+    EXPECT_TRUE(help.contains("/help/commands.html")) << help.toStdString();
+
+    // A file that is no register file is not run: nothing reaches the chip.
+    const struct {
+        const char* text;
+        const char* message;
+    } rows[] = {{"# registers\nwritebyte 2A 02 0A\nwritebyte 2A 05 11\nhello world\n", ", line 4:"},
+                {"writebyte 2A 15 FF\n", ", line 1: register 0x15 is not a writable"}};
+    for (const auto& row : rows) {
+        const QString path = file("notes.scr", row.text);
+        chip().clearTraffic();
+        bool loaded = true;
+        const QString shown =
+            windowtest::nextMessage([&] { loaded = window->loadRegisters(path); });
+        EXPECT_FALSE(loaded);
+        EXPECT_TRUE(shown.contains(path + row.message)) << shown.toStdString();
+        EXPECT_EQ(chip().hostWrites(), 0u);
+    }
+}
+
+TEST_F(WindowTest, LinesFromThePromptAreEchoedBeforeTheirReply) {
+    window->commLog()->prompt()->setText("echo hello");
+    window->commLog()->slt_commPromptEvent();
+    EXPECT_TRUE(transcript(*window).endsWith("echo hello\n\thello"));
+}
+
+TEST_F(WindowTest, HiddenAutoReadKeepsItsRowsOutOfTheLogAndIsRemembered) {
+    CommLog* log = window->commLog();
+    EXPECT_TRUE(log->table()->horizontalHeader()->stretchLastSection());
+    auto* timer = window->page1()->findChild<QTimer*>("autoReadTimer");
+    ASSERT_NE(timer, nullptr);
+    window->page1()->setAutoRead(true);
+    const auto tick = [&] {
+        QTimerEvent event(timer->timerId());
+        QCoreApplication::sendEvent(timer, &event);
+    };
+    log->model()->setRowCount(0);
+    tick();
+    const int rowsPerTick = log->model()->rowCount();
+    EXPECT_GT(rowsPerTick, 0);
+    log->hideAutoReadBox()->setChecked(true);
+    tick();
+    EXPECT_EQ(log->model()->rowCount(), rowsPerTick);
+    window->slt_commandSend("readbyte 2A 00");
+    EXPECT_EQ(log->model()->rowCount(), rowsPerTick + 1);
+    window->page1()->setAutoRead(false);
+    EXPECT_TRUE(ini("Application/hideAutoRead").toBool());
+    EXPECT_TRUE(CommLog(nullptr, true).hideAutoReadBox()->isChecked());
+    log->hideAutoReadBox()->setChecked(false);
+}
+
+TEST_F(WindowTest, RegisterControlsExplainThemselves) {
+    const QString ena = window->page1()->findChild<QCheckBox*>("cb_ena")->toolTip();
+    EXPECT_TRUE(ena.startsWith("ENA: register 0x02 ISET, bit ")) << ena.toStdString();
+    auto* tdim = window->page1()->findChild<QComboBox*>("comboBox_tdim");
+    EXPECT_TRUE(tdim->toolTip().contains("7 = (reserved)"));
+    for (int code = 0; code < tdim->count(); ++code)
+        EXPECT_FALSE(tdim->itemText(code).trimmed().isEmpty()) << code;
+}
+
+} // namespace

@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QTimer>
 
@@ -17,13 +18,10 @@ const int kPollMs = 20;
 const int kGiveUpMs = 10000;
 
 void poll(std::function<void(QWidget*)> answer, int waitedMs) {
-    QWidget* dialog = QApplication::activeModalWidget();
-    if (dialog) {
+    if (QWidget* dialog = QApplication::activeModalWidget())
         answer(dialog);
-        return;
-    }
-    if (waitedMs >= kGiveUpMs) return;
-    QTimer::singleShot(kPollMs, [answer, waitedMs] { poll(answer, waitedMs + kPollMs); });
+    else if (waitedMs < kGiveUpMs)
+        QTimer::singleShot(kPollMs, [answer, waitedMs] { poll(answer, waitedMs + kPollMs); });
 }
 
 } // namespace
@@ -44,21 +42,38 @@ void answerNextDialog(std::function<void(QWidget*)> answer) {
 void clickMessageBoxButton(QWidget* dialog, const QString& buttonText) {
     auto* box = qobject_cast<QMessageBox*>(dialog);
     ASSERT_NE(box, nullptr);
-    for (QAbstractButton* button : box->buttons()) {
-        if (button->text() == buttonText) {
-            button->click();
-            return;
-        }
-    }
+    for (QAbstractButton* button : box->buttons())
+        if (button->text() == buttonText) return button->click();
     FAIL() << "no button " << buttonText.toStdString();
 }
 
-bool waitForConnection(MainWindow& window) {
+QString nextMessage(const std::function<void()>& action) {
+    QString text;
+    answerNextDialog([&](QWidget* dialog) {
+        if (auto* box = qobject_cast<QMessageBox*>(dialog)) text = box->text();
+        dialog->close();
+    });
+    action();
+    return text;
+}
+
+bool processEventsUntil(const std::function<bool()>& done) {
     QElapsedTimer timer;
     timer.start();
-    while (!window.connectionAttempted() && timer.elapsed() < kGiveUpMs)
+    while (!done() && timer.elapsed() < kGiveUpMs)
         QApplication::processEvents(QEventLoop::AllEvents, kPollMs);
-    return window.connectionAttempted();
+    return done();
+}
+
+bool waitForConnection(MainWindow& window) {
+    return processEventsUntil([&] { return window.connectionAttempted(); });
+}
+
+QString writeFile(const QString& path, const QByteArray& text) {
+    QFile file(path);
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly)) << path.toStdString();
+    file.write(text);
+    return path;
 }
 
 } // namespace windowtest
@@ -76,4 +91,5 @@ void ConnectedWindowTest::SetUp() {
 void ConnectedWindowTest::TearDown() {
     window.reset();
     boardDisconnect();
+    AppManager::setDeviceAddress(0x2A);
 }

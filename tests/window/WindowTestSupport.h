@@ -1,38 +1,49 @@
-// Helpers of the window tests: the simulated kit, answering modal dialogs,
+// Helpers of the window and file tests: the simulated kit, modal dialogs,
 // and a main window that has finished its first connection attempt.
 #ifndef WINDOWTESTSUPPORT_H
 #define WINDOWTESTSUPPORT_H
 
+#include "AppManager.h"
 #include "Board.h"
+#include "CommLog.h"
+#include "ConsoleBox.h"
+#include "DeviceAccess.h"
+#include "DlgAbout.h"
+#include "I2CCommand.h"
 #include "MainWindow.h"
+#include "SystemManager.h"
+#include "frmMainPage.h"
+#include "frmMainPage2.h"
 
 #include <gtest/gtest.h>
 
-#include <QString>
-#include <QWidget>
+#include <QtTest>
+#include <QtWidgets>
 
 #include <functional>
 #include <memory>
 #include <string>
 
+// Failures print texts as text.
+inline void PrintTo(const QString& text, std::ostream* os) {
+    *os << '"' << text.toStdString() << '"';
+}
+
 namespace windowtest {
 
 // The board of the first simulated USB device; null without the stand-in.
 podsim::Board* board();
-
-// Replaces the simulated devices (empty text: the default kit) after
-// disconnecting the library.
+// Replaces the simulated devices (empty text: the default kit), disconnected first.
 bool reloadSimulator(const std::string& configText = std::string());
-
-// Runs answer on the next modal dialog that appears, from within its event
-// loop; gives up after a few seconds so a test never hangs.
+// Runs answer on the next modal dialog, from within its event loop; gives up
+// after a few seconds so a test never hangs.
 void answerNextDialog(std::function<void(QWidget*)> answer);
-
-// Clicks the button of the active message box whose text is buttonText.
 void clickMessageBoxButton(QWidget* dialog, const QString& buttonText);
-
-// Processes events until the window's first connection attempt is over.
+// The text of the message box that action opens, which is then closed.
+QString nextMessage(const std::function<void()>& action);
+bool processEventsUntil(const std::function<bool()>& done);
 bool waitForConnection(MainWindow& window);
+QString writeFile(const QString& path, const QByteArray& text);
 
 } // namespace windowtest
 
@@ -41,7 +52,13 @@ class ConnectedWindowTest : public testing::Test {
   protected:
     void SetUp() override;
     void TearDown() override;
+    QString file(const char* name, const QByteArray& text = QByteArray()) {
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        return text.isNull() ? path : windowtest::writeFile(path, text);
+    }
+    podsim::Board& chip() { return *windowtest::board(); }
 
+    QTemporaryDir dir;
     std::unique_ptr<MainWindow> window;
 };
 
