@@ -12,12 +12,6 @@ uint8_t pattern(uint8_t reg) {
     return static_cast<uint8_t>(0x5A ^ (reg * 7));
 }
 
-QStringList fileLines(const QString& path) {
-    QFile file(path);
-    file.open(QIODevice::ReadOnly | QIODevice::Text);
-    return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
-}
-
 using RegisterFileTest = ConnectedWindowTest;
 
 TEST_F(RegisterFileTest, SavesOneWritebytePerWritableRegisterAndLoadRestoresThem) {
@@ -29,11 +23,13 @@ TEST_F(RegisterFileTest, SavesOneWritebytePerWritableRegisterAndLoadRestoresThem
         chip().setChipRegister(reg.address, pattern(reg.address));
     ASSERT_TRUE(window->saveRegisters(file("kit.scr")));
 
-    const QStringList lines = fileLines(file("kit.scr"));
+    QFile saved(file("kit.scr"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString(saved.readAll()).split('\n', Qt::SkipEmptyParts);
     const QString header = lines.filter(QRegExp("^#")).join('\n');
     EXPECT_TRUE(header.contains("RAR4120E") && header.contains("0x2A") &&
                 header.contains(QRegExp("\\d{4}-\\d\\d-\\d\\dT\\d\\d:")))
-        << header.toStdString();
+        << header;
     QStringList writes;
     for (const Register& reg : registers())
         if (reg.writable())

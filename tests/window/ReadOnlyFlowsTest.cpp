@@ -56,7 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(Flow{"StartUp",
                          [](std::unique_ptr<MainWindow>& window, const QString&) {
                              window.reset();
-                             setShortPeriodChip(*windowtest::board());
+                             setShortPeriodChip(*standin::board());
                              window = std::make_unique<MainWindow>();
                              ASSERT_TRUE(windowtest::waitForConnection(*window));
                          }},

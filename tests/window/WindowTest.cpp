@@ -4,16 +4,9 @@
 #include "WindowTestSupport.h"
 #include "processCommand.h"
 
-using windowtest::answerNextDialog;
+using namespace windowtest;
 
 namespace {
-
-QStringList sentLines(const QSignalSpy& spy) {
-    QStringList lines;
-    for (const QList<QVariant>& args : spy)
-        lines << args.at(0).toString();
-    return lines;
-}
 
 QString transcript(MainWindow& window) {
     return window.debugPanel()->console()->findChild<QTextEdit*>()->toPlainText();
@@ -25,31 +18,30 @@ QVariant ini(const char* key) {
 
 using WindowTest = ConnectedWindowTest;
 
-TEST_F(WindowTest, AFailedTransactionTurnsTheKitLabelRed) {
-    const QString shown = "<font color='black'>" + boardBanner();
-    EXPECT_EQ(window->boardLabel()->text(), shown.left(shown.size() - 1));
+TEST_F(WindowTest, StatusBarShowsTheBoardAndAFailedTransactionTurnsTheKitLabelRed) {
+    const QString banner = "<font color='black'>" + boardBanner();
+    EXPECT_EQ(window->boardLabel()->text(), banner.left(banner.size() - 1));
+    EXPECT_TRUE(window->messageLabel()->text().isEmpty());
     AppManager::setDeviceAddress(0x70); // nothing answers there
     readByte(0);
     EXPECT_EQ(window->kitLabel()->text(), "<font color='red'>EV Kit: Device not found");
-    EXPECT_EQ(window->boardLabel()->text(), shown.left(shown.size() - 1));
+    EXPECT_EQ(window->boardLabel()->text(), banner.left(banner.size() - 1));
     AppManager::setDeviceAddress(0x2A);
     readByte(0);
     EXPECT_EQ(window->kitLabel()->text(), "<font color='black'>EV Kit: Connected");
-    EXPECT_TRUE(boardBanner().startsWith("Kelvo PODLINK"));
-    EXPECT_TRUE(window->messageLabel()->text().isEmpty());
 }
 
 TEST_F(WindowTest, WindowCommandsAreHandledAndOthersForwarded) {
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
+    QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
     for (const char* line : {"setaddress 2A", "SETADDRESS 0x2A"}) {
         AppManager::setDeviceAddress(0x10);
-        window->slt_commandSend(QString::fromLatin1(line));
+        window->slt_commandSend(line);
         EXPECT_EQ(AppManager::deviceAddress(), 0x2A) << line;
     }
     window->slt_commandSend("setaddress zz");
     window->slt_commandSend("setaddress");
     EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-
     auto* autoRead = window->findChild<QCheckBox*>("cbAutoRead");
     autoRead->setChecked(true);
     window->slt_commandSend("autoread 0");
@@ -59,28 +51,20 @@ TEST_F(WindowTest, WindowCommandsAreHandledAndOthersForwarded) {
         for (QTimer* timer : page->findChildren<QTimer*>())
             EXPECT_FALSE(timer->isActive());
     window->slt_commandSend("autoread x");
-
     window->slt_commandSend("statusmsga \"two  words here\"");
     EXPECT_EQ(window->messageLabel()->text(), "two  words here");
-    EXPECT_EQ(AppManager::statusMessageA(), "two  words here");
     window->slt_commandSend("statusmsga");
     EXPECT_TRUE(window->messageLabel()->text().isEmpty());
-
-    window->slt_commandSend(QString());
-    window->slt_commandSend("   ");
+    for (const char* nothing : {"", "   "})
+        window->slt_commandSend(nothing);
     window->slt_commandSend("ReadByte  2a 0");
+    trigger("action400kHz");
+    trigger("action100kHz");
     EXPECT_EQ(sentLines(forwarded),
-              (QStringList{"setaddress zz", "setaddress", "autoread x", "ReadByte  2a 0"}));
-}
-
-TEST_F(WindowTest, SpeedActionsSendSetI2CSpeed) {
-    QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
-    QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
-    window->findChild<QAction*>("action400kHz")->trigger();
-    window->findChild<QAction*>("action100kHz")->trigger();
-    EXPECT_EQ(sentLines(forwarded), (QStringList{"SetI2CSpeed 24", "SetI2CSpeed 30"}));
-    ASSERT_EQ(replies.count(), 2);
-    EXPECT_EQ(replies.at(0).at(1).toString(), "\tI2C speed changed");
+              (QStringList{"setaddress zz", "setaddress", "autoread x", "ReadByte  2a 0",
+                           "SetI2CSpeed 24", "SetI2CSpeed 30"}));
+    ASSERT_EQ(replies.count(), 6);
+    EXPECT_EQ(replies.at(4).at(1).toString(), "\tI2C speed changed");
 }
 
 TEST_F(WindowTest, AScriptRunsItsLinesInOrder) {
@@ -103,88 +87,60 @@ TEST_F(WindowTest, AScriptRunsItsLinesInOrder) {
 }
 
 TEST_F(WindowTest, StopEndsAScriptsWaitAtOnceAndRunsNoFurtherLine) {
-    ASSERT_TRUE(
-        window->startScript(file("w.scr", "statusmsga first\nwait 600000\nstatusmsga x\n")));
+    ASSERT_TRUE(window->startScript(file("w.scr", "statusmsga first\nwait 600000\nstatusmsga x")));
     int ticks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
     ticker.start(10);
-    ASSERT_TRUE(windowtest::processEventsUntil([&] { return ticks >= 3; }));
+    ASSERT_TRUE(processEventsUntil([&] { return ticks >= 3; }));
     EXPECT_TRUE(window->scriptRunning());
-    EXPECT_EQ(window->messageLabel()->text(), "first");
     EXPECT_TRUE(transcript(*window).endsWith("statusmsga first\nwait 600000"));
-    window->findChild<QAction*>("actionStop")->trigger();
+    trigger("actionStop");
     EXPECT_FALSE(window->scriptRunning());
     QApplication::processEvents();
     EXPECT_EQ(window->messageLabel()->text(), "first");
 
     // Stopped between lines: the line that runs ends, no later one starts.
     QObject::connect(SystemManager::instance(), &SystemManager::sig_commEvent, window.get(),
-                     [this] { window->on_actionStop_triggered(); });
-    ASSERT_TRUE(window->runScript(
-        file("s.scr", "writebyte 2A 05 11\nwritebyte 2A 05 22\nstatusmsga never\n")));
+                     [this] { trigger("actionStop"); });
+    ASSERT_TRUE(window->runScript(file("s.scr", "writebyte 2A 05 11\nwritebyte 2A 05 22\n")));
     EXPECT_EQ(chip().chipRegister(0x05), 0x11);
-    EXPECT_NE(window->messageLabel()->text(), "never");
-}
-
-TEST_F(WindowTest, TickingABoxChangesOneChipRegisterAndTheReadBackShowsIt) {
-    auto* enable = window->page1()->findChild<QCheckBox*>("cb_ena");
-    const bool before = enable->isChecked();
-    std::vector<uint8_t> chipBefore;
-    for (uint8_t reg = 0; reg <= 0x16; ++reg)
-        chipBefore.push_back(chip().chipRegister(reg));
-    enable->click();
-    int changed = 0;
-    for (uint8_t reg = 0; reg <= 0x16; ++reg)
-        changed += chip().chipRegister(reg) != chipBefore[reg];
-    EXPECT_EQ(changed, 1);
-    window->on_pushButton_Refresh_clicked();
-    EXPECT_NE(enable->isChecked(), before);
 }
 
 // Text that is no hexadecimal number used to set the address to 0, which was
 // then saved; a number typed into the scan's editable list is taken.
 TEST_F(WindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
-    const struct {
-        void (MainWindow::*action)();
-        const char* title;
-        const char* typed;
-        int address;
-    } rows[] = {{&MainWindow::on_actionSet_Address_triggered, "Set Address", "zz", 0x2A},
-                {&MainWindow::on_actionScan_for_Address_triggered, "Devices Found", "zz", 0x2A},
-                {&MainWindow::on_actionScan_for_Address_triggered, "Devices Found", "50", 0x50}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.title + std::string(" ") + row.typed);
+    const std::tuple<const char*, const char*, int> rows[] = {
+        {"actionSet_Address", "zz", 0x2A},
+        {"actionScan_for_Address", "zz", 0x2A},
+        {"actionScan_for_Address", "50", 0x50}};
+    for (const auto& [action, typed, address] : rows) {
+        SCOPED_TRACE(std::string(action) + " " + typed);
+        const bool setAddress = action == std::string("actionSet_Address");
         AppManager::setDeviceAddress(0x2A);
-        QString title, value;
-        QStringList offered;
         answerNextDialog([&](QWidget* dialog) {
             auto* input = qobject_cast<QInputDialog*>(dialog);
             ASSERT_NE(input, nullptr);
-            title = input->windowTitle();
-            offered = input->comboBoxItems();
-            value = input->textValue();
-            input->setTextValue(QString::fromLatin1(row.typed));
+            EXPECT_EQ(input->windowTitle(), setAddress ? "Set Address" : "Devices Found");
+            EXPECT_EQ(input->comboBoxItems().isEmpty(), setAddress);
+            EXPECT_TRUE(setAddress ? input->textValue() == "2A"
+                                   : input->comboBoxItems().contains("0x2A"));
+            input->setTextValue(typed);
             input->accept();
         });
-        (window.get()->*row.action)();
-        EXPECT_EQ(title, QString::fromLatin1(row.title));
-        const bool setAddress = row.action == &MainWindow::on_actionSet_Address_triggered;
-        EXPECT_EQ(offered.isEmpty(), setAddress);
-        EXPECT_TRUE(setAddress ? value == "2A" : offered.contains("0x2A"));
-        EXPECT_EQ(AppManager::deviceAddress(), row.address);
+        trigger(action);
+        EXPECT_EQ(AppManager::deviceAddress(), address);
     }
 }
 
-TEST_F(WindowTest, TabsAboutStatusBarAndSize) {
+TEST_F(WindowTest, TabsAboutStatusBarTooltipsAndSize) {
     auto* tabs = window->findChild<QTabWidget*>("tabWidget");
     QStringList titles;
     for (int tab = 0; tab < tabs->count(); ++tab)
         titles << tabs->tabText(tab);
     EXPECT_EQ(titles, (QStringList{"RAR4120E_A", "RAR4120E_B", "Debug", "Log"}));
     EXPECT_EQ(tabs->currentIndex(), 0);
-
-    window->findChild<QAction*>("actionAbout")->trigger();
+    trigger("actionAbout");
     ASSERT_NE(window->aboutDialog(), nullptr);
     EXPECT_TRUE(window->aboutDialog()->isVisible());
     window->aboutDialog()->hide();
@@ -197,12 +153,19 @@ TEST_F(WindowTest, TabsAboutStatusBarAndSize) {
     EXPECT_LT(window->messageLabel()->x(), window->boardLabel()->x());
     EXPECT_LT(window->boardLabel()->x(), window->kitLabel()->x());
     EXPECT_LT(window->kitLabel()->x(), window->addressLabel()->x());
-    const QString longText(200, QLatin1Char('x'));
+    const QString longText(200, 'x');
     window->slt_commandSend("statusmsga " + longText);
     auto* label = static_cast<StatusLabel*>(window->messageLabel());
     EXPECT_EQ(label->text(), longText);
     EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026)));
     EXPECT_LT(label->shownText().size(), longText.size());
+
+    const QString ena = window->page1()->findChild<QCheckBox*>("cb_ena")->toolTip();
+    EXPECT_TRUE(ena.startsWith("ENA: register 0x02 ISET, bit ")) << ena;
+    auto* tdim = window->page1()->findChild<QComboBox*>("comboBox_tdim");
+    EXPECT_TRUE(tdim->toolTip().contains("7 = (reserved)"));
+    for (int code = 0; code < tdim->count(); ++code)
+        EXPECT_FALSE(tdim->itemText(code).trimmed().isEmpty()) << code;
 
     // A 1366x768 laptop screen, less about 80 pixels of taskbar and title bar.
     const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
@@ -217,7 +180,6 @@ TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
     window->close();
     EXPECT_EQ(ini("Application/windowSize").toSize(), size);
     EXPECT_EQ(ini("Application/windowPosition").toPoint(), pos);
-
     AppManager::instance()->saveWindowGeometry(QPoint(12, 34), QSize(800, 600));
     AppManager::setDeviceAddress(0x2C);
     window->showMaximized();
@@ -230,66 +192,52 @@ TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
 
 TEST_F(WindowTest, ErrorsNameWhatFailedAndChangeNothing) {
     // Help without a program for the file (the offscreen desktop has none).
-    const QString help =
-        windowtest::nextMessage([&] { window->on_actionCommand_Reference_triggered(); });
-    EXPECT_TRUE(help.contains("/help/commands.html")) << help.toStdString();
-
+    const QString help = nextMessage([&] { trigger("actionCommand_Reference"); });
+    EXPECT_TRUE(help.contains("/help/commands.html")) << help;
     // A file that is no register file is not run: nothing reaches the chip.
-    const struct {
-        const char* text;
-        const char* message;
-    } rows[] = {{"# registers\nwritebyte 2A 02 0A\nwritebyte 2A 05 11\nhello world\n", ", line 4:"},
-                {"writebyte 2A 15 FF\n", ", line 1: register 0x15 is not a writable"}};
-    for (const auto& row : rows) {
-        const QString path = file("notes.scr", row.text);
+    const std::pair<const char*, const char*> rows[] = {
+        {"# registers\nwritebyte 2A 02 0A\nwritebyte 2A 05 11\nhello world\n", ", line 4:"},
+        {"writebyte 2A 15 FF\n", ", line 1: register 0x15 is not a writable"}};
+    for (const auto& [text, message] : rows) {
+        const QString path = file("notes.scr", text);
         chip().clearTraffic();
         bool loaded = true;
-        const QString shown =
-            windowtest::nextMessage([&] { loaded = window->loadRegisters(path); });
+        const QString shown = nextMessage([&] { loaded = window->loadRegisters(path); });
         EXPECT_FALSE(loaded);
-        EXPECT_TRUE(shown.contains(path + row.message)) << shown.toStdString();
+        EXPECT_TRUE(shown.contains(path + message)) << shown;
         EXPECT_EQ(chip().hostWrites(), 0u);
     }
 }
 
-TEST_F(WindowTest, LinesFromThePromptAreEchoedBeforeTheirReply) {
+TEST_F(WindowTest, LinesFromTheLogsPromptAreKeptAndEchoedBeforeTheirReply) {
     window->commLog()->prompt()->setText("echo hello");
-    window->commLog()->slt_commPromptEvent();
-    EXPECT_TRUE(transcript(*window).endsWith("echo hello\n\thello"));
+    QTest::keyClick(window->commLog()->prompt(), Qt::Key_Return);
+    QTest::keyClick(window->commLog()->prompt(), Qt::Key_Return);
+    EXPECT_TRUE(transcript(*window).endsWith("echo hello\n\thello\necho hello\n\thello"))
+        << transcript(*window).right(60);
 }
 
 TEST_F(WindowTest, HiddenAutoReadKeepsItsRowsOutOfTheLogAndIsRemembered) {
     CommLog* log = window->commLog();
     EXPECT_TRUE(log->table()->horizontalHeader()->stretchLastSection());
     auto* timer = window->page1()->findChild<QTimer*>("autoReadTimer");
-    ASSERT_NE(timer, nullptr);
     window->page1()->setAutoRead(true);
     const auto tick = [&] {
         QTimerEvent event(timer->timerId());
         QCoreApplication::sendEvent(timer, &event);
+        return log->model()->rowCount();
     };
     log->model()->setRowCount(0);
-    tick();
-    const int rowsPerTick = log->model()->rowCount();
+    const int rowsPerTick = tick();
     EXPECT_GT(rowsPerTick, 0);
     log->hideAutoReadBox()->setChecked(true);
-    tick();
-    EXPECT_EQ(log->model()->rowCount(), rowsPerTick);
+    EXPECT_EQ(tick(), rowsPerTick);
     window->slt_commandSend("readbyte 2A 00");
     EXPECT_EQ(log->model()->rowCount(), rowsPerTick + 1);
     window->page1()->setAutoRead(false);
     EXPECT_TRUE(ini("Application/hideAutoRead").toBool());
     EXPECT_TRUE(CommLog(nullptr, true).hideAutoReadBox()->isChecked());
     log->hideAutoReadBox()->setChecked(false);
-}
-
-TEST_F(WindowTest, RegisterControlsExplainThemselves) {
-    const QString ena = window->page1()->findChild<QCheckBox*>("cb_ena")->toolTip();
-    EXPECT_TRUE(ena.startsWith("ENA: register 0x02 ISET, bit ")) << ena.toStdString();
-    auto* tdim = window->page1()->findChild<QComboBox*>("comboBox_tdim");
-    EXPECT_TRUE(tdim->toolTip().contains("7 = (reserved)"));
-    for (int code = 0; code < tdim->count(); ++code)
-        EXPECT_FALSE(tdim->itemText(code).trimmed().isEmpty()) << code;
 }
 
 } // namespace
