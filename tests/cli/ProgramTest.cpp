@@ -20,7 +20,7 @@ struct CliRun {
 const char kNoUsb[] = "RERODADA_D2XX_LIBRARY=/nonexistent/lib.so";
 
 const CliRun kRuns[] = {
-    {{"-c", "readbyte 2A 00", "-c", "writebyte 2A 04 80", "-c", "readbyte 2A 04"},
+    {{"-c", "readbyte 2A 00", "-c", "wait 1", "-c", "writebyte 2A 04 80", "-c", "readbyte 2A 04"},
      0,
      "\t12\n\n\t80\n"},
     {{"-c", "readbyte 50 00", "-c", "readbyte 2A 00"}, 1, "\tReadByte failed.\n\t12\n"},

@@ -25,13 +25,6 @@ class RunnerTest : public SimulatedBoardTest {
     CommandRunner runner{out};
 };
 
-TEST_F(RunnerTest, FailingLinesReportFailureAndSilentLinesSucceed) {
-    EXPECT_EQ(run("readbyte 50 00", false), QStringList{"\tReadByte failed."});
-    EXPECT_EQ(run("bogus", false), QStringList{"\tSyntax error."});
-    for (const char* silent : {"# a comment", "wait 1", "   "})
-        EXPECT_EQ(run(silent, true), QStringList());
-}
-
 TEST_F(RunnerTest, SetaddressChangesTheDeviceOfReadall) {
     EXPECT_EQ(run("setaddress zz", false), QStringList{"\tSyntax error."});
     EXPECT_EQ(AppManager::deviceAddress(), 0x2A);

@@ -1,5 +1,6 @@
 // The window's start: splash and About box, the board search beside the
-// event loop, the demo-mode question, and the one-thread rule of the link.
+// event loop, the demo-mode question, the one-thread rule of the link, and
+// the program's options (scripts the program runs: tests/robustness).
 #include "SimulatorCheck.h"
 #include "WindowTestSupport.h"
 
@@ -15,14 +16,14 @@ namespace {
 
 // Only an absent value or the exact text "TRUE" shows the splash; an absent
 // one is recorded as "TRUE".
-TEST(Splash, OnlyTrueOrNothingShowsItAndTheAboutBoxTurnsItOff) {
+TEST(Splash, OnlyTrueOrNothingShowsItTheAboutBoxTurnsItOffAndItClosesItself) {
     QSettings* native = AppManager::instance()->nativeSettings();
     const auto stored = [&] { return native->value("ShowSplash").toString(); };
-    const std::tuple<const char*, bool, const char*> rows[] = {{nullptr, true, "TRUE"},
-                                                               {"TRUE", true, "TRUE"},
-                                                               {"true", false, "true"},
-                                                               {"FALSE", false, "FALSE"}};
-    for (const auto& [before, shown, after] : rows) {
+    using Row = std::tuple<const char*, bool, const char*>;
+    for (const auto& [before, shown, after] : {Row{nullptr, true, "TRUE"},
+                                               {"TRUE", true, "TRUE"},
+                                               {"true", false, "true"},
+                                               {"FALSE", false, "FALSE"}}) {
         SCOPED_TRACE(before ? before : "absent");
         before ? native->setValue("ShowSplash", before) : native->remove("ShowSplash");
         EXPECT_EQ(DlgAbout::splashWanted(native), shown);
@@ -42,9 +43,8 @@ TEST(Splash, OnlyTrueOrNothingShowsItAndTheAboutBoxTurnsItOff) {
     EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(stored(), "FALSE");
     EXPECT_TRUE(about.findChild<QWidget*>("btnClose")->isVisibleTo(&about));
-}
 
-TEST(Splash, HasNoOkButtonAndClosesItself) {
+    // The splash has no Ok button and closes itself.
     DlgAbout splash(nullptr, true);
     EXPECT_FALSE(splash.findChild<QWidget*>("btnClose")->isVisibleTo(&splash));
     EXPECT_EQ(splash.findChild<QLabel*>("lblTitle_Version")->text(),
@@ -150,12 +150,13 @@ class SilentPortTest : public testing::Test {
         AppManager::setAutoReadEnabled(false);
     }
     bool enabled(const char* action) { return window->findChild<QAction*>(action)->isEnabled(); }
+    void trigger(const char* action) { window->findChild<QAction*>(action)->trigger(); }
 
     std::unique_ptr<MainWindow> window;
     int master = -1, slave = -1;
 };
 
-TEST_F(SilentPortTest, SearchRunsBesideTheEventLoopWithControlsDisabledUntilStopped) {
+TEST_F(SilentPortTest, SearchRunsBesideTheEventLoopWithControlsDisabledUntilStoppedOrClosed) {
     int ticks = 0;
     QTimer ticker;
     QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
@@ -179,19 +180,20 @@ TEST_F(SilentPortTest, SearchRunsBesideTheEventLoopWithControlsDisabledUntilStop
         messageWhileAsked = window->messageLabel()->text();
         clickMessageBoxButton(dialog, "&Ok");
     });
-    window->findChild<QAction*>("actionStop")->trigger();
+    trigger("actionStop");
     ASSERT_TRUE(processEventsUntil([&] { return window->connectionAttempted(); }));
     EXPECT_EQ(messageWhileAsked, "");
     EXPECT_EQ(window->messageLabel()->text(), "Demo Mode");
     EXPECT_TRUE(window->page1()->isEnabled());
     EXPECT_TRUE(enabled("actionConnect"));
     EXPECT_FALSE(enabled("actionStop"));
-}
 
-TEST_F(SilentPortTest, ClosingDuringTheSearchClosesOnceTheSearchHasStopped) {
+    // Closing during a search closes once the search has stopped; a whole
+    // sweep of the port would take far longer than the give-up time.
+    trigger("actionConnect");
+    ASSERT_TRUE(window->searching());
     EXPECT_FALSE(window->close());
     EXPECT_TRUE(window->isVisible());
-    // A whole sweep of the port would take far longer than the give-up time.
     ASSERT_TRUE(processEventsUntil([&] { return !window->isVisible(); }));
     EXPECT_FALSE(window->searching());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
@@ -216,6 +218,18 @@ TEST(LinkGuard, TwoThreadsNeverShareTheLink) {
     second.join();
     EXPECT_EQ(failures, 0);
     boardDisconnect();
+}
+
+TEST(Program, HelpExitsZeroAndAnUnknownOptionTwo) {
+    for (const auto& [option, status] :
+         {std::pair<const char*, int>{"--help", 0}, {"--bogus", 2}}) {
+        QProcess run;
+        run.start(QCoreApplication::applicationDirPath() + "/rar4120e-evkit", {option});
+        ASSERT_TRUE(run.waitForFinished(60000));
+        EXPECT_EQ(run.exitCode(), status) << option;
+        const QByteArray usage = status ? run.readAllStandardError() : run.readAllStandardOutput();
+        EXPECT_TRUE(usage.contains("usage:")) << option;
+    }
 }
 
 } // namespace

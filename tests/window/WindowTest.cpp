@@ -1,5 +1,5 @@
 // The connected main window: its commands, actions, dialogs, scripts and
-// status bar, and what it remembers on closing.
+// status bar, what it remembers on closing, and the flows that only read.
 #include "StatusLabel.h"
 #include "WindowTestSupport.h"
 #include "processCommand.h"
@@ -18,10 +18,9 @@ QVariant ini(const char* key) {
 
 using WindowTest = ConnectedWindowTest;
 
-TEST_F(WindowTest, StatusBarShowsTheBoardAndAFailedTransactionTurnsTheKitLabelRed) {
+TEST_F(WindowTest, AFailedTransactionTurnsTheKitLabelRed) {
     const QString banner = "<font color='black'>" + boardBanner();
     EXPECT_EQ(window->boardLabel()->text(), banner.left(banner.size() - 1));
-    EXPECT_TRUE(window->messageLabel()->text().isEmpty());
     AppManager::setDeviceAddress(0x70); // nothing answers there
     readByte(0);
     EXPECT_EQ(window->kitLabel()->text(), "<font color='red'>EV Kit: Device not found");
@@ -34,30 +33,13 @@ TEST_F(WindowTest, StatusBarShowsTheBoardAndAFailedTransactionTurnsTheKitLabelRe
 TEST_F(WindowTest, WindowCommandsAreHandledAndOthersForwarded) {
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
     QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
-    for (const char* line : {"setaddress 2A", "SETADDRESS 0x2A"}) {
-        AppManager::setDeviceAddress(0x10);
-        window->slt_commandSend(line);
-        EXPECT_EQ(AppManager::deviceAddress(), 0x2A) << line;
-    }
-    window->slt_commandSend("setaddress zz");
-    window->slt_commandSend("setaddress");
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
     auto* autoRead = window->findChild<QCheckBox*>("cbAutoRead");
     autoRead->setChecked(true);
-    window->slt_commandSend("autoread 0");
-    EXPECT_FALSE(autoRead->isChecked());
-    EXPECT_FALSE(AppManager::autoReadEnabled());
-    for (QWidget* page : {(QWidget*)window->page1(), (QWidget*)window->page2()})
-        for (QTimer* timer : page->findChildren<QTimer*>())
-            EXPECT_FALSE(timer->isActive());
-    window->slt_commandSend("autoread x");
-    window->slt_commandSend("statusmsga \"two  words here\"");
-    EXPECT_EQ(window->messageLabel()->text(), "two  words here");
-    window->slt_commandSend("statusmsga");
-    EXPECT_TRUE(window->messageLabel()->text().isEmpty());
-    for (const char* nothing : {"", "   "})
-        window->slt_commandSend(nothing);
-    window->slt_commandSend("ReadByte  2a 0");
+    AppManager::setDeviceAddress(0x10);
+    for (const char* line :
+         {"setaddress 2A", "setaddress zz", "setaddress", "autoread 0", "autoread x", "", "   ",
+          "statusmsga \"two  words here\"", "ReadByte  2a 0"})
+        window->slt_commandSend(line);
     trigger("action400kHz");
     trigger("action100kHz");
     EXPECT_EQ(sentLines(forwarded),
@@ -65,6 +47,16 @@ TEST_F(WindowTest, WindowCommandsAreHandledAndOthersForwarded) {
                            "SetI2CSpeed 24", "SetI2CSpeed 30"}));
     ASSERT_EQ(replies.count(), 6);
     EXPECT_EQ(replies.at(4).at(1).toString(), "\tI2C speed changed");
+    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
+    EXPECT_FALSE(autoRead->isChecked() || AppManager::autoReadEnabled());
+    for (QWidget* page : {(QWidget*)window->page1(), (QWidget*)window->page2()})
+        for (QTimer* timer : page->findChildren<QTimer*>())
+            EXPECT_FALSE(timer->isActive());
+    EXPECT_EQ(window->messageLabel()->text(), "two  words here");
+    window->slt_commandSend("statusmsga");
+    EXPECT_EQ(window->messageLabel()->text(), "");
+    window->slt_commandSend("SETADDRESS 0x50");
+    EXPECT_EQ(AppManager::deviceAddress(), 0x50);
 }
 
 TEST_F(WindowTest, AScriptRunsItsLinesInOrder) {
@@ -72,15 +64,11 @@ TEST_F(WindowTest, AScriptRunsItsLinesInOrder) {
                                            "setaddress 2A\nstatusmsga \"script running\"\n"
                                            "readbyte 2A 00\necho last\n");
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
-    QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
     AppManager::setDeviceAddress(0x50);
     ASSERT_TRUE(window->runScript(path));
     EXPECT_EQ(sentLines(forwarded), (QStringList{"# a comment line\n", "echo first\n",
                                                  "readbyte 2A 00\n", "echo last\n"}));
-    ASSERT_EQ(replies.count(), 3);
-    EXPECT_EQ(replies.at(0).at(1).toString(), "\tfirst\n");
-    EXPECT_TRUE(replies.at(1).at(2).toBool());
-    EXPECT_EQ(replies.at(2).at(1).toString(), "\tlast\n");
+    EXPECT_TRUE(transcript(*window).endsWith("echo last\n\tlast\n"));
     EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
     EXPECT_EQ(window->messageLabel()->text(), "script running");
     EXPECT_FALSE(window->runScript(file("missing.scr")));
@@ -239,5 +227,91 @@ TEST_F(WindowTest, HiddenAutoReadKeepsItsRowsOutOfTheLogAndIsRemembered) {
     EXPECT_TRUE(CommLog(nullptr, true).hideAutoReadBox()->isChecked());
     log->hideAutoReadBox()->setChecked(false);
 }
+
+void acceptInput(const QString& text) {
+    answerNextDialog([text](QWidget* dialog) {
+        if (!text.isEmpty()) qobject_cast<QInputDialog*>(dialog)->setTextValue(text);
+        qobject_cast<QInputDialog*>(dialog)->accept();
+    });
+}
+
+// Flows in which the user only looks send reads and never a write to the
+// chip, whatever page 2 showed before.
+class ReadOnlyFlow : public ConnectedWindowTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(ReadOnlyFlow, SendsReadsOnly) {
+    // On-times at their power-on 0xFF, and FPWM 980 Hz: a shorter period
+    // than page 2 shows (203 Hz).
+    for (uint8_t reg = 0x05; reg <= 0x0D; ++reg)
+        chip().setChipRegister(reg, 0xFF);
+    chip().setChipRegister(0x0E, 0x40);
+    chip().clearTraffic();
+    std::vector<uint8_t> before;
+    for (uint8_t reg = 0; reg <= 0x16; ++reg)
+        before.push_back(chip().chipRegister(reg));
+    const std::string flow = GetParam();
+    if (flow == "StartUp") {
+        window.reset();
+        QSignalSpy events(SystemManager::instance(), &SystemManager::sig_commEvent);
+        const auto readsPerRegister = [&] {
+            std::map<int, int> reads;
+            for (const QList<QVariant>& args : events)
+                if (args.at(0).value<uint8_t>() == 0) ++reads[args.at(1).value<uint8_t>()];
+            events.clear();
+            return reads;
+        };
+        window = std::make_unique<MainWindow>();
+        ASSERT_TRUE(waitForConnection(*window));
+        // Start-up reads what one readAll of each page reads, twice.
+        std::map<int, int> atStart = readsPerRegister();
+        window->page1()->readAll();
+        window->page2()->readAll();
+        std::map<int, int> once = readsPerRegister();
+        for (int reg = 0; reg <= 0x16; ++reg) {
+            EXPECT_GE(once[reg], 1) << "register " << reg;
+            EXPECT_EQ(atStart[reg], 2 * once[reg]) << "register " << reg;
+        }
+    } else if (flow == "Refresh") {
+        window->on_pushButton_Refresh_clicked();
+        trigger("actionRefresh");
+    } else if (flow == "AutoReadTick") {
+        window->page1()->slt_autoReadTmrTick();
+        window->page2()->slt_autoReadTmrTick();
+    } else if (flow == "SaveRegisters") {
+        ASSERT_TRUE(window->saveRegisters(file("kit.scr")));
+    } else if (flow == "SetAddress" || flow == "ScanForAddress") {
+        acceptInput(flow == "SetAddress" ? "2A" : "");
+        trigger(flow == "SetAddress" ? "actionSet_Address" : "actionScan_for_Address");
+        EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
+    } else {
+        ASSERT_TRUE(window->commLog()->exportCsv(file("log.csv")));
+        for (int tab : {1, 2, 3, 0})
+            window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(tab);
+    }
+    // Native I2C frames: a write-then-read or write that carries more than
+    // the register byte writes, and so does a block write.
+    int reads = 0, writes = 0;
+    for (const podsim::TrafficChunk& chunk : chip().traffic()) {
+        const std::vector<uint8_t>& b = chunk.bytes;
+        if (chunk.direction != podsim::TrafficChunk::Direction::HostToBoard || b.size() < 4 ||
+            b[0] != 0xA0)
+            continue;
+        if (b[1] == 0x06 || ((b[1] == 0x05 || b[1] == 0x09) && b[2] > 1))
+            ++writes;
+        else if (b[1] == 0x05 && b[3] > 0)
+            ++reads;
+    }
+    EXPECT_EQ(writes, 0);
+    EXPECT_EQ(reads > 0, flow != "ExportCsvAndTabs");
+    for (uint8_t reg = 0; reg <= 0x16; ++reg)
+        EXPECT_EQ(chip().chipRegister(reg), before[reg]) << "register " << int(reg);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, ReadOnlyFlow,
+                         testing::Values("StartUp", "Refresh", "AutoReadTick", "SaveRegisters",
+                                         "SetAddress", "ScanForAddress", "ExportCsvAndTabs"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 } // namespace
