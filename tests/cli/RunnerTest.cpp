@@ -25,15 +25,6 @@ class RunnerTest : public SimulatedBoardTest {
     CommandRunner runner{out};
 };
 
-TEST_F(RunnerTest, SetaddressChangesTheDeviceOfReadall) {
-    EXPECT_EQ(run("setaddress zz", false), QStringList{"\tSyntax error."});
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-    EXPECT_EQ(run("readall", true).size(), 23);
-    run("SETADDRESS 0x50", true);
-    EXPECT_EQ(AppManager::deviceAddress(), 0x50);
-    EXPECT_EQ(run("readall", false).at(0), "\t0x00 DEV_ID: ReadByte failed.");
-}
-
 TEST_F(RunnerTest, WriteallWritesTheWritableRegistersAsReadAndNothingBeforeAReadall) {
     CommEventRecorder nothing;
     EXPECT_TRUE(run("writeall", false).at(0).startsWith("\tWriteAll needs readall first"));
@@ -54,6 +45,7 @@ TEST_F(RunnerTest, WriteallWritesTheWritableRegistersAsReadAndNothingBeforeARead
     EXPECT_EQ(board().chipRegister(0x03), 0x05);
     for (const CommEvent& e : events.events()) {
         EXPECT_EQ(e.cmd, kCommEventWrite);
+        EXPECT_EQ(e.dataSize, 8);
         EXPECT_TRUE(rar4120e::findRegister(e.reg)->writable()) << int(e.reg);
     }
     EXPECT_EQ(events.events().size(), 17u);

@@ -58,36 +58,32 @@ TEST_F(RegisterFileTest, SavesOneWritebytePerWritableRegisterAndLoadRestoresThem
     EXPECT_EQ(SystemManager::instance()->getRegister(0x16), chip().chipRegister(0x16));
 }
 
-// Every PWM period, over the chip at power-on, at the longest period, and
-// with the pages showing the demo-mode defaults; the on-times are ones each
-// period keeps as they are (TON1 = 0x01 << 10 = 1024 counts).
+// Every PWM period, over the chip at power-on (0), at the longest period (1)
+// and with the pages showing the demo-mode defaults (2); the on-times are ones
+// each period keeps as they are (TON1 = 0x01 << 10 = 1024 counts).
 TEST_F(RegisterFileTest, LoadLeavesEveryWritableRegisterAtTheFilesValue) {
-    std::vector<uint8_t> powerOn;
-    for (uint8_t reg = 0; reg <= 0x16; ++reg)
-        powerOn.push_back(chip().chipRegister(reg));
-    for (unsigned fpwm = 0; fpwm < 8; ++fpwm) {
-        for (const char* before : {"power-on", "longest period", "demo display"}) {
-            SCOPED_TRACE(testing::Message() << "FPWM " << fpwm << ", " << before);
-            for (uint8_t reg = 0; reg <= 0x16; ++reg)
-                chip().setChipRegister(reg, powerOn[reg]);
-            if (before != std::string("power-on")) {
-                for (uint8_t reg = 0x05; reg <= 0x0D; ++reg)
-                    chip().setChipRegister(reg, 0xFF);
-                chip().setChipRegister(0x0E, 0x00);
-            }
+    std::map<int, int> powerOn, values;
+    for (const Register& reg : registers()) {
+        powerOn[reg.address] = chip().chipRegister(reg.address);
+        if (reg.writable()) values[reg.address] = pattern(reg.address) & reg.writableMask();
+    }
+    values[0x05] = 0x01;
+    values[0x06] = 0x00;
+    values[0x0D] = 0xFC;
+    for (int fpwm = 0; fpwm < 8; ++fpwm) {
+        for (int before : {0, 1, 2}) {
+            SCOPED_TRACE(testing::Message() << "FPWM " << fpwm << ", before " << before);
+            for (const auto& [reg, value] : powerOn)
+                chip().setChipRegister(reg, value);
+            for (int reg = 0x05; before && reg <= 0x0E; ++reg)
+                chip().setChipRegister(reg, reg == 0x0E ? 0x00 : 0xFF);
             window->on_pushButton_Refresh_clicked();
-            if (before == std::string("demo display")) {
+            if (before == 2) {
                 window->page1()->loadDefaults();
                 window->page2()->loadDefaults();
             }
-            std::map<int, int> values;
-            for (const Register& reg : registers())
-                if (reg.writable()) values[reg.address] = pattern(reg.address) & reg.writableMask();
-            values[0x05] = 0x01;
-            values[0x06] = 0x00;
-            values[0x0D] = 0xFC;
-            values[0x0E] = static_cast<int>(fpwm << 4 | 0x85);
-            QByteArray text("# RAR4120E registers, device address 0x2A\n");
+            values[0x0E] = fpwm << 4 | 0x85;
+            QByteArray text;
             for (const auto& [reg, value] : values)
                 text += QString::asprintf("writebyte 2A %02X %02X\n", reg, value).toLatin1();
             QStringList notTaken;
