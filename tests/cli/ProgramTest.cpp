@@ -1,5 +1,4 @@
-// rar4120e-cli as a program on the simulated kit: output, exit status, the
-// sources of command lines, --dump and --list-ports.
+// rar4120e-cli on the simulated kit: output, exit status, line sources, --dump, --list-ports.
 #include <gtest/gtest.h>
 
 #include <QProcess>
@@ -7,9 +6,8 @@
 
 namespace {
 
-// An argument NAME=value sets the environment, <text is the standard input
-// and @ the folder of the test's files. The output is the whole output, or
-// with "*" first the "*"-separated texts it contains.
+// Arguments NAME=value set the environment, <text is the input, @ the test's folder;
+// the output is the whole output, or with "*" first the "*"-separated texts it holds.
 struct CliRun {
     QStringList args;
     int exitCode;

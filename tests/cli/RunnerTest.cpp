@@ -1,5 +1,4 @@
-// CommandRunner in-process on the simulated kit: window commands on the
-// register map, interpreter replies, failures.
+// CommandRunner in-process on the simulated kit: writeall against the chip.
 #include "AppManager.h"
 #include "CommEventRecorder.h"
 #include "CommandRunner.h"
@@ -30,9 +29,9 @@ TEST_F(RunnerTest, WriteallWritesTheWritableRegistersAsReadAndNothingBeforeARead
     EXPECT_TRUE(run("writeall", false).at(0).startsWith("\tWriteAll needs readall first"));
     EXPECT_TRUE(nothing.events().empty());
 
-    board().setChipRegister(0x02, 0x0A);
-    board().setChipRegister(0x03, 0xF5);
-    board().setChipRegister(0x16, 0x21);
+    for (const auto& [reg, value] :
+         {std::pair<uint8_t, uint8_t>{0x02, 0x0A}, {0x03, 0xF5}, {0x16, 0x21}})
+        board().setChipRegister(reg, value);
     run("readall", true);
     for (const rar4120e::Register& reg : rar4120e::registers())
         board().setChipRegister(reg.address, 0x00);

@@ -1,5 +1,4 @@
-// File > Save Registers and Load Registers on the simulated kit, and the
-// log's CSV export.
+// Saving and loading registers on the simulated kit, and the log's CSV export.
 #include "RegisterMap.h"
 #include "WindowTestSupport.h"
 
@@ -58,9 +57,8 @@ TEST_F(RegisterFileTest, SavesOneWritebytePerWritableRegisterAndLoadRestoresThem
     EXPECT_EQ(SystemManager::instance()->getRegister(0x16), chip().chipRegister(0x16));
 }
 
-// Every PWM period, over the chip at power-on (0), at the longest period (1)
-// and with the pages showing the demo-mode defaults (2); the on-times are ones
-// each period keeps as they are (TON1 = 0x01 << 10 = 1024 counts).
+// Every period over the chip at power-on (0), at the longest period (1) and with
+// the demo defaults shown (2); on-times every period keeps (TON1 = 1024 counts).
 TEST_F(RegisterFileTest, LoadLeavesEveryWritableRegisterAtTheFilesValue) {
     std::map<int, int> powerOn, values;
     for (const Register& reg : registers()) {
@@ -116,8 +114,7 @@ TEST_F(RegisterFileTest, FailuresAreReportedAndTheSavedFileRunsInTheCommandLineR
     EXPECT_FALSE(QFile::exists(file("none.scr")));
 }
 
-// The log view's "Export CSV…": every row, oldest first, under the headers,
-// quoted where a cell holds a separator, a quote or a line break.
+// "Export CSV…": the rows oldest first under the headers, awkward cells quoted.
 
 TEST(CsvExport, EveryRowOldestFirstUnderTheHeadersWithAwkwardCellsQuoted) {
     CommLog log(nullptr, false);

@@ -1,5 +1,4 @@
-// The connected main window: its commands, actions, dialogs, scripts and
-// status bar, what it remembers on closing, and the flows that only read.
+// The connected main window: commands, actions, dialogs, scripts, status bar, closing.
 #include "StatusLabel.h"
 #include "WindowTestSupport.h"
 #include "processCommand.h"
@@ -91,8 +90,7 @@ TEST_F(WindowTest, StopEndsAScriptsWaitAtOnceAndRunsNoFurtherLine) {
     EXPECT_EQ(chip().chipRegister(0x05), 0x11);
 }
 
-// Text that is no hexadecimal number used to set the address to 0, which was
-// then saved; a number typed into the scan's editable list is taken.
+// Text that is no hex number once set the address to 0; the scan's list takes a typed one.
 TEST_F(WindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
     const std::tuple<const char*, const char*, int> rows[] = {
         {"actionSet_Address", "zz", 0x2A},
@@ -134,9 +132,9 @@ TEST_F(WindowTest, TabsAboutStatusBarTooltipsAndSize) {
     window->slt_commandSend("setaddress 50");
     EXPECT_EQ(window->addressLabel()->text(), "I2C 0x50");
     // Message, board, kit and address, left to right.
-    EXPECT_LT(window->messageLabel()->x(), window->boardLabel()->x());
-    EXPECT_LT(window->boardLabel()->x(), window->kitLabel()->x());
-    EXPECT_LT(window->kitLabel()->x(), window->addressLabel()->x());
+    EXPECT_TRUE(window->messageLabel()->x() < window->boardLabel()->x() &&
+                window->boardLabel()->x() < window->kitLabel()->x() &&
+                window->kitLabel()->x() < window->addressLabel()->x());
     const QString longText(200, 'x');
     window->slt_commandSend("statusmsga " + longText);
     auto* label = static_cast<StatusLabel*>(window->messageLabel());
@@ -153,8 +151,8 @@ TEST_F(WindowTest, TabsAboutStatusBarTooltipsAndSize) {
 
     // A 1366x768 laptop screen, less about 80 pixels of taskbar and title bar.
     const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
-    EXPECT_LE(least.width(), 1366);
-    EXPECT_LE(least.height(), 688);
+    EXPECT_TRUE(least.width() <= 1366 && least.height() <= 688)
+        << least.width() << "x" << least.height();
 }
 
 TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
@@ -231,13 +229,11 @@ void acceptInput(const QString& text) {
     });
 }
 
-// Flows in which the user only looks send reads and never a write to the
-// chip, whatever page 2 showed before.
+// Flows in which the user only looks never write, whatever page 2 showed before.
 class ReadOnlyFlow : public ConnectedWindowTest, public testing::WithParamInterface<const char*> {};
 
 TEST_P(ReadOnlyFlow, SendsReadsOnly) {
-    // On-times at their power-on 0xFF, and FPWM 980 Hz: a shorter period
-    // than page 2 shows (203 Hz).
+    // On-times at their power-on 0xFF, FPWM 980 Hz: shorter than page 2's 203 Hz.
     for (uint8_t reg = 0x05; reg <= 0x0D; ++reg)
         chip().setChipRegister(reg, 0xFF);
     chip().setChipRegister(0x0E, 0x40);

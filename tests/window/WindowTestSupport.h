@@ -1,5 +1,4 @@
-// What the window and file tests share: the simulated kit, modal dialogs,
-// files, and a main window that has finished its first connection attempt.
+// What the window and file tests share: the simulated kit, dialogs, a connected window.
 #ifndef WINDOWTESTSUPPORT_H
 #define WINDOWTESTSUPPORT_H
 
@@ -50,8 +49,7 @@ inline bool waitForConnection(MainWindow& window) {
     return processEventsUntil([&] { return window.connectionAttempted(); });
 }
 
-// Runs answer on the next modal dialog, from within its event loop; gives up
-// after a while so a test never hangs.
+// Runs answer on the next modal dialog, inside its event loop; gives up in time.
 inline void answerNextDialog(std::function<void(QWidget*)> answer, int waitedMs = 0) {
     QTimer::singleShot(20, [answer, waitedMs] {
         if (QWidget* dialog = QApplication::activeModalWidget())
