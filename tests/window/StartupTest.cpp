@@ -1,32 +1,58 @@
+// The window's start: splash, board search, demo question, link guard, options.
+#include "SimulatorCheck.h"
 #include "WindowTestSupport.h"
 
-#include "AppManager.h"
-#include "DeviceAccess.h"
-#include "DlgAbout.h"
-#include "SystemManager.h"
-#include "frmMainPage.h"
-#include "frmMainPage2.h"
+#if !defined(_WIN32) // pseudo-terminals are POSIX's
+#include <pty.h>
+#include <unistd.h>
+#endif
 
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QMessageBox>
-#include <QTest>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QSlider>
+#include <atomic>
+#include <thread>
 
-#include <map>
-
-using windowtest::answerNextDialog;
-using windowtest::clickMessageBoxButton;
+using namespace windowtest;
 
 namespace {
 
-const char kShowSplash[] = "ShowSplash";
+// Only an absent value (then recorded as "TRUE") or "TRUE" shows the splash.
+TEST(Splash, OnlyTrueOrNothingShowsItTheAboutBoxTurnsItOffAndItClosesItself) {
+    QSettings* native = AppManager::instance()->nativeSettings();
+    const auto stored = [&] { return native->value("ShowSplash").toString(); };
+    using Row = std::tuple<const char*, bool, const char*>;
+    for (const auto& [before, shown, after] : {Row{nullptr, true, "TRUE"},
+                                               {"TRUE", true, "TRUE"},
+                                               {"true", false, "true"},
+                                               {"FALSE", false, "FALSE"}}) {
+        SCOPED_TRACE(before ? before : "absent");
+        before ? native->setValue("ShowSplash", before) : native->remove("ShowSplash");
+        EXPECT_EQ(DlgAbout::splashWanted(native), shown);
+        EXPECT_EQ(stored(), after);
+    }
+    native->setValue("ShowSplash", "TRUE");
+    DlgAbout about(nullptr, false);
+    about.showDialog();
+    auto* box = about.findChild<QCheckBox*>("chkDisableSplash");
+    EXPECT_FALSE(box->isChecked());
+    box->click();
+    EXPECT_EQ(stored(), "FALSE");
+    box->click();
+    EXPECT_EQ(stored(), "TRUE");
+    native->setValue("ShowSplash", QString());
+    about.showDialog();
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(stored(), "FALSE");
+    EXPECT_TRUE(about.findChild<QWidget*>("btnClose")->isVisibleTo(&about));
 
-QSettings* native() {
-    return AppManager::instance()->nativeSettings();
+    // The splash has no Ok button and closes itself.
+    DlgAbout splash(nullptr, true);
+    EXPECT_FALSE(splash.findChild<QWidget*>("btnClose")->isVisibleTo(&splash));
+    EXPECT_EQ(splash.findChild<QLabel*>("lblTitle_Version")->text(),
+              "Version " + AppManager::appVersion());
+    QSignalSpy expired(&splash, &DlgAbout::sig_splashTimerExpired);
+    splash.showDialog();
+    EXPECT_TRUE(splash.isVisible());
+    EXPECT_TRUE(expired.wait(DlgAbout::kSplashMs + 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !splash.isVisible(); }, 1000));
 }
 
 // Every check box, combo box and slider state of a page, by object name.
@@ -41,135 +67,144 @@ std::map<QString, int> controlStates(QWidget* page) {
     return states;
 }
 
-} // namespace
-
-// Only an absent value or the exact text "TRUE" shows the splash; an absent
-// one is recorded as "TRUE".
-TEST(SplashDecision, OnlyTrueOrNothingShowsTheSplash) {
-    const struct {
-        const char* stored; // nullptr: absent
-        bool shown;
-        const char* after;
-    } rows[] = {{nullptr, true, "TRUE"},
-                {"TRUE", true, "TRUE"},
-                {"true", false, "true"},
-                {"FALSE", false, "FALSE"}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.stored ? row.stored : "absent");
-        if (row.stored)
-            native()->setValue(kShowSplash, QString::fromLatin1(row.stored));
-        else
-            native()->remove(kShowSplash);
-        EXPECT_EQ(DlgAbout::splashWanted(native()), row.shown);
-        EXPECT_EQ(native()->value(kShowSplash).toString(), QString::fromLatin1(row.after));
-    }
-}
-
-TEST(AboutBox, DisableSplashBoxFollowsAndWritesTheSetting) {
-    native()->setValue(kShowSplash, QStringLiteral("TRUE"));
-    DlgAbout about(nullptr, false);
-    about.showDialog();
-    auto* box = about.findChild<QCheckBox*>(QStringLiteral("chkDisableSplash"));
-    ASSERT_NE(box, nullptr);
-    EXPECT_FALSE(box->isChecked());
-    box->click();
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("FALSE"));
-    box->click();
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("TRUE"));
-
-    native()->setValue(kShowSplash, QString());
-    about.showDialog();
-    EXPECT_TRUE(box->isChecked());
-    EXPECT_EQ(native()->value(kShowSplash).toString(), QStringLiteral("FALSE"));
-    EXPECT_TRUE(about.findChild<QWidget*>(QStringLiteral("btnClose"))->isVisibleTo(&about));
-    about.hide();
-}
-
-TEST(AboutBox, SplashModeHidesOkAndClosesItself) {
-    DlgAbout splash(nullptr, true);
-    EXPECT_FALSE(splash.findChild<QWidget*>(QStringLiteral("btnClose"))->isVisibleTo(&splash));
-    QSignalSpy expired(&splash, &DlgAbout::sig_splashTimerExpired);
-    splash.showDialog();
-    EXPECT_TRUE(splash.isVisible());
-    EXPECT_TRUE(expired.wait(DlgAbout::kSplashMs + 1000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !splash.isVisible(); }, 1000));
-    EXPECT_EQ(splash.findChild<QLabel*>(QStringLiteral("lblTitle_Version"))->text(),
-              QStringLiteral("Version ") + AppManager::appVersion());
-}
-
-TEST(Startup, NoBoardOffersDemoModeRetryRepeatsOkShowsDefaults) {
-    ASSERT_TRUE(windowtest::reloadSimulator("usb.devices = 0"));
-    AppManager::setDemoMode(false);
-    AppManager::setAutoReadEnabled(false);
-
-    int questions = 0;
-    QString title;
-    QString text;
-    // First answer "&Retry", which asks again; then "&Ok".
-    answerNextDialog([&](QWidget* dialog) {
-        ++questions;
-        title = dialog->windowTitle();
-        text = qobject_cast<QMessageBox*>(dialog)->text();
-        answerNextDialog([&](QWidget* again) {
+// Retry asks again; Ok, Escape and the close button all mean demo mode.
+TEST(Startup, NoBoardSaysWhyAndOffersDemoModeWithTheDefaults) {
+    static int questions;
+    const std::tuple<const char*, void (*)(QWidget*), int> rows[] = {
+        {"Retry then Ok",
+         [](QWidget* dialog) {
+             answerNextDialog([](QWidget* again) {
+                 ++questions;
+                 clickMessageBoxButton(again, "&Ok");
+             });
+             clickMessageBoxButton(dialog, "&Retry");
+         },
+         2},
+        {"Escape", [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }, 1},
+        {"close", [](QWidget* dialog) { dialog->close(); }, 1}};
+    for (const auto& [name, answer, asked] : rows) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(reloadSimulator("usb.devices = 0"));
+        AppManager::setDemoMode(false);
+        questions = 0;
+        QString texts;
+        answerNextDialog([&](QWidget* dialog) {
             ++questions;
-            clickMessageBoxButton(again, QStringLiteral("&Ok"));
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            texts = box->windowTitle() + "|" + box->text() + "|" + box->informativeText();
+            answer(dialog);
         });
-        clickMessageBoxButton(dialog, QStringLiteral("&Retry"));
-    });
-    MainWindow window;
-    ASSERT_TRUE(windowtest::waitForConnection(window));
-
-    EXPECT_EQ(questions, 2);
-    EXPECT_EQ(title, QStringLiteral("Device not found"));
-    EXPECT_EQ(text, QStringLiteral("Device not connected. Start demo mode?"));
-    EXPECT_EQ(window.boardLabel()->text(),
-              QStringLiteral("<font color='red'>PODLINK: Device not found"));
-    EXPECT_EQ(window.kitLabel()->text(),
-              QStringLiteral("<font color='red'>EV Kit: Device not found"));
-    EXPECT_EQ(window.messageLabel()->text(), QStringLiteral("Demo Mode"));
-    EXPECT_TRUE(AppManager::demoMode());
-
-    frmMainPage page1;
-    frmMainPage2 page2;
-    page1.loadDefaults();
-    page2.loadDefaults();
-    EXPECT_EQ(controlStates(window.page1()), controlStates(&page1));
-    EXPECT_EQ(controlStates(window.page2()), controlStates(&page2));
-
+        MainWindow window;
+        ASSERT_TRUE(waitForConnection(window));
+        EXPECT_EQ(questions, asked);
+        // The stand-in is the D2XX library here, and no serial port is listed.
+        EXPECT_EQ(texts, "Device not found|Device not connected. Start demo mode?|No PODLINK "
+                         "answered on USB; 0 serial ports tried.");
+        EXPECT_EQ(window.boardLabel()->text(), "<font color='red'>PODLINK: Device not found");
+        EXPECT_EQ(window.kitLabel()->text(), "<font color='red'>EV Kit: Device not found");
+        EXPECT_EQ(window.messageLabel()->text(), "Demo Mode");
+        EXPECT_TRUE(AppManager::demoMode());
+        frmMainPage page1;
+        frmMainPage2 page2;
+        page1.loadDefaults();
+        page2.loadDefaults();
+        EXPECT_EQ(controlStates(window.page1()), controlStates(&page1));
+        EXPECT_EQ(controlStates(window.page2()), controlStates(&page2));
+    }
     AppManager::setDemoMode(false);
 }
 
-TEST(Startup, SimulatorShowsTheBannerAndReadsBothPagesTwice) {
-    ASSERT_TRUE(windowtest::reloadSimulator());
-    AppManager::setDeviceAddress(0x2A);
-    AppManager::setAutoReadEnabled(false);
+TEST(Startup, AFaultySimulatorConfigurationIsNamedWithItsLine) {
+    QTemporaryDir dir;
+    const QString path = writeFile(dir.filePath("kit.conf"), "# kit\nno.such.key = 1\n");
+    const auto reloadFile = standin::hook<int (*)(const char*)>("podsim_d2xx_reload_file");
+    ASSERT_NE(reloadFile, nullptr);
+    EXPECT_NE(reloadFile(QFile::encodeName(path).constData()), 0);
+    EXPECT_TRUE(simulatorConfigProblem().contains(path + ": line 2")) << simulatorConfigProblem();
+    ASSERT_TRUE(reloadSimulator());
+    EXPECT_TRUE(simulatorConfigProblem().isEmpty());
+}
+
+#if !defined(_WIN32)
+// No USB device and a pseudo-terminal that never answers: a search of many seconds.
+TEST(Search, RunsBesideTheEventLoopWithControlsDisabledUntilStoppedOrClosed) {
+    int master = -1, slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    ASSERT_TRUE(reloadSimulator("usb.devices = 0"));
+    setenv("RERODADA_SERIAL_PORTS", name, 1);
     AppManager::setDemoMode(false);
-    QSignalSpy events(SystemManager::instance(), &SystemManager::sig_commEvent);
+    AppManager::setAutoReadEnabled(true);
     MainWindow window;
-    ASSERT_TRUE(windowtest::waitForConnection(window));
+    window.show();
+    const auto action = [&](const char* name) { return window.findChild<QAction*>(name); };
+    ASSERT_TRUE(processEventsUntil([&] { return window.messageLabel()->text().contains("COM1"); }));
+    EXPECT_TRUE(window.searching());
+    EXPECT_EQ(window.messageLabel()->text(), "Searching for the board: serial port COM1…");
+    EXPECT_FALSE(window.page1()->isEnabled());
+    EXPECT_FALSE(action("actionConnect")->isEnabled() || action("actionRefresh")->isEnabled());
+    EXPECT_TRUE(action("actionStop")->isEnabled());
+    // The window's thread does not enter the link while the search holds it.
+    QSignalSpy events(SystemManager::instance(), &SystemManager::sig_commEvent);
+    EXPECT_EQ(readByte(0x00), 0);
+    EXPECT_EQ(writeByte(0x02, 0x0A), 0);
+    EXPECT_FALSE(boardConnected());
+    EXPECT_EQ(events.count(), 0);
 
-    const QString banner = boardBanner();
-    ASSERT_TRUE(banner.startsWith(QStringLiteral("Kelvo PODLINK")));
-    const QString shown = QStringLiteral("<font color='black'>") + banner;
-    EXPECT_EQ(window.boardLabel()->text(), shown.left(shown.size() - 1));
-    EXPECT_EQ(window.kitLabel()->text(), QStringLiteral("<font color='black'>EV Kit: Connected"));
-    EXPECT_TRUE(window.messageLabel()->text().isEmpty());
+    QString messageWhileAsked = "not asked";
+    answerNextDialog([&](QWidget* dialog) {
+        messageWhileAsked = window.messageLabel()->text();
+        clickMessageBoxButton(dialog, "&Ok");
+    });
+    action("actionStop")->trigger();
+    ASSERT_TRUE(processEventsUntil([&] { return window.connectionAttempted(); }));
+    EXPECT_EQ(messageWhileAsked, "");
+    EXPECT_EQ(window.messageLabel()->text(), "Demo Mode");
+    EXPECT_TRUE(window.page1()->isEnabled() && action("actionConnect")->isEnabled());
+    EXPECT_FALSE(action("actionStop")->isEnabled());
 
-    // What one readAll of each page reads, to compare with the start-up.
-    const auto readsPerRegister = [](const QSignalSpy& spy) {
-        std::map<int, int> reads;
-        for (const QList<QVariant>& args : spy)
-            if (args.at(0).value<uint8_t>() == 0) ++reads[args.at(1).value<uint8_t>()];
-        return reads;
+    // Closing during a search closes once the search has stopped, long before a sweep ends.
+    action("actionConnect")->trigger();
+    ASSERT_TRUE(window.searching());
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isVisible());
+    ASSERT_TRUE(processEventsUntil([&] { return !window.isVisible(); }));
+    EXPECT_FALSE(window.searching());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    setenv("RERODADA_SERIAL_PORTS", "", 1);
+    close(master);
+    close(slave);
+}
+#endif
+
+TEST(LinkGuard, TwoThreadsNeverShareTheLink) {
+    ASSERT_TRUE(reloadSimulator());
+    ASSERT_TRUE(boardConnect());
+    // Threads other than the window's wait for the link: every read succeeds, none mixes.
+    std::atomic<int> failures{0};
+    const auto reads = [&] {
+        for (int i = 0; i < 500; ++i) {
+            uint8_t value = 0;
+            if (!smbusReadByte(0x2A, 0x00, &value) || value != 0x12) ++failures;
+        }
     };
-    const std::map<int, int> atStart = readsPerRegister(events);
-    events.clear();
-    window.page1()->readAll();
-    window.page2()->readAll();
-    const std::map<int, int> once = readsPerRegister(events);
-    for (int reg = 0; reg <= 0x16; ++reg) {
-        ASSERT_GE(once.count(reg), 1u) << "register " << reg;
-        EXPECT_EQ(atStart.at(reg), 2 * once.at(reg)) << "register " << reg;
-    }
+    std::thread first(reads), second(reads);
+    first.join();
+    second.join();
+    EXPECT_EQ(failures, 0);
     boardDisconnect();
 }
+
+TEST(Program, HelpExitsZeroAndAnUnknownOptionTwo) {
+    for (const auto& [option, status] :
+         {std::pair<const char*, int>{"--help", 0}, {"--bogus", 2}}) {
+        QProcess run;
+        run.start(QCoreApplication::applicationDirPath() + "/rar4120e-evkit", {option});
+        ASSERT_TRUE(run.waitForFinished(60000));
+        EXPECT_EQ(run.exitCode(), status) << option;
+        const QByteArray usage = status ? run.readAllStandardError() : run.readAllStandardOutput();
+        EXPECT_TRUE(usage.contains("usage:")) << option;
+    }
+}
+
+} // namespace

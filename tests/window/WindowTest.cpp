@@ -1,231 +1,294 @@
+// The connected main window: commands, actions, dialogs, scripts, status bar, closing.
+#include "StatusLabel.h"
 #include "WindowTestSupport.h"
-
-#include "AppManager.h"
-#include "CommLog.h"
-#include "DlgAbout.h"
-#include "DeviceAccess.h"
-#include "SystemManager.h"
-#include "frmMainPage.h"
-#include "frmMainPage2.h"
 #include "processCommand.h"
 
-#include <QAction>
-#include <QCheckBox>
-#include <QComboBox>
-#include <QFile>
-#include <QInputDialog>
-#include <QLabel>
-#include <QSettings>
-#include <QSignalSpy>
-#include <QStandardItemModel>
-#include <QTemporaryDir>
-#include <QTimer>
-
-using windowtest::answerNextDialog;
+using namespace windowtest;
 
 namespace {
 
-QStringList sentLines(const QSignalSpy& spy) {
-    QStringList lines;
-    for (const QList<QVariant>& args : spy)
-        lines << args.at(0).toString();
-    return lines;
+QString transcript(MainWindow& window) {
+    return window.debugPanel()->console()->findChild<QTextEdit*>()->toPlainText();
 }
 
-} // namespace
+QVariant ini(const char* key) {
+    return QSettings("RAR4120E.ini", QSettings::IniFormat).value(key);
+}
 
-TEST_F(ConnectedWindowTest, AFailedTransactionTurnsTheKitLabelRed) {
+using WindowTest = ConnectedWindowTest;
+
+TEST_F(WindowTest, AFailedTransactionTurnsTheKitLabelRed) {
+    const QString banner = "<font color='black'>" + boardBanner();
+    EXPECT_EQ(window->boardLabel()->text(), banner.left(banner.size() - 1));
     AppManager::setDeviceAddress(0x70); // nothing answers there
     readByte(0);
-    EXPECT_EQ(window->kitLabel()->text(),
-              QStringLiteral("<font color='red'>EV Kit: Device not found"));
-    const QString shown = QStringLiteral("<font color='black'>") + boardBanner();
-    EXPECT_EQ(window->boardLabel()->text(), shown.left(shown.size() - 1));
-
+    EXPECT_EQ(window->kitLabel()->text(), "<font color='red'>EV Kit: Device not found");
+    EXPECT_EQ(window->boardLabel()->text(), banner.left(banner.size() - 1));
     AppManager::setDeviceAddress(0x2A);
     readByte(0);
-    EXPECT_EQ(window->kitLabel()->text(), QStringLiteral("<font color='black'>EV Kit: Connected"));
+    EXPECT_EQ(window->kitLabel()->text(), "<font color='black'>EV Kit: Connected");
 }
 
-TEST_F(ConnectedWindowTest, WindowCommandsAreHandledAndOthersForwarded) {
+TEST_F(WindowTest, WindowCommandsAreHandledAndOthersForwarded) {
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
-
-    AppManager::setDeviceAddress(0x10);
-    window->slt_commandSend(QStringLiteral("setaddress 2A"));
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-    AppManager::setDeviceAddress(0x10);
-    window->slt_commandSend(QStringLiteral("SETADDRESS 0x2A"));
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-    EXPECT_EQ(forwarded.count(), 0);
-
-    window->slt_commandSend(QStringLiteral("setaddress zz"));
-    window->slt_commandSend(QStringLiteral("setaddress"));
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-
-    auto* autoRead = window->findChild<QCheckBox*>(QStringLiteral("cbAutoRead"));
-    ASSERT_NE(autoRead, nullptr);
+    QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
+    auto* autoRead = window->findChild<QCheckBox*>("cbAutoRead");
     autoRead->setChecked(true);
-    window->slt_commandSend(QStringLiteral("autoread 0"));
-    EXPECT_FALSE(autoRead->isChecked());
-    EXPECT_FALSE(AppManager::autoReadEnabled());
-    for (QWidget* page :
-         {static_cast<QWidget*>(window->page1()), static_cast<QWidget*>(window->page2())})
+    AppManager::setDeviceAddress(0x10);
+    for (const char* line :
+         {"setaddress 2A", "setaddress zz", "setaddress", "autoread 0", "autoread x", "", "   ",
+          "statusmsga \"two  words here\"", "ReadByte  2a 0"})
+        window->slt_commandSend(line);
+    trigger("action400kHz");
+    trigger("action100kHz");
+    EXPECT_EQ(sentLines(forwarded),
+              (QStringList{"setaddress zz", "setaddress", "autoread x", "ReadByte  2a 0",
+                           "SetI2CSpeed 24", "SetI2CSpeed 30"}));
+    ASSERT_EQ(replies.count(), 6);
+    EXPECT_EQ(replies.at(4).at(1).toString(), "\tI2C speed changed");
+    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
+    EXPECT_FALSE(autoRead->isChecked() || AppManager::autoReadEnabled());
+    for (QWidget* page : {(QWidget*)window->page1(), (QWidget*)window->page2()})
         for (QTimer* timer : page->findChildren<QTimer*>())
             EXPECT_FALSE(timer->isActive());
-    window->slt_commandSend(QStringLiteral("autoread x"));
-
-    window->slt_commandSend(QStringLiteral("statusmsga \"two  words here\""));
-    EXPECT_EQ(window->messageLabel()->text(), QStringLiteral("two  words here"));
-    EXPECT_EQ(AppManager::statusMessageA(), QStringLiteral("two  words here"));
-    window->slt_commandSend(QStringLiteral("statusmsga"));
-    EXPECT_TRUE(window->messageLabel()->text().isEmpty());
-
-    window->slt_commandSend(QString());
-    window->slt_commandSend(QStringLiteral("   "));
-    window->slt_commandSend(QStringLiteral("ReadByte  2a 0"));
-
-    EXPECT_EQ(sentLines(forwarded),
-              (QStringList{QStringLiteral("setaddress zz"), QStringLiteral("setaddress"),
-                           QStringLiteral("autoread x"), QStringLiteral("ReadByte  2a 0")}));
+    EXPECT_EQ(window->messageLabel()->text(), "two  words here");
+    window->slt_commandSend("statusmsga");
+    EXPECT_EQ(window->messageLabel()->text(), "");
+    window->slt_commandSend("SETADDRESS 0x50");
+    EXPECT_EQ(AppManager::deviceAddress(), 0x50);
 }
 
-TEST_F(ConnectedWindowTest, The400kHzActionSendsSetI2CSpeed24) {
+TEST_F(WindowTest, AScriptRunsItsLinesInOrder) {
+    const QString path = file("mixed.scr", "# a comment line\nsetaddress 10\necho first\n\n    \n"
+                                           "setaddress 2A\nstatusmsga \"script running\"\n"
+                                           "readbyte 2A 00\necho last\n");
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
-    QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
-    window->findChild<QAction*>(QStringLiteral("action400kHz"))->trigger();
-    EXPECT_EQ(sentLines(forwarded), QStringList{QStringLiteral("SetI2CSpeed 24")});
-    ASSERT_EQ(replies.count(), 1);
-    EXPECT_EQ(replies.at(0).at(1).toString(), QStringLiteral("\tI2C speed changed"));
-
-    window->findChild<QAction*>(QStringLiteral("action100kHz"))->trigger();
-    EXPECT_EQ(sentLines(forwarded).last(), QStringLiteral("SetI2CSpeed 30"));
-}
-
-TEST_F(ConnectedWindowTest, AScriptRunsItsLinesInOrder) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("mixed.scr"));
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("# a comment line\n"
-               "setaddress 10\n"
-               "echo first\n"
-               "\n"
-               "    \n"
-               "setaddress 2A\n"
-               "statusmsga \"script running\"\n"
-               "readbyte 2A 00\n"
-               "echo last\n");
-    file.close();
-
-    QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
-    QSignalSpy replies(processCommand::instance(), &processCommand::sig_commandProcessed);
     AppManager::setDeviceAddress(0x50);
     ASSERT_TRUE(window->runScript(path));
-
-    EXPECT_EQ(sentLines(forwarded),
-              (QStringList{QStringLiteral("# a comment line\n"), QStringLiteral("echo first\n"),
-                           QStringLiteral("readbyte 2A 00\n"), QStringLiteral("echo last\n")}));
-    ASSERT_EQ(replies.count(), 3);
-    EXPECT_EQ(replies.at(0).at(1).toString(), QStringLiteral("\tfirst\n"));
-    EXPECT_TRUE(replies.at(1).at(2).toBool());
-    EXPECT_EQ(replies.at(2).at(1).toString(), QStringLiteral("\tlast\n"));
+    EXPECT_EQ(sentLines(forwarded), (QStringList{"# a comment line\n", "echo first\n",
+                                                 "readbyte 2A 00\n", "echo last\n"}));
+    EXPECT_TRUE(transcript(*window).endsWith("echo last\n\tlast\n"));
     EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-    EXPECT_EQ(window->messageLabel()->text(), QStringLiteral("script running"));
-    EXPECT_FALSE(window->runScript(dir.filePath(QStringLiteral("missing.scr"))));
+    EXPECT_EQ(window->messageLabel()->text(), "script running");
+    EXPECT_FALSE(window->runScript(file("missing.scr")));
 }
 
-TEST_F(ConnectedWindowTest, TickingABoxChangesTheChipAndTheReadBackShowsIt) {
-    auto* enable = window->page1()->findChild<QCheckBox*>(QStringLiteral("cb_ena"));
-    ASSERT_NE(enable, nullptr);
-    const bool before = enable->isChecked();
-    const std::vector<uint8_t> chipBefore = [] {
-        std::vector<uint8_t> regs;
-        for (uint8_t reg = 0; reg <= 0x16; ++reg)
-            regs.push_back(windowtest::board()->chipRegister(reg));
-        return regs;
-    }();
-    enable->click();
-    EXPECT_NE(enable->isChecked(), before);
-    int changed = 0;
-    for (uint8_t reg = 0; reg <= 0x16; ++reg)
-        changed += windowtest::board()->chipRegister(reg) != chipBefore[reg];
-    EXPECT_EQ(changed, 1);
+TEST_F(WindowTest, StopEndsAScriptsWaitAtOnceAndRunsNoFurtherLine) {
+    ASSERT_TRUE(window->startScript(file("w.scr", "statusmsga first\nwait 600000\nstatusmsga x")));
+    QTest::qWait(50);
+    EXPECT_TRUE(window->scriptRunning());
+    EXPECT_TRUE(transcript(*window).endsWith("statusmsga first\nwait 600000"));
+    trigger("actionStop");
+    EXPECT_FALSE(window->scriptRunning());
+    QApplication::processEvents();
+    EXPECT_EQ(window->messageLabel()->text(), "first");
 
-    window->on_pushButton_Refresh_clicked();
-    EXPECT_NE(enable->isChecked(), before);
+    // Stopped between lines: the line that runs ends, no later one starts.
+    QObject::connect(SystemManager::instance(), &SystemManager::sig_commEvent, window.get(),
+                     [this] { trigger("actionStop"); });
+    ASSERT_TRUE(window->runScript(file("s.scr", "writebyte 2A 05 11\nwritebyte 2A 05 22\n")));
+    EXPECT_EQ(chip().chipRegister(0x05), 0x11);
 }
 
-// Text that is no hexadecimal number used to set the address to 0, which was
-// then saved; a number typed into the scan's editable list is taken.
-TEST_F(ConnectedWindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
-    const struct {
-        void (MainWindow::*action)();
-        const char* title;
-        const char* typed;
-        int address;
-    } rows[] = {{&MainWindow::on_actionSet_Address_triggered, "Set Address", "zz", 0x2A},
-                {&MainWindow::on_actionScan_for_Address_triggered, "Devices Found", "zz", 0x2A},
-                {&MainWindow::on_actionScan_for_Address_triggered, "Devices Found", "50", 0x50}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.title + std::string(" ") + row.typed);
+// Text that is no hex number once set the address to 0; the scan's list takes a typed one.
+TEST_F(WindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
+    const std::tuple<const char*, const char*, int> rows[] = {
+        {"actionSet_Address", "zz", 0x2A},
+        {"actionScan_for_Address", "zz", 0x2A},
+        {"actionScan_for_Address", "50", 0x50}};
+    for (const auto& [action, typed, address] : rows) {
+        SCOPED_TRACE(std::string(action) + " " + typed);
+        const bool setAddress = action == std::string("actionSet_Address");
         AppManager::setDeviceAddress(0x2A);
-        QString title;
-        QStringList offered;
         answerNextDialog([&](QWidget* dialog) {
             auto* input = qobject_cast<QInputDialog*>(dialog);
             ASSERT_NE(input, nullptr);
-            title = input->windowTitle();
-            offered = input->comboBoxItems();
-            if (offered.isEmpty()) {
-                EXPECT_EQ(input->textValue(), QStringLiteral("2A"));
-            }
-            input->setTextValue(QString::fromLatin1(row.typed));
+            EXPECT_EQ(input->windowTitle(), setAddress ? "Set Address" : "Devices Found");
+            EXPECT_EQ(input->comboBoxItems().isEmpty(), setAddress);
+            EXPECT_TRUE(setAddress ? input->textValue() == "2A"
+                                   : input->comboBoxItems().contains("0x2A"));
+            input->setTextValue(typed);
             input->accept();
         });
-        (window.get()->*row.action)();
-        EXPECT_EQ(title, QString::fromLatin1(row.title));
-        EXPECT_EQ(offered.isEmpty(), row.action == &MainWindow::on_actionSet_Address_triggered);
-        EXPECT_TRUE(offered.isEmpty() || offered.contains(QStringLiteral("0x2A")));
-        EXPECT_EQ(AppManager::deviceAddress(), row.address);
+        trigger(action);
+        EXPECT_EQ(AppManager::deviceAddress(), address);
     }
-    AppManager::setDeviceAddress(0x2A);
 }
 
-TEST_F(ConnectedWindowTest, TabsAreInOrder) {
-    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("tabWidget"));
-    ASSERT_NE(tabs, nullptr);
-    ASSERT_EQ(tabs->count(), 4);
-    EXPECT_EQ(tabs->tabText(0), QStringLiteral("RAR4120E_A"));
-    EXPECT_EQ(tabs->tabText(1), QStringLiteral("RAR4120E_B"));
-    EXPECT_EQ(tabs->tabText(2), QStringLiteral("Debug"));
-    EXPECT_EQ(tabs->tabText(3), QStringLiteral("Log"));
+TEST_F(WindowTest, TabsAboutStatusBarTooltipsAndSize) {
+    auto* tabs = window->findChild<QTabWidget*>("tabWidget");
+    QStringList titles;
+    for (int tab = 0; tab < tabs->count(); ++tab)
+        titles << tabs->tabText(tab);
+    EXPECT_EQ(titles, (QStringList{"RAR4120E_A", "RAR4120E_B", "Debug", "Log"}));
     EXPECT_EQ(tabs->currentIndex(), 0);
-}
-
-TEST_F(ConnectedWindowTest, AboutShowsTheAboutBox) {
-    window->findChild<QAction*>(QStringLiteral("actionAbout"))->trigger();
+    trigger("actionAbout");
     ASSERT_NE(window->aboutDialog(), nullptr);
     EXPECT_TRUE(window->aboutDialog()->isVisible());
     window->aboutDialog()->hide();
+
+    window->show();
+    EXPECT_EQ(window->addressLabel()->text(), "I2C 0x2A");
+    window->slt_commandSend("setaddress 50");
+    EXPECT_EQ(window->addressLabel()->text(), "I2C 0x50");
+    // Message, board, kit and address, left to right.
+    EXPECT_TRUE(window->messageLabel()->x() < window->boardLabel()->x() &&
+                window->boardLabel()->x() < window->kitLabel()->x() &&
+                window->kitLabel()->x() < window->addressLabel()->x());
+    const QString longText(200, 'x');
+    window->slt_commandSend("statusmsga " + longText);
+    auto* label = static_cast<StatusLabel*>(window->messageLabel());
+    EXPECT_EQ(label->text(), longText);
+    EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026)));
+    EXPECT_LT(label->shownText().size(), longText.size());
+
+    const QString ena = window->page1()->findChild<QCheckBox*>("cb_ena")->toolTip();
+    EXPECT_TRUE(ena.startsWith("ENA: register 0x02 ISET, bit ")) << ena;
+    auto* tdim = window->page1()->findChild<QComboBox*>("comboBox_tdim");
+    EXPECT_TRUE(tdim->toolTip().contains("7 = (reserved)"));
+    for (int code = 0; code < tdim->count(); ++code)
+        EXPECT_FALSE(tdim->itemText(code).trimmed().isEmpty()) << code;
+
+    // A 1366x768 laptop screen, less about 80 pixels of taskbar and title bar.
+    const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
+    EXPECT_TRUE(least.width() <= 1366 && least.height() <= 688)
+        << least.width() << "x" << least.height();
 }
 
-TEST_F(ConnectedWindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
+TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
     window->show();
     const QSize size = window->size();
     const QPoint pos = window->pos();
     window->close();
-    QSettings ini(QStringLiteral("RAR4120E.ini"), QSettings::IniFormat);
-    EXPECT_EQ(ini.value(QStringLiteral("Application/windowSize")).toSize(), size);
-    EXPECT_EQ(ini.value(QStringLiteral("Application/windowPosition")).toPoint(), pos);
-
+    EXPECT_EQ(ini("Application/windowSize").toSize(), size);
+    EXPECT_EQ(ini("Application/windowPosition").toPoint(), pos);
     AppManager::instance()->saveWindowGeometry(QPoint(12, 34), QSize(800, 600));
     AppManager::setDeviceAddress(0x2C);
     window->showMaximized();
     ASSERT_TRUE(window->isMaximized());
     window->close();
-    QSettings zoomed(QStringLiteral("RAR4120E.ini"), QSettings::IniFormat);
-    EXPECT_EQ(zoomed.value(QStringLiteral("Device/Address")).toString(), QStringLiteral("0x2C"));
-    EXPECT_EQ(zoomed.value(QStringLiteral("Application/windowPosition")).toPoint(), QPoint(12, 34));
-    EXPECT_EQ(zoomed.value(QStringLiteral("Application/windowSize")).toSize(), QSize(800, 600));
-    AppManager::setDeviceAddress(0x2A);
+    EXPECT_EQ(ini("Device/Address").toString(), "0x2C");
+    EXPECT_EQ(ini("Application/windowPosition").toPoint(), QPoint(12, 34));
+    EXPECT_EQ(ini("Application/windowSize").toSize(), QSize(800, 600));
 }
+
+TEST_F(WindowTest, ErrorsNameWhatFailedAndChangeNothing) {
+    // Help without a program for the file (the offscreen desktop has none).
+    const QString help = nextMessage([&] { trigger("actionCommand_Reference"); });
+    EXPECT_TRUE(help.contains("/help/commands.html")) << help;
+    // A file that is no register file is not run: nothing reaches the chip.
+    const std::pair<const char*, const char*> rows[] = {
+        {"# registers\nwritebyte 2A 02 0A\nwritebyte 2A 05 11\nhello world\n", ", line 4:"},
+        {"writebyte 2A 15 FF\n", ", line 1: register 0x15 is not a writable"}};
+    for (const auto& [text, message] : rows) {
+        const QString path = file("notes.scr", text);
+        chip().clearTraffic();
+        bool loaded = true;
+        const QString shown = nextMessage([&] { loaded = window->loadRegisters(path); });
+        EXPECT_FALSE(loaded);
+        EXPECT_TRUE(shown.contains(path + message)) << shown;
+        EXPECT_EQ(chip().hostWrites(), 0u);
+    }
+}
+
+TEST_F(WindowTest, LinesFromTheLogsPromptAreKeptAndEchoedBeforeTheirReply) {
+    window->commLog()->prompt()->setText("echo hello");
+    QTest::keyClick(window->commLog()->prompt(), Qt::Key_Return);
+    QTest::keyClick(window->commLog()->prompt(), Qt::Key_Return);
+    EXPECT_TRUE(transcript(*window).endsWith("echo hello\n\thello\necho hello\n\thello"))
+        << transcript(*window).right(60);
+}
+
+TEST_F(WindowTest, HiddenAutoReadKeepsItsRowsOutOfTheLogAndIsRemembered) {
+    CommLog* log = window->commLog();
+    EXPECT_TRUE(log->table()->horizontalHeader()->stretchLastSection());
+    auto* timer = window->page1()->findChild<QTimer*>("autoReadTimer");
+    window->page1()->setAutoRead(true);
+    const auto tick = [&] {
+        QTimerEvent event(timer->timerId());
+        QCoreApplication::sendEvent(timer, &event);
+        return log->model()->rowCount();
+    };
+    log->model()->setRowCount(0);
+    const int rowsPerTick = tick();
+    EXPECT_GT(rowsPerTick, 0);
+    log->hideAutoReadBox()->setChecked(true);
+    EXPECT_EQ(tick(), rowsPerTick);
+    window->slt_commandSend("readbyte 2A 00");
+    EXPECT_EQ(log->model()->rowCount(), rowsPerTick + 1);
+    window->page1()->setAutoRead(false);
+    EXPECT_TRUE(ini("Application/hideAutoRead").toBool());
+    EXPECT_TRUE(CommLog(nullptr, true).hideAutoReadBox()->isChecked());
+    log->hideAutoReadBox()->setChecked(false);
+}
+
+void acceptInput(const QString& text) {
+    answerNextDialog([text](QWidget* dialog) {
+        if (!text.isEmpty()) qobject_cast<QInputDialog*>(dialog)->setTextValue(text);
+        qobject_cast<QInputDialog*>(dialog)->accept();
+    });
+}
+
+// Flows in which the user only looks never write, whatever page 2 showed before.
+class ReadOnlyFlow : public ConnectedWindowTest, public testing::WithParamInterface<const char*> {};
+
+TEST_P(ReadOnlyFlow, SendsReadsOnly) {
+    // On-times at their power-on 0xFF, FPWM 980 Hz: shorter than page 2's 203 Hz.
+    for (uint8_t reg = 0x05; reg <= 0x0D; ++reg)
+        chip().setChipRegister(reg, 0xFF);
+    chip().setChipRegister(0x0E, 0x40);
+    std::vector<uint8_t> before;
+    for (uint8_t reg = 0; reg <= 0x16; ++reg)
+        before.push_back(chip().chipRegister(reg));
+    QSignalSpy events(SystemManager::instance(), &SystemManager::sig_commEvent);
+    const auto count = [&](int cmd, int from = 0) {
+        std::map<int, int> perRegister;
+        for (int i = from; i < events.count(); ++i)
+            if (events.at(i).at(0).toInt() == cmd) ++perRegister[events.at(i).at(1).toInt()];
+        return perRegister;
+    };
+    const std::string flow = GetParam();
+    if (flow == "StartUp") {
+        window.reset();
+        window = std::make_unique<MainWindow>();
+        ASSERT_TRUE(waitForConnection(*window));
+        // Start-up reads what one readAll of each page reads, twice.
+        const int started = events.count();
+        window->page1()->readAll();
+        window->page2()->readAll();
+        std::map<int, int> atStart = count(kCommEventRead), once = count(kCommEventRead, started);
+        for (int reg = 0; reg <= 0x16; ++reg) {
+            EXPECT_GE(once[reg], 1) << "register " << reg;
+            EXPECT_EQ(atStart[reg] - once[reg], 2 * once[reg]) << "register " << reg;
+        }
+    } else if (flow == "Refresh") {
+        window->on_pushButton_Refresh_clicked();
+        trigger("actionRefresh");
+    } else if (flow == "AutoReadTick") {
+        window->page1()->slt_autoReadTmrTick();
+        window->page2()->slt_autoReadTmrTick();
+    } else if (flow == "SaveRegisters") {
+        ASSERT_TRUE(window->saveRegisters(file("kit.scr")));
+    } else if (flow == "SetAddress" || flow == "ScanForAddress") {
+        acceptInput(flow == "SetAddress" ? "2A" : "");
+        trigger(flow == "SetAddress" ? "actionSet_Address" : "actionScan_for_Address");
+        EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
+    } else {
+        ASSERT_TRUE(window->commLog()->exportCsv(file("log.csv")));
+        for (int tab : {1, 2, 3, 0})
+            window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(tab);
+    }
+    EXPECT_EQ(count(kCommEventWrite).size(), 0u);
+    EXPECT_EQ(count(kCommEventRead).empty(), flow == "ExportCsvAndTabs");
+    for (uint8_t reg = 0; reg <= 0x16; ++reg)
+        EXPECT_EQ(chip().chipRegister(reg), before[reg]) << "register " << int(reg);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, ReadOnlyFlow,
+                         testing::Values("StartUp", "Refresh", "AutoReadTick", "SaveRegisters",
+                                         "SetAddress", "ScanForAddress", "ExportCsvAndTabs"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
+
+} // namespace
