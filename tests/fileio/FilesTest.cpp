@@ -57,6 +57,23 @@ TEST_F(RegisterFileTest, SavesOneWritebytePerWritableRegisterAndLoadRestoresThem
     EXPECT_EQ(SystemManager::instance()->getRegister(0x16), chip().chipRegister(0x16));
 }
 
+// Through the menu: a cancelled dialog saves nothing; a name without a suffix gets ".scr".
+TEST_F(RegisterFileTest, SaveRegistersSavesWhereTheDialogSaysOnly) {
+    for (bool accept : {false, true}) {
+        windowtest::answerNextDialog([&](QWidget* dialog) {
+            auto* files = qobject_cast<QFileDialog*>(dialog);
+            ASSERT_NE(files, nullptr);
+            files->setDirectory(dir.path());
+            // The name as typed: selectFile() waits for the folder's listing.
+            files->findChild<QLineEdit*>("fileNameEdit")->setText("chosen");
+            QMetaObject::invokeMethod(files, accept ? "accept" : "reject");
+        });
+        trigger("actionSave_Registers");
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files),
+                  accept ? QStringList{"chosen.scr"} : QStringList{});
+    }
+}
+
 // Every period over the chip at power-on (0), at the longest period (1) and with
 // the demo defaults shown (2); on-times every period keeps (TON1 = 1024 counts).
 TEST_F(RegisterFileTest, LoadLeavesEveryWritableRegisterAtTheFilesValue) {
