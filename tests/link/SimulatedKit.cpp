@@ -1,30 +1,15 @@
 #include "SimulatedKit.h"
 
+#include "Logs.h"
 #include "StandIn.h"
 #include "rerodada.h"
 
 #include <gtest/gtest.h>
 
-#if !defined(_WIN32)
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
 namespace linktest {
-namespace {
-
-// The stand-in must load: every test here runs on it.
-void* SimLibrary() {
-    void* module = standin::library();
-    if (!module) ADD_FAILURE() << "cannot load the D2XX simulator: " << dlerror();
-    return module;
-}
-
-} // namespace
 
 void ReloadUsb(const std::string& config) {
-    ASSERT_NE(SimLibrary(), nullptr);
+    ASSERT_NE(standin::library(), nullptr) << "cannot load the D2XX simulator: " << dlerror();
     ASSERT_TRUE(standin::reload(config)) << config;
 }
 
@@ -44,40 +29,40 @@ std::string CurrentTestName() {
     return std::string(info->test_suite_name()) + "." + info->name();
 }
 
-// podlink-sim serves a pseudo-terminal, which only POSIX systems have; the
-// tests that start it are left out of the Windows build.
-#if !defined(_WIN32)
-SimProgram::SimProgram(const std::vector<std::string>& args) {
-    int out[2];
-    if (pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        std::vector<char*> argv{const_cast<char*>(PODLINK_SIM_PROGRAM)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execv(PODLINK_SIM_PROGRAM, argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    // The first line names the pseudo-terminal; the pipe stays open so that
-    // later output never meets a closed reader.
-    out_ = out[0];
-    char c;
-    while (read(out_, &c, 1) == 1 && c != '\n')
-        if (c != '\r') path_ += c;
+std::string TraceOf(const std::function<void()>& body) {
+    rerodada::bDebugToConsole = true;
+    testing::internal::CaptureStdout();
+    body();
+    rerodada::bDebugToConsole = false;
+    return testing::internal::GetCapturedStdout();
 }
 
-void SimProgram::Stop() {
-    if (pid_ > 0) {
-        kill(pid_, SIGTERM);
-        waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
-    if (out_ >= 0) close(out_);
-    out_ = -1;
+namespace {
+std::string listing;
+// The callback type carries the library's calling convention, which a lambda cannot.
+void RERODADA_CALL Collect(const char* text) {
+    listing += text;
+}
+} // namespace
+
+std::string ListingOf(const std::function<void()>& body) {
+    listing.clear();
+    BrimLogCallback(Collect);
+    body();
+    BrimLogCallback(nullptr);
+    return listing;
+}
+
+uint8_t ChipId() {
+    uint8_t id = 0;
+    return BrimSMBusReadByte(kChip, 0x00, &id) == 1 ? id : 0;
+}
+
+#if !defined(_WIN32)
+PtyBoard::PtyBoard(const std::string& config, bool usb)
+    : board(podsim::Config::fromText(config)), server(board) {
+    server.setUsb(usb);
+    EXPECT_TRUE(server.start()) << server.error();
 }
 #endif
 
