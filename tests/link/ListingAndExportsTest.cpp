@@ -1,8 +1,5 @@
+// The listing of a connection and raw exchanges, and the exported functions.
 #include "SimulatedKit.h"
-
-#include "rerodada.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <fstream>
@@ -48,16 +45,6 @@ TEST(Listing, ConnectAndRawExchangesAreListedByteForByte) {
         std::regex_replace(ReadFile(path), stamp, "Www Mmm dd hh:mm:ss yyyy");
     unlink(path);
     EXPECT_EQ(actual, ReadFile(std::string(LINK_TEST_DATA) + "/connect_listing.txt")) << actual;
-}
-
-void RERODADA_CALL FirstCallback(const char*) {}
-void RERODADA_CALL SecondCallback(const char*) {}
-
-TEST(Listing, CallbackReturnsThePreviousOne) {
-    EXPECT_EQ(BrimLogCallback(FirstCallback), nullptr);
-    EXPECT_EQ(BrimLogCallback(SecondCallback), FirstCallback);
-    EXPECT_EQ(BrimLogCallback(nullptr), SecondCallback);
-    EXPECT_NE(ListingOf([] { BrimLogComment(0, "counted"); }).find("counted"), std::string::npos);
 }
 
 std::set<std::string> HeaderFunctions() {

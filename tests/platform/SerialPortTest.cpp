@@ -25,7 +25,7 @@ struct WriteStep {
 };
 
 struct Driver {
-    std::deque<WriteStep> writes; // then EAGAIN for ever
+    std::deque<WriteStep> writes; // then a full queue for ever
     std::string line;
     std::vector<unsigned long> ioctls;
     int modemCleared = 0, flockResult = 0, exclusiveAlready = 0, closes = 0;
@@ -71,9 +71,8 @@ class SerialPortTest : public ::testing::Test {
         calls.sleepMicroseconds = [](uint64_t us) { driver->now += us; };
     }
     void TearDown() override { SerialCalls() = RealSerialCalls(); }
-    // Writes count bytes at baud; returns the result and the µs it took.
-    std::pair<bool, uint64_t> Write(size_t count, uint32_t baud, const std::string& text = "") {
-        const std::string bytes = text.empty() ? std::string(count, 'U') : text;
+    // Writes the bytes at baud; returns the result and the µs it took.
+    std::pair<bool, uint64_t> Write(const std::string& bytes, uint32_t baud) {
         const uint64_t start = state.now;
         const bool ok =
             SerialWrite(kFd, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), baud);
@@ -92,7 +91,7 @@ TEST_F(SerialPortTest, EveryByteGoesOutInOrderWhateverTheDriverTakes) {
         SCOPED_TRACE(i);
         state = Driver{};
         state.writes = {drivers[i].begin(), drivers[i].end()};
-        ASSERT_TRUE(Write(20, 115200, "0123456789ABCDEFGHIJ").first);
+        ASSERT_TRUE(Write("0123456789ABCDEFGHIJ", 115200).first);
         EXPECT_EQ(state.line, "0123456789ABCDEFGHIJ");
         EXPECT_EQ(state.ioctls.back(), static_cast<unsigned long>(TCSBRK)) << "drained";
     }
@@ -101,19 +100,19 @@ TEST_F(SerialPortTest, EveryByteGoesOutInOrderWhateverTheDriverTakes) {
 TEST_F(SerialPortTest, ReturnsNoEarlierThanTheBytesTimeOnTheLine) {
     // 250 bytes of 10 bits at 9600 baud, though the driver reports them drained at once.
     state.writes = {{250, 0}};
-    EXPECT_EQ(Write(250, 9600), std::make_pair(true, uint64_t{260416}));
+    EXPECT_EQ(Write(std::string(250, 'U'), 9600), std::make_pair(true, uint64_t{260416}));
 }
 
 TEST_F(SerialPortTest, WriteThatCannotCompleteFails) {
     state.writes = {{10, 0}};
-    const auto [ok, took] = Write(100, 9600);
+    const auto [ok, took] = Write(std::string(100, 'U'), 9600);
     EXPECT_FALSE(ok);
     EXPECT_EQ(errno, ETIMEDOUT);
     // Twice the 104 ms on the line and a second for the driver, on the driver's clock.
     EXPECT_GE(took, 2 * 104166u + 1000000u);
     EXPECT_LT(took, 2 * 104166u + 2000000u);
     state.writes = {{4, 0}, {-1, EIO}};
-    EXPECT_FALSE(Write(10, 9600).first);
+    EXPECT_FALSE(Write(std::string(10, 'U'), 9600).first);
     EXPECT_EQ(errno, EIO);
 }
 

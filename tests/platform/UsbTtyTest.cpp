@@ -1,10 +1,9 @@
-// The kernel driver's USB ttys found on a fake sysfs tree, and the listing
-// that RERODADA_USB_TTYS gives instead.
+// The kernel driver's USB ttys found on a fake sysfs tree (the listing from
+// RERODADA_USB_TTYS is used by every kernel-driver test of the link).
 #include "platform/UsbTty.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -56,18 +55,6 @@ TEST(UsbTty, ListsTheFtdiDriversTtysInSerialNumberOrderAndSetsTheirLatency) {
     std::getline(std::ifstream(devices[0].latencyAttribute), value);
     EXPECT_EQ(value, "1");
     fs::remove_all(root);
-}
-
-TEST(UsbTty, EnvironmentReplacesTheListing) {
-    setenv("RERODADA_USB_TTYS", "/dev/null=PL000007=PODLINK USB:/nonexistent/tty:/dev/zero", 1);
-    const std::vector<UsbTtyInfo> devices = UsbTtyListPorts();
-    ASSERT_EQ(devices.size(), 2u);
-    EXPECT_EQ(devices[0].path, "/dev/null");
-    EXPECT_EQ(devices[0].serialNumber, "PL000007");
-    EXPECT_EQ(devices[0].description, "PODLINK USB");
-    EXPECT_EQ(devices[1].serialNumber, "zero");
-    setenv("RERODADA_USB_TTYS", "", 1);
-    EXPECT_TRUE(UsbTtyListPorts().empty());
 }
 
 } // namespace
