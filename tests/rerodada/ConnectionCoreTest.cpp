@@ -111,28 +111,23 @@ class ConnectionCore : public ::testing::Test {
     FakeConnection fake;
 };
 
-TEST_F(ConnectionCore, ReplyThatStallsPartWayEndsByTheIdleTimeout) {
-    EXPECT_EQ(ReadEndedBy({{0xB0, 0xB1}}, 4), "idle time-out");
-    EXPECT_EQ(fake.ResultCharCount(), 2u);
-    EXPECT_EQ(fake.ResultChar(1), 0xB1);
-    EXPECT_EQ(fake.ResultChar(2), 0) << "past the count";
-}
-
-TEST_F(ConnectionCore, SilentBoardEndsByTheOverallTimeoutWithNothing) {
-    EXPECT_EQ(ReadEndedBy({}, 4), "overall time-out");
-    EXPECT_EQ(fake.ResultCharCount(), 0u);
-}
-
-TEST_F(ConnectionCore, ReadStoresAtMost1999Bytes) {
-    EXPECT_EQ(ReadEndedBy({std::vector<uint8_t>(3000, 0x55)}, 2500), "idle time-out");
-    EXPECT_EQ(fake.ResultCharCount(), 1999u);
-}
-
-TEST_F(ConnectionCore, ReadEndsWithoutWaitingOnceTheMinimumIsThere) {
-    EXPECT_EQ(ReadEndedBy({{1, 2, 3, 4, 5}, {6}}, 2), "");
-    EXPECT_EQ(fake.ResultCharCount(), 5u) << "the chunk past the minimum is kept whole";
-    EXPECT_EQ(ReadEndedBy({{1, 2}}, 0), "");
-    EXPECT_EQ(fake.ResultCharCount(), 0u);
+TEST_F(ConnectionCore, ReadEndsByTheMinimumOrTheTimeOutThatIsDue) {
+    const struct {
+        Chunks chunks;
+        uint32_t minCount, count;
+        const char* endedBy;
+    } rows[] = {{{{0xB0, 0xB1}}, 4, 2, "idle time-out"}, // a reply that stalls part way
+                {{}, 4, 0, "overall time-out"},          // a silent board
+                {{std::vector<uint8_t>(3000, 0x55)}, 2500, 1999, "idle time-out"},
+                {{{1, 2, 3, 4, 5}, {6}}, 2, 5, ""}, // the chunk past the minimum is kept whole
+                {{{1, 2}}, 0, 0, ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.count);
+        EXPECT_EQ(ReadEndedBy(row.chunks, row.minCount), row.endedBy);
+        EXPECT_EQ(fake.ResultCharCount(), row.count);
+        EXPECT_EQ(fake.ResultChar(row.count), 0) << "past the count";
+        EXPECT_TRUE(row.count == 0 || fake.ResultChar(row.count - 1) != 0);
+    }
 }
 
 struct BannerCase {
@@ -185,13 +180,12 @@ TEST_F(ConnectionCore, SearchStepsDownTheTableAndRemembersThePolarity) {
     fake.polarities.clear();
     ASSERT_TRUE(fake.Open(RS232_Connection::kTryOpenRetry, kSerialTable + 2, 3));
     EXPECT_EQ(fake.polarities, (std::vector<bool>{true})) << "the polarity found is tried first";
-}
-
-TEST_F(ConnectionCore, ExhaustedSearchClosesAndKeepsThePolarity) {
+    // An exhausted search closes and keeps the polarity.
     fake.answerBaud = 1234;
+    fake.polarities.clear();
     EXPECT_FALSE(fake.Open(RS232_Connection::kTryOpenRetry, kSerialTable, 5));
     EXPECT_EQ(fake.closes, 1);
-    EXPECT_FALSE(fake.ResetOnDTRhigh());
+    EXPECT_TRUE(fake.ResetOnDTRhigh());
     EXPECT_EQ(fake.polarities.size(), 10u);
 }
 

@@ -24,9 +24,8 @@ std::vector<std::string> SelectionLines(const std::vector<std::string>& friendly
     std::istringstream out(testing::internal::GetCapturedStdout());
     std::vector<std::string> lines;
     for (std::string line; std::getline(out, line);)
-        if (line.rfind("Testing", 0) == 0 || line.rfind("Skipping", 0) == 0 ||
-            line.rfind("This software", 0) == 0 || line.find("***") != std::string::npos ||
-            line.find("+++") != std::string::npos)
+        if (!line.empty() && line.find("Enumerate") == std::string::npos &&
+            line.find("strFriendlyName") == std::string::npos)
             lines.push_back(line);
     return lines;
 }
