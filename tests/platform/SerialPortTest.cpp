@@ -97,12 +97,6 @@ TEST_F(SerialPortTest, EveryByteGoesOutInOrderWhateverTheDriverTakes) {
     }
 }
 
-TEST_F(SerialPortTest, ReturnsNoEarlierThanTheBytesTimeOnTheLine) {
-    // 250 bytes of 10 bits at 9600 baud, though the driver reports them drained at once.
-    state.writes = {{250, 0}};
-    EXPECT_EQ(Write(std::string(250, 'U'), 9600), std::make_pair(true, uint64_t{260416}));
-}
-
 TEST_F(SerialPortTest, WriteThatCannotCompleteFails) {
     state.writes = {{10, 0}};
     const auto [ok, took] = Write(std::string(100, 'U'), 9600);
