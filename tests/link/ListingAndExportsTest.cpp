@@ -109,37 +109,5 @@ TEST(Exports, LibraryExportsExactlyTheHeadersFunctions) {
     for (const std::string& name : exported)
         EXPECT_TRUE(declared.count(name)) << name << " is exported but not declared";
 }
-#if defined(_WIN32)
-TEST(Exports, DecoratedNamesAreCalledThroughTheLoader) {
-    HMODULE module = LoadLibraryA(RERODADA_SHARED_LIBRARY);
-    ASSERT_NE(module, nullptr);
-    using SetPrefix = void(__stdcall*)(const char*);
-    using GetPrefix = void(__stdcall*)(char*, uint32_t);
-    using Crc8 = uint8_t(__stdcall*)(const uint8_t*, uint32_t, uint8_t);
-    using ShowCom = int(__stdcall*)(bool);
-    const auto setPrefix = reinterpret_cast<SetPrefix>(
-        reinterpret_cast<void*>(GetProcAddress(module, "BrimBoardBannerRequiresPrefix@4")));
-    const auto getPrefix = reinterpret_cast<GetPrefix>(
-        reinterpret_cast<void*>(GetProcAddress(module, "BrimBoardBanner_GetRequiredPrefix@8")));
-    const auto crc8 =
-        reinterpret_cast<Crc8>(reinterpret_cast<void*>(GetProcAddress(module, "PEC_crc8@12")));
-    const auto showCom = reinterpret_cast<ShowCom>(
-        reinterpret_cast<void*>(GetProcAddress(module, "BrimGUIShowCom@4")));
-    ASSERT_TRUE(setPrefix && getPrefix && crc8 && showCom);
-    EXPECT_EQ(GetProcAddress(module, "BrimBoardBannerRequiresPrefix"), nullptr);
-
-    char prefix[32] = {};
-    getPrefix(prefix, sizeof prefix);
-    EXPECT_STREQ(prefix, "Kelvo");
-    setPrefix("Other");
-    getPrefix(prefix, sizeof prefix);
-    EXPECT_STREQ(prefix, "Other");
-    // SMBus PEC of "1 2 3": a wrong stack adjustment would show in the result or crash.
-    const uint8_t data[] = {0x01, 0x02, 0x03};
-    EXPECT_EQ(crc8(data, sizeof data, 0), 0x48);
-    EXPECT_EQ(showCom(true), 0);
-    FreeLibrary(module);
-}
-#endif
 
 } // namespace
