@@ -16,9 +16,6 @@ namespace {
 TEST(UsbTty, ListsTheFtdiDriversTtysInSerialNumberOrderAndSetsTheirLatency) {
     char pattern[] = "/tmp/usbtty-XXXXXX";
     const fs::path root = mkdtemp(pattern);
-    const auto write = [](const fs::path& file, const std::string& text) {
-        std::ofstream(file) << text << '\n';
-    };
     // A tty on USB device busPort bound to driver, as the kernel lays it out.
     const auto addTty = [&](const std::string& tty, const std::string& busPort,
                             const std::string& driver, const std::string& serial) {
@@ -28,11 +25,12 @@ TEST(UsbTty, ListsTheFtdiDriversTtysInSerialNumberOrderAndSetsTheirLatency) {
             root / "bus" / (driver == "ftdi_sio" ? "usb-serial" : "usb") / "drivers" / driver;
         fs::create_directories(port);
         fs::create_directories(bound);
-        write(usb / "idVendor", "0403");
-        write(usb / "idProduct", "6015");
-        write(usb / "serial", serial);
-        write(usb / "product", "PODLINK USB");
-        write(port / "latency_timer", "16");
+        for (const auto& [file, text] : {std::pair{usb / "idVendor", "0403"},
+                                         {usb / "idProduct", "6015"},
+                                         {usb / "serial", serial.c_str()},
+                                         {usb / "product", "PODLINK USB"},
+                                         {port / "latency_timer", "16"}})
+            std::ofstream(file) << text << '\n';
         fs::create_directory_symlink(bound, port / "driver");
         fs::create_directories(root / "class/tty" / tty);
         fs::create_directory_symlink(port, root / "class/tty" / tty / "device");
