@@ -191,56 +191,49 @@ TEST_F(ConnectionCore, SearchStepsDownTheTableAndRemembersThePolarity) {
 
 enum Scenario { BaudFails, ResetFails, SecondPolarityAnswers, NeverValid, SecondResetFails };
 
-struct FixedBaudCase {
-    const char* name;
-    const Connection::FixedBaudRetry* retry;
-    Scenario scenario;
-    bool connects;
-    size_t resets;
-    bool finalPolarityHigh;
-};
-
-class FixedBaudOpen : public ConnectionCore, public ::testing::WithParamInterface<FixedBaudCase> {};
-
-TEST_P(FixedBaudOpen, RetriesWithTheOtherPolarityAsTheVariantSays) {
-    const FixedBaudCase& c = GetParam();
+TEST_F(ConnectionCore, FixedBaudOpenRetriesWithTheOtherPolarityAsTheVariantSays) {
+    const auto* rsTop = &RS232_Connection::kTryOpenRetry;
+    const auto* rsCr = &RS232_Connection::kSendCRRetry;
+    const auto* usbTop = &USB_Connection::kTryOpenRetry;
+    const auto* usbCr = &USB_Connection::kSendCRRetry;
+    const struct {
+        const char* name;
+        const Connection::FixedBaudRetry* retry;
+        Scenario scenario;
+        bool connects;
+        size_t resets;
+        bool finalPolarityHigh;
+    } rows[] = {{"rs232_open_baud_fails", rsTop, BaudFails, false, 0, false},
+                {"rs232_cr_baud_fails", rsCr, BaudFails, true, 1, true},
+                {"usb_open_baud_fails", usbTop, BaudFails, false, 0, false},
+                {"usb_cr_baud_fails", usbCr, BaudFails, false, 0, false},
+                {"rs232_open_reset_fails", rsTop, ResetFails, false, 1, false},
+                {"rs232_cr_reset_fails", rsCr, ResetFails, false, 2, false},
+                {"usb_open_reset_fails", usbTop, ResetFails, false, 2, true},
+                {"usb_cr_reset_fails", usbCr, ResetFails, false, 2, true},
+                {"rs232_open_second_polarity", rsTop, SecondPolarityAnswers, false, 1, false},
+                {"rs232_cr_second_polarity", rsCr, SecondPolarityAnswers, true, 2, true},
+                {"usb_open_second_polarity", usbTop, SecondPolarityAnswers, false, 1, false},
+                {"usb_cr_second_polarity", usbCr, SecondPolarityAnswers, true, 2, true},
+                {"rs232_cr_never_valid", rsCr, NeverValid, false, 2, false},
+                {"usb_cr_never_valid", usbCr, NeverValid, false, 2, false},
+                {"rs232_cr_second_reset_fails", rsCr, SecondResetFails, false, 2, false},
+                {"usb_cr_second_reset_fails", usbCr, SecondResetFails, false, 2, false}};
     gAutoBaudFlag = false;
-    fake.answerOnDTRhigh = true;
-    fake.failSetBaud = c.scenario == BaudFails;
-    fake.failResetFrom = c.scenario == ResetFails ? 1 : c.scenario == SecondResetFails ? 2 : 0;
-    if (c.scenario == NeverValid || c.scenario == SecondResetFails) fake.answerBaud = 9600;
-    EXPECT_EQ(fake.Open(*c.retry), c.connects);
-    EXPECT_EQ(fake.polarities.size(), c.resets);
-    EXPECT_EQ(fake.ResetOnDTRhigh(), c.finalPolarityHigh);
-    EXPECT_EQ(fake.IsConnected(), c.connects);
-    EXPECT_EQ(fake.closes, c.connects ? 0 : 1);
+    for (const auto& c : rows) {
+        SCOPED_TRACE(c.name);
+        FakeConnection fixed;
+        fixed.answerOnDTRhigh = true;
+        fixed.failSetBaud = c.scenario == BaudFails;
+        fixed.failResetFrom = c.scenario == ResetFails ? 1 : c.scenario == SecondResetFails ? 2 : 0;
+        if (c.scenario == NeverValid || c.scenario == SecondResetFails) fixed.answerBaud = 9600;
+        EXPECT_EQ(fixed.Open(*c.retry), c.connects);
+        EXPECT_EQ(fixed.polarities.size(), c.resets);
+        EXPECT_EQ(fixed.ResetOnDTRhigh(), c.finalPolarityHigh);
+        EXPECT_EQ(fixed.IsConnected(), c.connects);
+        EXPECT_EQ(fixed.closes, c.connects ? 0 : 1);
+    }
 }
-
-const auto* kRsTop = &RS232_Connection::kTryOpenRetry;
-const auto* kRsCr = &RS232_Connection::kSendCRRetry;
-const auto* kUsbTop = &USB_Connection::kTryOpenRetry;
-const auto* kUsbCr = &USB_Connection::kSendCRRetry;
-
-INSTANTIATE_TEST_SUITE_P(
-    Variants, FixedBaudOpen,
-    ::testing::Values(
-        FixedBaudCase{"rs232_open_baud_fails", kRsTop, BaudFails, false, 0, false},
-        FixedBaudCase{"rs232_cr_baud_fails", kRsCr, BaudFails, true, 1, true},
-        FixedBaudCase{"usb_open_baud_fails", kUsbTop, BaudFails, false, 0, false},
-        FixedBaudCase{"usb_cr_baud_fails", kUsbCr, BaudFails, false, 0, false},
-        FixedBaudCase{"rs232_open_reset_fails", kRsTop, ResetFails, false, 1, false},
-        FixedBaudCase{"rs232_cr_reset_fails", kRsCr, ResetFails, false, 2, false},
-        FixedBaudCase{"usb_open_reset_fails", kUsbTop, ResetFails, false, 2, true},
-        FixedBaudCase{"usb_cr_reset_fails", kUsbCr, ResetFails, false, 2, true},
-        FixedBaudCase{"rs232_open_second_polarity", kRsTop, SecondPolarityAnswers, false, 1, false},
-        FixedBaudCase{"rs232_cr_second_polarity", kRsCr, SecondPolarityAnswers, true, 2, true},
-        FixedBaudCase{"usb_open_second_polarity", kUsbTop, SecondPolarityAnswers, false, 1, false},
-        FixedBaudCase{"usb_cr_second_polarity", kUsbCr, SecondPolarityAnswers, true, 2, true},
-        FixedBaudCase{"rs232_cr_never_valid", kRsCr, NeverValid, false, 2, false},
-        FixedBaudCase{"usb_cr_never_valid", kUsbCr, NeverValid, false, 2, false},
-        FixedBaudCase{"rs232_cr_second_reset_fails", kRsCr, SecondResetFails, false, 2, false},
-        FixedBaudCase{"usb_cr_second_reset_fails", kUsbCr, SecondResetFails, false, 2, false}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace rerodada
