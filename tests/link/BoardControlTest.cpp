@@ -66,9 +66,13 @@ TEST_F(UsbKit, BoardHeldInResetByTheOtherDtrLevelIsFoundAndRemembered) {
 }
 
 TEST_F(UsbKit, ReopenWithoutPortSearchUsesTheSameDevice) {
-    ReloadUsb("usb.devices = 2\nusb.silent = 0\n");
+    // Another program holds the first kit, so the search takes the second.
+    ReloadUsb("usb.devices = 2\n");
+    void* held = nullptr;
+    ASSERT_EQ(standin::hook<uint32_t(RERODADA_CALL*)(int, void**)>("FT_Open")(0, &held), 0u);
     ASSERT_TRUE(BrimBoardConnect());
     EXPECT_EQ(BrimBoardGetPort(), 1);
+    standin::hook<uint32_t(RERODADA_CALL*)(void*)>("FT_Close")(held);
     BrimBoardDisconnect();
     EXPECT_FALSE(BrimBoardConnected());
     BrimBoardAutoPort(false);
