@@ -54,16 +54,16 @@ inline std::string TraceOf(const std::function<void()>& body) {
 }
 
 // What the library lists through the callback while body runs.
-inline std::string listing;
+inline std::string collected;
 inline void RERODADA_CALL Collect(const char* text) {
-    listing += text;
+    collected += text;
 }
 inline std::string ListingOf(const std::function<void()>& body) {
-    listing.clear();
+    collected.clear();
     BrimLogCallback(Collect);
     body();
     BrimLogCallback(nullptr);
-    return listing;
+    return collected;
 }
 
 // The chip's identity register read through the library, 0 on failure.
