@@ -1,122 +1,132 @@
+// The library over the serial path, on a simulated board served on a
+// pseudo-terminal: the rate search, writes that take their time on the line,
+// the re-open of the same device, and a second process kept out.
 #include "FreshProcess.h"
 #include "SimulatedKit.h"
 
-#include "PtyServer.h"
-#include "platform/Tick.h"
-#include "rerodada.h"
-
-#include <gtest/gtest.h>
-
-#include <cstring>
-#include <string>
-#include <unistd.h>
+#include <cstdio>
+#include <memory>
+#include <sys/wait.h>
 
 using namespace linktest;
 
 namespace {
 
-TEST(SerialPath, OpenStepsDownTheBaudTableToTheSimulatorsRate) {
-    SimProgram sim({"--baud", "38400"});
-    ASSERT_FALSE(sim.path().empty());
-    int status = freshprocess::run(
-        CurrentTestName(),
-        {"RERODADA_SERIAL_PORTS=" + sim.path(), "RERODADA_D2XX_LIBRARY=/nonexistent"}, [] {
-            testing::internal::CaptureStdout();
-            bool ok = BrimBoardConnect();
-            std::string out = testing::internal::GetCapturedStdout();
-            char port[256] = {}, banner[256] = {};
-            BrimBoardGetPortName(port, sizeof port);
-            BrimBoardGetBanner(banner, sizeof banner);
-            EXPECT_TRUE(ok);
-            EXPECT_EQ(BrimBoardGetBaud(), 38400u);
-            EXPECT_EQ(std::string(banner).rfind("Kelvo PODLINK", 0), 0u) << banner;
-            EXPECT_NE(out.find("Testing COM1"), std::string::npos) << out;
-            return ok && BrimBoardGetBaud() == 38400u;
-        });
-    EXPECT_EQ(status, 0);
+class SerialBoard : public ::testing::Test {
+  protected:
+    // The only listed serial port.
+    void Serve(const std::string& config) {
+        pty = std::make_unique<PtyBoard>(config);
+        setenv("RERODADA_SERIAL_PORTS", pty->path().c_str(), 1);
+    }
+    // A fixed-rate open, which goes straight to the board's rate.
+    bool ConnectAt(uint32_t baud) {
+        BrimBoardAutoBaud(false);
+        BrimBoardSetBaud(static_cast<int>(baud));
+        return BrimBoardConnectAnyRS232();
+    }
+    void TearDown() override {
+        ResetLibraryState();
+        setenv("RERODADA_SERIAL_PORTS", "", 1);
+    }
+    std::unique_ptr<PtyBoard> pty;
+};
+
+TEST_F(SerialBoard, PortableBlockWriteOutlastingTheReplyWindowSucceeds) {
+    // Some 510 bytes, 531 ms on the line at 9600 baud, answered as they come.
+    Serve("baud = 9600\nline_rate = true");
+    ASSERT_TRUE(ConnectAt(9600));
+    std::vector<uint8_t> data(250);
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<uint8_t>(i * 7);
+    EXPECT_EQ(BrimSMBusWriteBlock_portable(0xA0, 0x80, 250, data.data()), 1u);
+    EXPECT_EQ(pty->board.smbusBlock(0xA0, 0x80), data);
 }
 
-TEST(SerialPath, StoppedSimulatorFailsWithinTheWorstCase) {
-    SimProgram sim({"--baud", "38400"});
-    std::string path = sim.path();
-    ASSERT_FALSE(path.empty());
-    sim.Stop();
-    int status = freshprocess::run(
-        CurrentTestName(), {"RERODADA_SERIAL_PORTS=" + path, "RERODADA_D2XX_LIBRARY=/nonexistent"},
-        [] {
-            uint32_t start = rerodada::platform::TickCount();
-            bool ok = BrimBoardConnect();
-            uint32_t elapsed = rerodada::platform::TickCount() - start;
-            // Five rates, two resets each, 150 ms of reset and 500 ms of reading.
-            EXPECT_LT(elapsed, 5u * 2u * 650u);
-            EXPECT_FALSE(ok);
-            return !ok;
-        });
-    EXPECT_EQ(status, 0);
+TEST_F(SerialBoard, RateOutsideTheClassicTableKeepsTheLink) {
+    for (const uint32_t baud : {14400u, 250000u}) {
+        SCOPED_TRACE(baud);
+        Serve("baud = " + std::to_string(baud));
+        ASSERT_TRUE(ConnectAt(baud));
+        EXPECT_TRUE(BrimBoardSetBaud(static_cast<int>(baud)));
+        EXPECT_TRUE(BrimBoardConnected());
+        EXPECT_EQ(BrimBoardGetBaud(), baud);
+        EXPECT_EQ(pty->board.hostBaud(), baud);
+        EXPECT_EQ(ChipId(), 0x12);
+        BrimBoardDisconnect();
+    }
 }
 
+TEST_F(SerialBoard, ReopenTakesTheDeviceOfTheLastConnection) {
+    Serve("");
+    ASSERT_TRUE(BrimBoardConnectAnyRS232());
+    BrimBoardDisconnect();
+    // A hot-plug put another port before it in the listing.
+    setenv("RERODADA_SERIAL_PORTS", ("/dev/null:" + pty->path()).c_str(), 1);
+    BrimBoardAutoPort(false);
+    ASSERT_TRUE(BrimBoardConnectAnyRS232());
+    char port[256] = {};
+    BrimBoardGetPortName(port, sizeof port);
+    EXPECT_EQ(port, pty->path());
+}
+
+TEST_F(SerialBoard, SecondProcessCannotTakeTheConnectedPortAndDisturbsNothing) {
+    Serve("");
+    ASSERT_TRUE(BrimBoardConnectAnyRS232());
+    const size_t chunksBefore = pty->board.traffic().size();
+    // The connection check as a user would run it, with no USB board to find.
+    FILE* pipe = popen(
+        "RERODADA_DEBUG=1 RERODADA_D2XX_LIBRARY=/nonexistent " RERODADA_LINKCHECK_PROGRAM " 2>&1",
+        "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string output;
+    for (int c; (c = fgetc(pipe)) != EOF;)
+        output += static_cast<char>(c);
+    const int exit = pclose(pipe);
+    EXPECT_TRUE(WIFEXITED(exit) && WEXITSTATUS(exit) == 1) << output;
+    EXPECT_NE(output.find(pty->path() + " is held by another process: skipped"), std::string::npos)
+        << output;
+    EXPECT_EQ(pty->board.traffic().size(), chunksBefore) << "the second process reached the board";
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(ChipId(), 0x12) << i;
+}
+
+// Without the D2XX library, which a library once loaded keeps.
 TEST(SerialPath, MissingUsbDriverFallsBackToTheSerialBoard) {
-    int status =
-        freshprocess::run(CurrentTestName(), {"RERODADA_D2XX_LIBRARY=/nonexistent/lib.so"}, [] {
-            podsim::Board board;
-            podsim::PtyServer server(board);
-            if (!server.start()) return false;
-            setenv("RERODADA_SERIAL_PORTS", server.slavePath().c_str(), 1);
-            EXPECT_FALSE(BrimBoardConnectAnyUSB());
-            bool ok = BrimBoardConnect();
-            char port[256] = {};
-            BrimBoardGetPortName(port, sizeof port);
-            EXPECT_TRUE(ok);
-            EXPECT_EQ(std::string(port), server.slavePath());
-            EXPECT_FALSE(BrimSetUSB_Latency(1)) << "latency is a USB setting";
-
-            // A serial board has no USB identity: the caller's values stay.
-            uint16_t vid = 0x1111, pid = 0x2222;
-            std::string listing;
-            static std::string* sink = &listing;
-            BrimLogCallback([](const char* text) { *sink += text; });
-            EXPECT_FALSE(BrimBoardGetUSBDeviceInfo(&vid, &pid, nullptr, nullptr));
-            EXPECT_EQ(vid, 0x1111);
-            EXPECT_EQ(pid, 0x2222);
-            size_t firstEnd = listing.find("\r\n", 2);
-            EXPECT_NE(listing.substr(0, firstEnd).find("BrimBoardGetUSBDeviceInfo() = 0"),
-                      std::string::npos)
-                << listing;
-            BrimLogCallback(nullptr);
-            BrimBoardDisconnect();
-            server.stop();
-            return ok;
-        });
-    EXPECT_EQ(status, 0);
+    const auto child = [] {
+        auto pty = std::make_unique<PtyBoard>("baud = 38400");
+        setenv("RERODADA_SERIAL_PORTS", pty->path().c_str(), 1);
+        EXPECT_FALSE(BrimBoardConnectAnyUSB());
+        EXPECT_TRUE(BrimBoardConnect());
+        char port[256] = {};
+        BrimBoardGetPortName(port, sizeof port);
+        EXPECT_EQ(port, pty->path());
+        EXPECT_EQ(BrimBoardGetBaud(), 38400u) << "found down the rate table";
+        EXPECT_FALSE(BrimSetUSB_Latency(1)) << "latency is a USB setting";
+        uint16_t vid = 0x1111, pid = 0x2222;
+        EXPECT_FALSE(BrimBoardGetUSBDeviceInfo(&vid, &pid, nullptr, nullptr));
+        EXPECT_EQ(vid + pid, 0x3333) << "a serial board has no USB identity: the values stay";
+        // A stopped simulator is no board.
+        BrimBoardDisconnect();
+        pty.reset();
+        EXPECT_FALSE(BrimBoardConnect());
+        return !::testing::Test::HasFailure();
+    };
+    EXPECT_EQ(freshprocess::run(CurrentTestName(), {"RERODADA_D2XX_LIBRARY=/nonexistent"}, child),
+              0);
 }
 
 TEST(FreshLibrary, ReopenWithoutAnyEarlierConnectionTouchesNoPort) {
-    int status = freshprocess::run(CurrentTestName(), {}, [] {
+    const auto child = [] {
+        PtyBoard pty;
+        setenv("RERODADA_SERIAL_PORTS", pty.path().c_str(), 1);
         BrimBoardAutoPort(false);
-        bool any = BrimBoardConnect() || BrimBoardConnectAnyUSB() || BrimBoardConnectAnyRS232();
-        EXPECT_FALSE(any);
+        EXPECT_FALSE(BrimBoardConnect() || BrimBoardConnectAnyRS232());
+        EXPECT_TRUE(pty.board.traffic().empty());
         EXPECT_TRUE(UsbBoard()->hostBytes().empty());
-        return !any;
-    });
-    EXPECT_EQ(status, 0);
-}
-
-TEST(FreshLibrary, WriteAfterUnplugReportsAnInvalidHandle) {
-    int status = freshprocess::run(CurrentTestName(), {"RERODADA_DEBUG=1"}, [] {
-        if (!BrimBoardConnect()) return false;
-        UsbBoard()->unplug();
-        testing::internal::CaptureStderr();
-        bool connected = BrimBoardConnected();
-        const uint8_t start[] = {0xA0, 0x00};
-        bool wrote = ReroDadaStringWrite(start, 2, 1);
-        std::string trace = testing::internal::GetCapturedStderr();
-        EXPECT_FALSE(connected);
-        EXPECT_FALSE(wrote);
-        EXPECT_NE(trace.find("IsConnected(): Closing."), std::string::npos) << trace;
-        EXPECT_NE(trace.find("\n\tfailure: invalid handle!"), std::string::npos) << trace;
-        return !connected && !wrote;
-    });
-    EXPECT_EQ(status, 0);
+        return !::testing::Test::HasFailure();
+    };
+    EXPECT_EQ(freshprocess::run(CurrentTestName(), {}, child), 0);
 }
 
 } // namespace

@@ -1,10 +1,9 @@
-// The kernel driver's USB devices found on a small fake sysfs tree, and the
-// listing that RERODADA_USB_TTYS gives instead.
+// The kernel driver's USB ttys found on a fake sysfs tree (the listing from
+// RERODADA_USB_TTYS is used by every kernel-driver test of the link).
 #include "platform/UsbTty.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -14,44 +13,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class FakeSysfs : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/usbtty-XXXXXX";
-        root = mkdtemp(pattern);
-        fs::create_directories(root / "bus/usb-serial/drivers/ftdi_sio");
-        fs::create_directories(root / "bus/usb/drivers/cdc_acm");
-    }
-    void TearDown() override { fs::remove_all(root); }
-
-    void Write(const fs::path& file, const std::string& text) {
-        std::ofstream(file) << text << '\n';
-    }
-    // A tty on USB device busPort, bound to driver, as the kernel lays it out.
-    void AddTty(const std::string& tty, const std::string& busPort, const std::string& driver,
-                const std::string& serial, const std::string& product) {
+TEST(UsbTty, ListsTheFtdiDriversTtysInSerialNumberOrderAndSetsTheirLatency) {
+    char pattern[] = "/tmp/usbtty-XXXXXX";
+    const fs::path root = mkdtemp(pattern);
+    // A tty on USB device busPort bound to driver, as the kernel lays it out.
+    const auto addTty = [&](const std::string& tty, const std::string& busPort,
+                            const std::string& driver, const std::string& serial) {
         const fs::path usb = root / "devices/pci0000:00/usb1" / busPort;
         const fs::path port = usb / (busPort + ":1.0") / tty;
+        const fs::path bound =
+            root / "bus" / (driver == "ftdi_sio" ? "usb-serial" : "usb") / "drivers" / driver;
         fs::create_directories(port);
-        Write(usb / "idVendor", "0403");
-        Write(usb / "idProduct", "6015");
-        Write(usb / "serial", serial);
-        Write(usb / "product", product);
-        const bool ftdi = driver == "ftdi_sio";
-        fs::create_directory_symlink(
-            root / (ftdi ? "bus/usb-serial/drivers/" : "bus/usb/drivers/") / driver,
-            port / "driver");
-        if (ftdi) Write(port / "latency_timer", "16");
+        fs::create_directories(bound);
+        for (const auto& [file, text] : {std::pair{usb / "idVendor", "0403"},
+                                         {usb / "idProduct", "6015"},
+                                         {usb / "serial", serial.c_str()},
+                                         {usb / "product", "PODLINK USB"},
+                                         {port / "latency_timer", "16"}})
+            std::ofstream(file) << text << '\n';
+        fs::create_directory_symlink(bound, port / "driver");
         fs::create_directories(root / "class/tty" / tty);
         fs::create_directory_symlink(port, root / "class/tty" / tty / "device");
-    }
-    fs::path root;
-};
-
-TEST_F(FakeSysfs, ListsTheFtdiDriversTtysInSerialNumberOrder) {
-    AddTty("ttyUSB0", "1-1", "ftdi_sio", "PL000002", "PODLINK USB");
-    AddTty("ttyUSB1", "1-2", "ftdi_sio", "PL000001", "PODLINK USB");
-    AddTty("ttyACM0", "1-3", "cdc_acm", "A0", "Modem");
+    };
+    addTty("ttyUSB0", "1-1", "ftdi_sio", "PL000002");
+    addTty("ttyUSB1", "1-2", "ftdi_sio", "PL000001");
+    addTty("ttyACM0", "1-3", "cdc_acm", "A0");
     fs::create_directories(root / "class/tty/ttyS0");
 
     const std::vector<UsbTtyInfo> devices = UsbTtyList(root.string());
@@ -62,29 +48,11 @@ TEST_F(FakeSysfs, ListsTheFtdiDriversTtysInSerialNumberOrder) {
     EXPECT_EQ(devices[1].description, "PODLINK USB");
     EXPECT_EQ(devices[1].vendorId, 0x0403);
     EXPECT_EQ(devices[1].productId, 0x6015);
-}
-
-TEST_F(FakeSysfs, LatencyGoesToTheDriversAttribute) {
-    AddTty("ttyUSB0", "1-1", "ftdi_sio", "PL000001", "PODLINK USB");
-    const std::vector<UsbTtyInfo> devices = UsbTtyList(root.string());
-    ASSERT_EQ(devices.size(), 1u);
     EXPECT_EQ(UsbTtySetLatency(devices[0], kInvalidSerialHandle, 1), UsbTtyLatency::Timer);
-    std::ifstream attribute(devices[0].latencyAttribute);
     std::string value;
-    std::getline(attribute, value);
+    std::getline(std::ifstream(devices[0].latencyAttribute), value);
     EXPECT_EQ(value, "1");
-}
-
-TEST(UsbTtyListing, EnvironmentReplacesTheListing) {
-    setenv("RERODADA_USB_TTYS", "/dev/null=PL000007=PODLINK USB:/nonexistent/tty:/dev/zero", 1);
-    const std::vector<UsbTtyInfo> devices = UsbTtyListPorts();
-    ASSERT_EQ(devices.size(), 2u);
-    EXPECT_EQ(devices[0].path, "/dev/null");
-    EXPECT_EQ(devices[0].serialNumber, "PL000007");
-    EXPECT_EQ(devices[0].description, "PODLINK USB");
-    EXPECT_EQ(devices[1].serialNumber, "zero");
-    setenv("RERODADA_USB_TTYS", "", 1);
-    EXPECT_TRUE(UsbTtyListPorts().empty());
+    fs::remove_all(root);
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-#include "FakeConnection.h"
-
+// The connection core (reads, banners, the baud and polarity search) against a
+// connection whose board is a script.
+#include "Logs.h"
 #include "RS232_Connection.h"
 #include "USB_Connection.h"
 #include "platform/Tick.h"
@@ -7,49 +8,127 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <deque>
 #include <string>
+#include <vector>
 
-namespace rerodada::test {
+namespace rerodada {
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& s) {
-    return {s.begin(), s.end()};
-}
+using Chunks = std::deque<std::vector<uint8_t>>;
+
+// Each poll takes the next chunk; then nothing more comes.
+struct ScriptPoller : Connection::Poller {
+    Chunks chunks;
+    long Poll(uint8_t* into, uint32_t room) override {
+        if (chunks.empty()) return 0;
+        std::vector<uint8_t>& c = chunks.front();
+        const uint32_t n = std::min<uint32_t>(room, static_cast<uint32_t>(c.size()));
+        std::copy_n(c.begin(), n, into);
+        c.erase(c.begin(), c.begin() + n);
+        if (c.empty()) chunks.pop_front();
+        return n;
+    }
+    void Wait(uint32_t) override { platform::SleepMilliseconds(1); }
+};
+
+// Runs the library's own open, reset, banner and read algorithms on a board
+// that answers only at answerBaud with the reset polarity answerOnDTRhigh.
+struct FakeConnection : Null_Connection {
+    uint32_t answerBaud = 19200;
+    bool answerOnDTRhigh = false;
+    bool failSetBaud = false;
+    size_t failResetFrom = 0; // the resets from this one on (counted from 1) fail
+    std::vector<uint32_t> bauds;
+    std::vector<bool> polarities;
+    int closes = 0;
+    uint32_t baud = 0;
+
+    bool Open(const FixedBaudRetry& retry, const uint32_t* table = nullptr, int n = 0) {
+        connected = false;
+        const SetBaudFn setBaud = [](Connection* c, uint32_t b) {
+            auto* self = static_cast<FakeConnection*>(c);
+            self->bauds.push_back(self->baud = b);
+            return !self->failSetBaud;
+        };
+        return FindBoard(false, table, n, setBaud, retry, false);
+    }
+    void Capture(const std::string& bytes) {
+        nResultCount = static_cast<uint32_t>(bytes.size());
+        std::copy(bytes.begin(), bytes.end(), szResult);
+        CaptureBanner();
+    }
+    bool ReadChunks(Chunks chunks, uint32_t minCount) {
+        ScriptPoller poller;
+        poller.chunks = std::move(chunks);
+        return ReadReply(minCount, poller, false, "idle time-out", "overall time-out", "");
+    }
+    bool Read(uint32_t minCount) override {
+        if (failResetFrom > 0 && polarities.size() >= failResetFrom) return false;
+        const bool answers = baud == answerBaud && bResetOnDTRhigh == answerOnDTRhigh;
+        return ReadChunks(
+            answers ? Chunks{{'K', 'e', 'l', 'v', 'o', ' ', 'P', 'O', 'D'}} : Chunks{}, minCount);
+    }
+    bool Hold_Reset() override {
+        polarities.push_back(bResetOnDTRhigh);
+        return true;
+    }
+    bool Release_Reset() override { return true; }
+    void Close() override {
+        ++closes;
+        connected = false;
+    }
+};
+
+// Sets a library global for one test.
+template <typename T> struct Set {
+    Set(T& v, T now) : var(v), old(v) { v = now; }
+    ~Set() { var = old; }
+    T& var;
+    const T old;
+};
 
 class ConnectionCore : public ::testing::Test {
   protected:
-    void SetUp() override {
-        saved_ = {gnRESET_HOLD_msec, gnRESET_SETTLE_msec, gnREAD_IDLE_TIMEOUT_msec,
-                  gnGROSS_READSTRING_TIMEOUT_msec};
-        savedAuto_ = gAutoBaudFlag;
-        savedBaud_ = gnBaudRate;
-        strcpy(savedPrefix_, szRequiredBannerPrefix);
-        // Resets need not take their real time against a scripted board.
-        gnRESET_HOLD_msec = 0;
-        gnRESET_SETTLE_msec = 0;
-    }
-    void TearDown() override {
-        gnRESET_HOLD_msec = saved_[0];
-        gnRESET_SETTLE_msec = saved_[1];
-        gnREAD_IDLE_TIMEOUT_msec = saved_[2];
-        gnGROSS_READSTRING_TIMEOUT_msec = saved_[3];
-        gAutoBaudFlag = savedAuto_;
-        gnBaudRate = savedBaud_;
-        strcpy(szRequiredBannerPrefix, savedPrefix_);
-    }
-    void QuickTimeouts() {
-        gnREAD_IDLE_TIMEOUT_msec = 5;
-        gnGROSS_READSTRING_TIMEOUT_msec = 20;
+    // Resets take no time and reads end soon against a scripted board.
+    Set<uint32_t> hold_{gnRESET_HOLD_msec, 0}, settle_{gnRESET_SETTLE_msec, 0},
+        idle_{gnREAD_IDLE_TIMEOUT_msec, 5}, gross_{gnGROSS_READSTRING_TIMEOUT_msec, 40},
+        baud_{gnBaudRate, 19200};
+    Set<bool> auto_{gAutoBaudFlag, true};
+    void TearDown() override { strcpy(szRequiredBannerPrefix, "Kelvo"); }
+    // Reads the chunks; returns which time-out ended the read, from the trace.
+    std::string ReadEndedBy(const Chunks& chunks, uint32_t minCount) {
+        bDebugToConsole = true;
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(fake.ReadChunks(chunks, minCount));
+        const std::string trace = testing::internal::GetCapturedStdout();
+        bDebugToConsole = false;
+        for (const char* end : {"idle time-out", "overall time-out"})
+            if (trace.find(end) != std::string::npos) return end;
+        return "";
     }
 
     FakeConnection fake;
-
-  private:
-    std::array<uint32_t, 4> saved_{};
-    bool savedAuto_ = true;
-    uint32_t savedBaud_ = 0;
-    char savedPrefix_[32] = {};
 };
+
+TEST_F(ConnectionCore, ReadEndsByTheMinimumOrTheTimeOutThatIsDue) {
+    const struct {
+        Chunks chunks;
+        uint32_t minCount, count;
+        const char* endedBy;
+    } rows[] = {{{{0xB0, 0xB1}}, 4, 2, "idle time-out"}, // a reply that stalls part way
+                {{}, 4, 0, "overall time-out"},          // a silent board
+                {{std::vector<uint8_t>(3000, 0x55)}, 2500, 1999, "idle time-out"},
+                {{{1, 2, 3, 4, 5}, {6}}, 2, 5, ""}, // the chunk past the minimum is kept whole
+                {{{1, 2}}, 0, 0, ""}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.count);
+        EXPECT_EQ(ReadEndedBy(row.chunks, row.minCount), row.endedBy);
+        EXPECT_EQ(fake.ResultCharCount(), row.count);
+        EXPECT_EQ(fake.ResultChar(row.count), 0) << "past the count";
+        EXPECT_TRUE(row.count == 0 || fake.ResultChar(row.count - 1) != 0);
+    }
+}
 
 struct BannerCase {
     const char* name;
@@ -64,8 +143,7 @@ class BannerValidation : public ConnectionCore, public ::testing::WithParamInter
 TEST_P(BannerValidation, CapturesRepairsAndFindsThePrefix) {
     const BannerCase& c = GetParam();
     strcpy(szRequiredBannerPrefix, c.prefix);
-    fake.SetResult(Bytes(c.received));
-    fake.Capture();
+    fake.Capture(c.received);
     EXPECT_EQ(fake.Valid_Firmware_Banner(), c.valid);
     EXPECT_EQ(std::string(fake.GetBanner()), c.banner);
     EXPECT_EQ(fake.IsConnected(), c.valid && c.prefix[0] != 0);
@@ -76,12 +154,9 @@ const std::string kLong = std::string(260, 'x') + "Kelvo PODLINK";
 INSTANTIATE_TEST_SUITE_P(
     Banners, BannerValidation,
     ::testing::Values(
-        BannerCase{"plain", "Kelvo PODLINK v01.05.47\r\n", "Kelvo", true,
-                   "Kelvo PODLINK v01.05.47\r\n"},
-        BannerCase{"one_leading_nul", std::string("\0Kelvo PODLINK", 14), "Kelvo", true,
-                   "Kelvo PODLINK"},
-        BannerCase{"two_leading_nuls", std::string("\0\0Kelvo PODLINK", 15), "Kelvo", true,
-                   "Kelvo PODLINK"},
+        BannerCase{"plain", "Kelvo PODLINK v1\r\n", "Kelvo", true, "Kelvo PODLINK v1\r\n"},
+        BannerCase{"one_leading_nul", std::string("\0Kelvo", 6), "Kelvo", true, "Kelvo"},
+        BannerCase{"two_leading_nuls", std::string("\0\0Kelvo", 7), "Kelvo", true, "Kelvo"},
         BannerCase{"noise_before", "\r\n\x7f#Kelvo PODLINK", "Kelvo", true, "Kelvo PODLINK"},
         BannerCase{"no_prefix", "Acme board v2", "Kelvo", false, "Acme board v2"},
         BannerCase{"prefix_case_differs", "kelvo PODLINK", "Kelvo", false, "kelvo PODLINK"},
@@ -92,179 +167,73 @@ INSTANTIATE_TEST_SUITE_P(
         BannerCase{"empty_prefix_accepts_silence", "", "", true, ""}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(ConnectionCore, ResultCharBeyondTheCountIsZero) {
-    fake.SetResult({0xB0, 0xB1, 0xB2});
-    EXPECT_EQ(fake.ResultChar(2), 0xB2);
-    EXPECT_EQ(fake.ResultChar(3), 0);
-    EXPECT_EQ(fake.ResultChar(5), 0);
-}
-
-TEST_F(ConnectionCore, ReplyThatStallsPartWayEndsByTheIdleTimeout) {
-    fake.scriptedReads.push_back({{0, {0xB0, 0xB1}}});
-    uint32_t start = platform::TickCount();
-    EXPECT_TRUE(fake.ReadScripted(4));
-    uint32_t elapsed = platform::TickCount() - start;
-    EXPECT_EQ(fake.ResultCharCount(), 2u);
-    EXPECT_GE(elapsed, 200u);
-    EXPECT_LT(elapsed, 500u) << "the overall limit, not the idle time-out, ended the read";
-}
-
-TEST_F(ConnectionCore, SilentBoardEndsByTheOverallTimeoutWithNothing) {
-    fake.scriptedReads.push_back({});
-    uint32_t start = platform::TickCount();
-    EXPECT_TRUE(fake.ReadScripted(4));
-    EXPECT_GE(platform::TickCount() - start, 500u);
-    EXPECT_EQ(fake.ResultCharCount(), 0u);
-}
-
-TEST_F(ConnectionCore, ReadStoresAtMost1999Bytes) {
-    fake.scriptedReads.push_back({{0, std::vector<uint8_t>(3000, 0x55)}});
-    EXPECT_TRUE(fake.ReadScripted(2500));
-    EXPECT_EQ(fake.ResultCharCount(), 1999u);
-}
-
-TEST_F(ConnectionCore, ChunkPastTheMinimumIsKeptWhole) {
-    fake.scriptedReads.push_back({{0, {1, 2, 3, 4, 5}}, {50, {6}}});
-    EXPECT_TRUE(fake.ReadScripted(2));
-    EXPECT_EQ(fake.ResultCharCount(), 5u);
-}
-
-TEST_F(ConnectionCore, ReadOfZeroReturnsAtOnceEmpty) {
-    fake.scriptedReads.push_back({{0, {1, 2}}});
-    uint32_t start = platform::TickCount();
-    EXPECT_TRUE(fake.ReadScripted(0));
-    EXPECT_LT(platform::TickCount() - start, 400u) << "the read waited for a reply";
-    EXPECT_EQ(fake.ResultCharCount(), 0u);
-}
-
 const uint32_t kSerialTable[] = {115200, 57600, 38400, 19200, 9600};
 
-TEST_F(ConnectionCore, AutomaticSearchStepsDownTheTableToTheBoardsRate) {
-    QuickTimeouts();
+TEST_F(ConnectionCore, SearchStepsDownTheTableAndRemembersThePolarity) {
     fake.answerBaud = 38400;
-    ASSERT_TRUE(fake.Open(false, kSerialTable, 5, RS232_Connection::kTryOpenRetry));
-    EXPECT_EQ(fake.bauds, (std::vector<uint32_t>{115200, 57600, 38400}));
-    // Two polarities at each rate that did not answer, one at the rate that did.
-    EXPECT_EQ(fake.polarities, (std::vector<bool>{false, true, false, true, false}));
-    EXPECT_TRUE(fake.IsConnected());
-    EXPECT_STREQ(fake.GetBanner(), "Kelvo PODLINK");
-}
-
-TEST_F(ConnectionCore, PolarityFoundOnTheSecondTryIsTheFirstTriedNextTime) {
-    QuickTimeouts();
-    fake.answerBaud = 115200;
     fake.answerOnDTRhigh = true;
-    ASSERT_TRUE(fake.Open(false, kSerialTable, 5, RS232_Connection::kTryOpenRetry));
-    EXPECT_TRUE(fake.ResetOnDTRhigh());
+    ASSERT_TRUE(fake.Open(RS232_Connection::kTryOpenRetry, kSerialTable, 5));
+    EXPECT_EQ(fake.bauds, (std::vector<uint32_t>{115200, 57600, 38400}));
+    EXPECT_EQ(fake.polarities, (std::vector<bool>{false, true, false, true, false, true}));
+    EXPECT_TRUE(fake.IsConnected());
+    EXPECT_STREQ(fake.GetBanner(), "Kelvo POD");
     fake.polarities.clear();
-    ASSERT_TRUE(fake.Open(false, kSerialTable, 5, RS232_Connection::kTryOpenRetry));
-    EXPECT_EQ(fake.polarities, (std::vector<bool>{true}));
-}
-
-TEST_F(ConnectionCore, ExhaustedSearchClosesAndKeepsThePolarity) {
-    QuickTimeouts();
+    ASSERT_TRUE(fake.Open(RS232_Connection::kTryOpenRetry, kSerialTable + 2, 3));
+    EXPECT_EQ(fake.polarities, (std::vector<bool>{true})) << "the polarity found is tried first";
+    // An exhausted search closes and keeps the polarity.
     fake.answerBaud = 1234;
-    EXPECT_FALSE(fake.Open(false, kSerialTable, 5, RS232_Connection::kTryOpenRetry));
+    fake.polarities.clear();
+    EXPECT_FALSE(fake.Open(RS232_Connection::kTryOpenRetry, kSerialTable, 5));
     EXPECT_EQ(fake.closes, 1);
-    EXPECT_FALSE(fake.ResetOnDTRhigh());
+    EXPECT_TRUE(fake.ResetOnDTRhigh());
     EXPECT_EQ(fake.polarities.size(), 10u);
 }
 
-enum class Scenario { BaudFails, ResetFails, SecondPolarityAnswers, NeverValid, SecondResetFails };
+enum Scenario { BaudFails, ResetFails, SecondPolarityAnswers, NeverValid, SecondResetFails };
 
-struct FixedBaudCase {
-    const char* name;
-    const Connection::FixedBaudRetry* retry;
-    Scenario scenario;
-    bool connects;
-    size_t resets;
-    bool finalPolarityHigh;
-};
-
-class FixedBaudOpen : public ConnectionCore, public ::testing::WithParamInterface<FixedBaudCase> {};
-
-TEST_P(FixedBaudOpen, RetriesWithTheOtherPolarityAsTheVariantSays) {
-    const FixedBaudCase& c = GetParam();
-    QuickTimeouts();
+TEST_F(ConnectionCore, FixedBaudOpenRetriesWithTheOtherPolarityAsTheVariantSays) {
+    const auto* rsTop = &RS232_Connection::kTryOpenRetry;
+    const auto* rsCr = &RS232_Connection::kSendCRRetry;
+    const auto* usbTop = &USB_Connection::kTryOpenRetry;
+    const auto* usbCr = &USB_Connection::kSendCRRetry;
+    const struct {
+        const char* name;
+        const Connection::FixedBaudRetry* retry;
+        Scenario scenario;
+        bool connects;
+        size_t resets;
+        bool finalPolarityHigh;
+    } rows[] = {{"rs232_open_baud_fails", rsTop, BaudFails, false, 0, false},
+                {"rs232_cr_baud_fails", rsCr, BaudFails, true, 1, true},
+                {"usb_open_baud_fails", usbTop, BaudFails, false, 0, false},
+                {"usb_cr_baud_fails", usbCr, BaudFails, false, 0, false},
+                {"rs232_open_reset_fails", rsTop, ResetFails, false, 1, false},
+                {"rs232_cr_reset_fails", rsCr, ResetFails, false, 2, false},
+                {"usb_open_reset_fails", usbTop, ResetFails, false, 2, true},
+                {"usb_cr_reset_fails", usbCr, ResetFails, false, 2, true},
+                {"rs232_open_second_polarity", rsTop, SecondPolarityAnswers, false, 1, false},
+                {"rs232_cr_second_polarity", rsCr, SecondPolarityAnswers, true, 2, true},
+                {"usb_open_second_polarity", usbTop, SecondPolarityAnswers, false, 1, false},
+                {"usb_cr_second_polarity", usbCr, SecondPolarityAnswers, true, 2, true},
+                {"rs232_cr_never_valid", rsCr, NeverValid, false, 2, false},
+                {"usb_cr_never_valid", usbCr, NeverValid, false, 2, false},
+                {"rs232_cr_second_reset_fails", rsCr, SecondResetFails, false, 2, false},
+                {"usb_cr_second_reset_fails", usbCr, SecondResetFails, false, 2, false}};
     gAutoBaudFlag = false;
-    gnBaudRate = 19200;
-    fake.answerBaud = 19200;
-    fake.answerOnDTRhigh = true;
-    switch (c.scenario) {
-    case Scenario::BaudFails:
-        fake.failSetBaud = true;
-        break;
-    case Scenario::ResetFails:
-        fake.failReset = true;
-        break;
-    case Scenario::SecondPolarityAnswers:
-        break;
-    case Scenario::NeverValid:
-        fake.answerBaud = 9600;
-        break;
-    case Scenario::SecondResetFails:
-        fake.answerBaud = 9600;
-        fake.failResetFrom = 2;
-        break;
+    for (const auto& c : rows) {
+        SCOPED_TRACE(c.name);
+        FakeConnection fixed;
+        fixed.answerOnDTRhigh = true;
+        fixed.failSetBaud = c.scenario == BaudFails;
+        fixed.failResetFrom = c.scenario == ResetFails ? 1 : c.scenario == SecondResetFails ? 2 : 0;
+        if (c.scenario == NeverValid || c.scenario == SecondResetFails) fixed.answerBaud = 9600;
+        EXPECT_EQ(fixed.Open(*c.retry), c.connects);
+        EXPECT_EQ(fixed.polarities.size(), c.resets);
+        EXPECT_EQ(fixed.ResetOnDTRhigh(), c.finalPolarityHigh);
+        EXPECT_EQ(fixed.IsConnected(), c.connects);
+        EXPECT_EQ(fixed.closes, c.connects ? 0 : 1);
     }
-    EXPECT_EQ(fake.Open(false, nullptr, 0, *c.retry), c.connects);
-    EXPECT_EQ(fake.polarities.size(), c.resets);
-    EXPECT_EQ(fake.ResetOnDTRhigh(), c.finalPolarityHigh);
-    EXPECT_EQ(fake.IsConnected(), c.connects);
-    if (!c.connects) {
-        EXPECT_EQ(fake.closes, 1);
-    }
-}
-
-const auto* kRsTop = &RS232_Connection::kTryOpenRetry;
-const auto* kRsCr = &RS232_Connection::kSendCRRetry;
-const auto* kUsbTop = &USB_Connection::kTryOpenRetry;
-const auto* kUsbCr = &USB_Connection::kSendCRRetry;
-
-INSTANTIATE_TEST_SUITE_P(
-    Variants, FixedBaudOpen,
-    ::testing::Values(
-        FixedBaudCase{"rs232_open_baud_fails", kRsTop, Scenario::BaudFails, false, 0, false},
-        FixedBaudCase{"rs232_cr_baud_fails", kRsCr, Scenario::BaudFails, true, 1, true},
-        FixedBaudCase{"usb_open_baud_fails", kUsbTop, Scenario::BaudFails, false, 0, false},
-        FixedBaudCase{"usb_cr_baud_fails", kUsbCr, Scenario::BaudFails, false, 0, false},
-        FixedBaudCase{"rs232_open_reset_fails", kRsTop, Scenario::ResetFails, false, 1, false},
-        FixedBaudCase{"rs232_cr_reset_fails", kRsCr, Scenario::ResetFails, false, 2, false},
-        FixedBaudCase{"usb_open_reset_fails", kUsbTop, Scenario::ResetFails, false, 2, true},
-        FixedBaudCase{"usb_cr_reset_fails", kUsbCr, Scenario::ResetFails, false, 2, true},
-        FixedBaudCase{"rs232_open_second_polarity", kRsTop, Scenario::SecondPolarityAnswers, false,
-                      1, false},
-        FixedBaudCase{"rs232_cr_second_polarity", kRsCr, Scenario::SecondPolarityAnswers, true, 2,
-                      true},
-        FixedBaudCase{"usb_open_second_polarity", kUsbTop, Scenario::SecondPolarityAnswers, false,
-                      1, false},
-        FixedBaudCase{"usb_cr_second_polarity", kUsbCr, Scenario::SecondPolarityAnswers, true, 2,
-                      true},
-        FixedBaudCase{"rs232_cr_never_valid", kRsCr, Scenario::NeverValid, false, 2, false},
-        FixedBaudCase{"usb_cr_never_valid", kUsbCr, Scenario::NeverValid, false, 2, false},
-        FixedBaudCase{"rs232_cr_second_reset_fails", kRsCr, Scenario::SecondResetFails, false, 2,
-                      false},
-        FixedBaudCase{"usb_cr_second_reset_fails", kUsbCr, Scenario::SecondResetFails, false, 2,
-                      false}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST(NullConnection, EveryOperationFails) {
-    Null_Connection& none = TheNullConnection();
-    EXPECT_STREQ(none.TypeName(), "ct_None");
-    EXPECT_FALSE(none.Try_Open_Port(3));
-    EXPECT_EQ(none.GetPort(), 3);
-    EXPECT_FALSE(none.Try_Open_Port_Send_CR(4));
-    EXPECT_EQ(none.GetPort(), 4);
-    const uint8_t b = 0xA0;
-    EXPECT_FALSE(none.Write(&b, 1, 1));
-    EXPECT_FALSE(none.WriteFramedByRTS(&b, 1, 1, true));
-    EXPECT_FALSE(none.Read(1));
-    EXPECT_FALSE(none.Hold_Reset());
-    EXPECT_FALSE(none.Release_Reset());
-    EXPECT_FALSE(none.IsConnected());
-    EXPECT_FALSE(none.CommCTS() || none.CommDSR() || none.CommDCD() || none.CommRI());
-    EXPECT_EQ(none.ResultCharCount(), 0u);
 }
 
 } // namespace
-} // namespace rerodada::test
+} // namespace rerodada

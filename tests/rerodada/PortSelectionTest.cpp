@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 #include <string>
@@ -10,41 +11,38 @@
 namespace rerodada {
 namespace {
 
-// Ports that are listed but cannot be opened: the selection's order shows in
-// its standard-output lines without touching any device.
-std::string ListedPorts(const std::vector<std::string>& friendlyNames) {
-    std::string list;
-    for (size_t i = 0; i < friendlyNames.size(); ++i) {
-        if (i) list += ':';
-        list += "/nonexistent/rerodada-port" + std::to_string(i + 1);
-        if (!friendlyNames[i].empty()) list += "=" + friendlyNames[i];
-    }
-    return list;
-}
-
+// Lists ports that cannot be opened, with these friendly names (empty: none),
+// and returns the selection's lines about them: its order without a device.
 std::vector<std::string> SelectionLines(const std::vector<std::string>& friendlyNames) {
-    setenv("RERODADA_SERIAL_PORTS", ListedPorts(friendlyNames).c_str(), 1);
+    std::string list;
+    for (size_t i = 0; i < friendlyNames.size(); ++i)
+        list += (i ? ":" : "") + std::string("/nonexistent/port") + std::to_string(i + 1) +
+                (friendlyNames[i].empty() ? "" : "=" + friendlyNames[i]);
+    setenv("RERODADA_SERIAL_PORTS", list.c_str(), 1);
     testing::internal::CaptureStdout();
-    bool found = SelectSerialPort({});
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_FALSE(found);
+    EXPECT_FALSE(SelectSerialPort({}));
+    std::istringstream out(testing::internal::GetCapturedStdout());
     std::vector<std::string> lines;
-    std::istringstream in(out);
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind("Testing", 0) == 0 || line.rfind("Skipping", 0) == 0 ||
-            line.rfind("This software", 0) == 0 || line.find("***") != std::string::npos ||
-            line.find("+++") != std::string::npos)
+    for (std::string line; std::getline(out, line);)
+        if (!line.empty() && line.find("Enumerate") == std::string::npos &&
+            line.find("strFriendlyName") == std::string::npos)
             lines.push_back(line);
     return lines;
 }
 
-TEST(SerialPortSelection, WithoutMarkerTriesCom1ToCom20InOrder) {
-    std::vector<std::string> names(3, "USB Serial Port");
-    std::vector<std::string> lines = SelectionLines(names);
-    std::vector<std::string> expected = {"Testing COM1", "Testing COM2", "Testing COM3"};
-    for (int i = 4; i <= 20; ++i)
-        expected.push_back("Skipping COM" + std::to_string(i));
-    EXPECT_EQ(lines, expected);
+// COM1 to COM20 tried in order but for those not listed or skipped.
+std::vector<std::string> Com1To20(int listed, const std::vector<int>& skipped = {}) {
+    std::vector<std::string> lines;
+    for (int i = 1; i <= 20; ++i) {
+        const bool skip = i > listed || std::count(skipped.begin(), skipped.end(), i);
+        lines.push_back((skip ? "Skipping COM" : "Testing COM") + std::to_string(i));
+    }
+    return lines;
+}
+
+TEST(SerialPortSelection, WithoutMarkerTriesTheListedPortsInOrder) {
+    EXPECT_EQ(SelectionLines({}), Com1To20(0));
+    EXPECT_EQ(SelectionLines(std::vector<std::string>(3, "USB Serial Port")), Com1To20(3));
 }
 
 TEST(SerialPortSelection, MarkedPortFirstBluetoothSkippedAboveCom20Ignored) {
@@ -52,42 +50,18 @@ TEST(SerialPortSelection, MarkedPortFirstBluetoothSkippedAboveCom20Ignored) {
     names[1] = "Standard Serial over Bluetooth link";
     names[2] = "Kelvo PODLINK RS-232";
     names[3] = "BT serial";
-    names[5] = "Bluetooth Kelvo bridge"; // marker wins over the Bluetooth skip
-    std::vector<std::string> lines = SelectionLines(names);
-
-    std::vector<std::string> expected = {
-        "   *** skip this port ***", "   +++ prefer this port +++", "   *** skip this port ***",
-        "   *** skip this port ***", "   +++ prefer this port +++",
-        "This software only accepts COM1-COM20", "This software only accepts COM1-COM20",
-        // the last marked port is preferred
-        "Testing COM6"};
-    for (int i = 1; i <= 20; ++i) {
-        bool skipped = i == 2 || i == 4;
-        expected.push_back((skipped ? "Skipping COM" : "Testing COM") + std::to_string(i));
-    }
-    EXPECT_EQ(lines, expected);
-}
-
-TEST(SerialPortSelection, NoPortsMeansNothingTried) {
-    setenv("RERODADA_SERIAL_PORTS", "", 1);
-    testing::internal::CaptureStdout();
-    EXPECT_FALSE(SelectSerialPort({}));
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out.find("Testing"), std::string::npos);
-}
-
-TEST(SerialPortListing, NamesPortsComNInListingOrder) {
-    setenv("RERODADA_SERIAL_PORTS", "/dev/a=First:/dev/b", 1);
-    PortEnumeration* set = EnumeratePortsFirst();
-    char name[100], friendly[100];
-    ASSERT_TRUE(EnumeratePortsNext(set, name, sizeof name, friendly, sizeof friendly));
-    EXPECT_STREQ(name, "COM1");
-    EXPECT_STREQ(friendly, "First");
-    ASSERT_TRUE(EnumeratePortsNext(set, name, sizeof name, friendly, sizeof friendly));
-    EXPECT_STREQ(name, "COM2");
-    EXPECT_STREQ(friendly, "");
-    EXPECT_FALSE(EnumeratePortsNext(set, name, sizeof name, friendly, sizeof friendly));
-    EnumeratePortsClose(set);
+    names[5] = "Bluetooth Kelvo bridge"; // the marker wins over the Bluetooth skip
+    std::vector<std::string> expected = {"   *** skip this port ***",
+                                         "   +++ prefer this port +++",
+                                         "   *** skip this port ***",
+                                         "   *** skip this port ***",
+                                         "   +++ prefer this port +++",
+                                         "This software only accepts COM1-COM20",
+                                         "This software only accepts COM1-COM20",
+                                         "Testing COM6"}; // the last marked port
+    for (const std::string& line : Com1To20(20, {2, 4}))
+        expected.push_back(line);
+    EXPECT_EQ(SelectionLines(names), expected);
 }
 
 } // namespace

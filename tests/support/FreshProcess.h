@@ -1,6 +1,5 @@
-// Runs a check in a new process of the running test program, before the
-// board link was ever called there: for what only an uninitialised library
-// shows, such as the environment it reads on its first call.
+// Runs a check in a new process of the test program, where the board link was
+// never called: for what only an uninitialised library shows.
 #ifndef TESTS_SUPPORT_FRESHPROCESS_H
 #define TESTS_SUPPORT_FRESHPROCESS_H
 
@@ -20,9 +19,8 @@
 
 namespace freshprocess {
 
-// In the parent: starts this program again filtered to testName, with env
-// added, and returns its exit status (0 when the test passed there). In that
-// child: runs body and returns 0 when it returned true.
+// In the parent: runs this program's test testName with env added and returns
+// its exit status. In that child: runs body, 0 when it returned true.
 inline int run(const std::string& testName, const std::vector<std::string>& env,
                const std::function<bool()>& body) {
     static const char kChildMarker[] = "RERODADA_TEST_FRESH_PROCESS";

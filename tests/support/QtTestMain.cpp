@@ -1,7 +1,6 @@
-// Runs a test program inside a Qt application object (QApplication for
-// widget tests, QCoreApplication otherwise), from a private working directory
-// (where RAR4120E.ini is kept) and with the native settings redirected, so
-// that the user's own settings are never touched.
+// Runs a test program in a Qt application object, from a private working
+// directory (where RAR4120E.ini is kept) and with the native settings
+// redirected, so that the user's own settings are never touched.
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -22,7 +21,7 @@ int main(int argc, char** argv) {
     QStandardPaths::setTestModeEnabled(true);
     TestApplication app(argc, argv);
 
-    QTemporaryDir workDir;
+    const QTemporaryDir workDir;
     if (!workDir.isValid()) return 1;
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
                        workDir.filePath(QStringLiteral("native")));

@@ -1,6 +1,5 @@
-// The test hooks of the simulator's D2XX stand-in. The board link loads the
-// stand-in from RERODADA_D2XX_LIBRARY; opening that path again yields the
-// same instance, and so the same simulated boards.
+// The test hooks of the D2XX stand-in that RERODADA_D2XX_LIBRARY names: opening
+// it again yields the instance the board link loaded, and so its boards.
 #ifndef TESTS_SUPPORT_STANDIN_H
 #define TESTS_SUPPORT_STANDIN_H
 
@@ -22,22 +21,20 @@ inline void* library() {
 }
 
 template <typename Hook> Hook hook(const char* name) {
-    void* handle = library();
-    return handle ? reinterpret_cast<Hook>(dlsym(handle, name)) : nullptr;
+    return library() ? reinterpret_cast<Hook>(dlsym(library(), name)) : nullptr;
 }
 
 // The board of USB device index; null without the stand-in.
 inline podsim::Board* board(unsigned index = 0) {
-    const auto boardHook = hook<podsim::Board* (*)(unsigned)>("podsim_d2xx_board");
-    return boardHook ? boardHook(index) : nullptr;
+    const auto get = hook<podsim::Board* (*)(unsigned)>("podsim_d2xx_board");
+    return get ? get(index) : nullptr;
 }
 
-// Replaces every simulated device (empty text: defaults); false when the
-// stand-in is missing or refused the configuration. Open handles and earlier
-// boards become invalid.
+// Replaces every simulated device (empty text: defaults), invalidating open
+// handles and earlier boards; false when the stand-in is missing or refused it.
 inline bool reload(const std::string& configText) {
-    const auto reloadHook = hook<int (*)(const char*)>("podsim_d2xx_reload");
-    return reloadHook && reloadHook(configText.c_str()) == 0;
+    const auto load = hook<int (*)(const char*)>("podsim_d2xx_reload");
+    return load && load(configText.c_str()) == 0;
 }
 
 } // namespace standin
