@@ -36,6 +36,8 @@ TEST(Listing, ConnectAndRawExchangesAreListedByteForByte) {
     ReroDadaStringWrite(read, sizeof read, 8);
     BrimPinWrite(3, 1);
     BrimLogComment(0, "100% done");
+    const uint8_t data[] = {0x12, 0x34};
+    BrimLogData(0, 2, data, "caller's bytes");
     BrimBoardDisconnect();
     CommLogListingFile_Close();
     // Time stamps are the only part of a listing that changes from run to run.
