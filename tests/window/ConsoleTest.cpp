@@ -53,14 +53,18 @@ TEST(CommLogView, CopiesTheSelectedRowsAndClearsFromTheContextMenu) {
     EXPECT_EQ(QApplication::clipboard()->text(),
               row(log, 0, 0).join('\t') + "\n" + row(log, 1, 0).join('\t'));
 
-    QTimer::singleShot(50, [] {
+    QStringList offered;
+    QTimer::singleShot(50, [&offered] {
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
-        for (QAction* action : menu->actions())
+        for (QAction* action : menu->actions()) {
+            offered << action->text();
             if (action->text() == "Clear Log") menu->setActiveAction(action);
+        }
         QTest::keyClick(menu, Qt::Key_Return);
     });
     log.slt_logContextMenu(QPoint(1, 1));
+    EXPECT_EQ(offered, (QStringList{"Clear Log", "Copy Selection", "Export CSV…"}));
     EXPECT_EQ(log.model()->rowCount(), 0);
     emitEvent(0, 0x03, 8, 0x33, 1);
     EXPECT_EQ(row(log, 0), (QStringList{"ReadByte", "0x03", "0x33", "OK"}));
