@@ -1,12 +1,15 @@
-// The board's side of the host link, as the library's tests rely on it:
-// reset and banner, line rate, the faults it injects, answers chosen by a
-// test, unplugging and the traffic record.
+// The board's side of the host link as the library's tests rely on it: reset
+// and banner, line rate, injected faults, answers a test scripts, unplugging,
+// the traffic record, and the D2XX stand-in as a driver library.
 #include "Noise.h"
-#include "SimTestUtil.h"
+#include "Sim.h"
+#include "StandIn.h"
+#include "d2xx/D2xxApi.h"
 
-#include <gtest/gtest.h>
+#include <algorithm>
 
 using namespace simtest;
+namespace ft = podsim::d2xx;
 
 namespace {
 
@@ -14,7 +17,7 @@ bool looksLikeNoise(const Bytes& b) {
     return std::all_of(b.begin(), b.end(), podsim::NoiseSource::allowed);
 }
 
-TEST(Reset, DtrLevelFollowsTheConfiguredPolarity) {
+TEST(Reset, DtrLevelFollowsTheConfiguredPolarityAndForgetsAPartialCommand) {
     for (bool resetOnSet : {true, false}) {
         auto board = makeBoard(resetOnSet ? "" : "reset_dtr = clear");
         board->setDtr(resetOnSet);
@@ -23,38 +26,12 @@ TEST(Reset, DtrLevelFollowsTheConfiguredPolarity) {
         board->setDtr(!resetOnSet);
         board->setDtr(!resetOnSet);
         // One banner per end of reset, not per repeated level.
-        EXPECT_EQ(hex(board->readAvailable()), hex(kBanner)) << resetOnSet;
-        EXPECT_EQ(hex(talk(*board, {0xA0, 0x00})), hex({0xB0}));
-    }
-}
-
-TEST(Reset, BannerOptionsAndAPartialCommandForgotten) {
-    const struct {
-        const char* config;
-        Bytes expected;
-    } cases[] = {
-        {"firmware = 2.0.1", text("Kelvo PODLINK v02.00.01\r\n")},
-        {"banner = \"Kelvo TEST 1\\r\\n\"", text("Kelvo TEST 1\r\n")},
-        {"banner_nul = true",
-         [] {
-             Bytes b{0x00};
-             b.insert(b.end(), kBanner.begin(), kBanner.end());
-             return b;
-         }()},
-    };
-    for (const auto& c : cases) {
-        auto board = makeBoard(c.config);
+        EXPECT_EQ(board->readAvailable(), kBanner) << resetOnSet;
         board->hostWrite({0xA0, 0x05, 0x02});
         board->endReset();
-        EXPECT_EQ(hex(board->readAvailable()), hex(c.expected)) << c.config;
-        EXPECT_EQ(hex(talk(*board, {0xA0, 0x00})), hex({0xB0})) << c.config;
+        EXPECT_EQ(board->readAvailable(), kBanner);
+        EXPECT_EQ(talk(*board, {0xA0, 0x00}), Bytes{0xB0});
     }
-    auto noisy = makeBoard("banner_noise = 7");
-    noisy->endReset();
-    Bytes got = noisy->readAvailable();
-    ASSERT_EQ(got.size(), 7 + kBanner.size());
-    EXPECT_TRUE(looksLikeNoise(Bytes(got.begin(), got.begin() + 7)));
-    EXPECT_EQ(hex(Bytes(got.begin() + 7, got.end())), hex(kBanner));
 }
 
 TEST(Baud, OnlyTheBoardsRateIsUnderstood) {
@@ -62,69 +39,55 @@ TEST(Baud, OnlyTheBoardsRateIsUnderstood) {
     for (uint32_t rate : {9600u, 57600u, 115200u}) {
         board->setBaud(rate);
         board->endReset();
-        Bytes banner = board->readAvailable();
+        const Bytes banner = board->readAvailable();
         EXPECT_EQ(banner.size(), kBanner.size());
         EXPECT_TRUE(looksLikeNoise(banner)) << rate;
-        Bytes reply = talk(*board, {0xC2, 0x01, 0xA0, 0x00});
+        const Bytes reply = talk(*board, {0xC2, 0x01, 0xA0, 0x00});
         EXPECT_FALSE(reply.empty());
         EXPECT_TRUE(looksLikeNoise(reply)) << rate;
     }
     board->setBaud(38400);
     board->endReset();
-    EXPECT_EQ(hex(board->readAvailable()), hex(kBanner));
-    EXPECT_EQ(hex(talk(*board, {0xA0, 0x00})), hex({0xB0}));
+    EXPECT_EQ(board->readAvailable(), kBanner);
+    EXPECT_EQ(talk(*board, {0xA0, 0x00}), Bytes{0xB0});
 }
 
-struct FaultCase {
-    const char* name;
-    const char* config;
-    Bytes reply; // to kReadByte; for noise, what follows the noise bytes
-    size_t noise;
-};
-
-void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class FaultReply : public ::testing::TestWithParam<FaultCase> {};
-
-TEST_P(FaultReply, ChangesTheReplyButNeverTheBanner) {
-    const FaultCase& c = GetParam();
-    auto board = makeBoard(c.config);
-    board->endReset();
-    EXPECT_EQ(hex(board->readAvailable()), hex(kBanner));
-    Bytes reply = talk(*board, kReadByte);
-    ASSERT_EQ(reply.size(), c.noise + c.reply.size());
-    EXPECT_TRUE(looksLikeNoise(Bytes(reply.begin(), reply.begin() + c.noise)));
-    EXPECT_EQ(hex(Bytes(reply.begin() + c.noise, reply.end())), hex(c.reply));
-}
-
-const FaultCase kFaults[] = {
-    {"None", "", {0x12, 0xB0}, 0},
-    {"NoReply", "fault = no_reply", {}, 0},
-    {"Cut", "fault = cut\nfault.bytes = 1", {0x12}, 0},
-    {"StallForever", "fault = stall\nfault.bytes = 1", {0x12}, 0},
-    {"WrongCompletion", "fault = wrong_completion", {0x12, 0xB1}, 0},
-    {"Noise", "fault = noise\nfault.bytes = 3", {0x12, 0xB0}, 3},
-};
-
-INSTANTIATE_TEST_SUITE_P(Link, FaultReply, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return std::string(info.param.name); });
-
-TEST(Fault, AfterTimesAndPeriodSelectTheReplies) {
+TEST(Fault, EachKindChangesTheReplyButNeverTheBanner) {
     const struct {
         const char* config;
-        std::vector<size_t> sizes;
+        Bytes reply; // to kReadByte; for noise, what follows the noise bytes
+        size_t noise;
     } cases[] = {
+        {"", {0x12, 0xB0}, 0},
+        {"fault = no_reply", {}, 0},
+        {"fault = cut\nfault.bytes = 1", {0x12}, 0},
+        {"fault = stall\nfault.bytes = 1", {0x12}, 0},
+        {"fault = wrong_completion", {0x12, 0xB1}, 0},
+        {"fault = noise\nfault.bytes = 3", {0x12, 0xB0}, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.config);
+        auto board = makeBoard(c.config);
+        board->endReset();
+        EXPECT_EQ(board->readAvailable(), kBanner);
+        const Bytes reply = talk(*board, kReadByte);
+        ASSERT_EQ(reply.size(), c.noise + c.reply.size());
+        EXPECT_TRUE(looksLikeNoise(Bytes(reply.begin(), reply.begin() + c.noise)));
+        EXPECT_EQ(Bytes(reply.begin() + c.noise, reply.end()), c.reply);
+    }
+}
+
+TEST(Fault, AfterTimesAndPeriodSelectTheReplies) {
+    const std::pair<const char*, std::vector<size_t>> cases[] = {
         {"fault.after = 1\nfault.times = 2", {2, 0, 0, 2, 2}},
         {"fault.after = 1\nfault.times = 1\nfault.period = 3", {2, 0, 2, 2, 0, 2, 2}},
     };
-    for (const auto& c : cases) {
-        auto board = makeBoard(std::string("fault = no_reply\n") + c.config);
+    for (const auto& [config, expected] : cases) {
+        auto board = makeBoard(std::string("fault = no_reply\n") + config);
         std::vector<size_t> sizes;
-        for (size_t i = 0; i < c.sizes.size(); ++i)
+        for (size_t i = 0; i < expected.size(); ++i)
             sizes.push_back(talk(*board, kReadByte).size());
-        EXPECT_EQ(sizes, c.sizes) << c.config;
+        EXPECT_EQ(sizes, expected) << config;
     }
 }
 
@@ -140,21 +103,27 @@ TEST(Fault, StalledBytesAreNotOvertakenByALaterReply) {
     board->clearFault();
     board->hostWrite({0xA0, 0x00});
     EXPECT_TRUE(eventually([&] { return board->available() == 5; }));
-    EXPECT_EQ(hex(board->readAvailable()), hex({0x01, 0x05, 0x2F, 0xD2, 0xB0}));
+    EXPECT_EQ(board->readAvailable(), (Bytes{0x01, 0x05, 0x2F, 0xD2, 0xB0}));
 }
 
-TEST(ScriptedReplies, AnswerEachWriteInTurnUntilCleared) {
-    auto board = makeBoard("fault = no_reply");
+TEST(ScriptedReplies, AnswerEachWriteInTurnUntilClearedAndAreRecorded) {
+    auto board = makeBoard();
     board->setScriptedReplies({{0x01, 0x02}, {}, {0xFF, 0x00, 0xB0}});
     board->endReset();
-    EXPECT_EQ(hex(board->readAvailable()), hex(kBanner));
-    EXPECT_EQ(hex(talk(*board, kReadByte)), hex({0x01, 0x02}));
+    EXPECT_EQ(board->readAvailable(), kBanner);
+    board->clearTraffic();
+    EXPECT_EQ(talk(*board, kReadByte), (Bytes{0x01, 0x02}));
     EXPECT_TRUE(talk(*board, kReadByte).empty());
-    EXPECT_EQ(hex(talk(*board, {0xC2})), hex({0xFF, 0x00, 0xB0}));
+    EXPECT_EQ(talk(*board, {0xC2}), (Bytes{0xFF, 0x00, 0xB0}));
     EXPECT_TRUE(talk(*board, kReadByte).empty());
     board->clearScriptedReplies();
-    board->clearFault();
-    EXPECT_EQ(hex(talk(*board, kReadByte)), hex({0x12, 0xB0}));
+    EXPECT_EQ(talk(*board, {0xA0}), Bytes{});
+    EXPECT_EQ(talk(*board, {0x01}), Bytes{0xB0});
+    // Both directions, a chunk per write and per reply.
+    EXPECT_EQ(board->hostBytes(), Cat({kReadByte, kReadByte, {0xC2}, kReadByte, {0xA0, 0x01}}));
+    EXPECT_EQ(board->lastHostWrite(), Bytes{0x01});
+    EXPECT_EQ(board->boardBytes(), (Bytes{0x01, 0x02, 0xFF, 0x00, 0xB0, 0xB0}));
+    EXPECT_EQ(board->hostWrites(), 6u);
 }
 
 TEST(Unplug, AfterNWritesAndBackByReplugOrByItself) {
@@ -166,53 +135,121 @@ TEST(Unplug, AfterNWritesAndBackByReplugOrByItself) {
     EXPECT_EQ(board->hostWrites(), 1u);
     board->replug();
     EXPECT_EQ(talk(*board, kReadByte).size(), 2u);
-
     auto returning = makeBoard("unplug_after = 1\nreplug_after_ms = 50");
     talk(*returning, kReadByte);
     EXPECT_TRUE(talk(*returning, kReadByte).empty());
-    EXPECT_TRUE(returning->unplugged());
     EXPECT_TRUE(eventually([&] { return !returning->unplugged(); }));
     EXPECT_EQ(talk(*returning, kReadByte).size(), 2u);
     EXPECT_TRUE(talk(*returning, kReadByte).empty());
 }
 
-TEST(Traffic, RecordsBothDirectionsUnlessSwitchedOff) {
-    auto board = makeBoard();
-    board->setDtr(true);
-    board->hostWrite({0xA0, 0x00});
-    EXPECT_EQ(hex(board->hostBytes()), hex({0xA0, 0x00}));
-    EXPECT_TRUE(board->boardBytes().empty());
-    board->setDtr(false);
-    board->readAvailable();
-    board->clearTraffic();
-    board->hostWrite({0xA0});
-    board->hostWrite({0x01});
-    board->readAvailable();
-    EXPECT_EQ(hex(board->hostBytes()), hex({0xA0, 0x01}));
-    EXPECT_EQ(hex(board->lastHostWrite()), hex({0x01}));
-    EXPECT_EQ(hex(board->boardBytes()), hex({0xB0}));
-    EXPECT_EQ(board->traffic().size(), 3u);
+// The stand-in, reached the way the board-link library reaches a driver.
+#define FT(name) standin::hook<decltype(&name)>(#name)
 
-    auto quiet = makeBoard("record_traffic = false");
-    EXPECT_EQ(talk(*quiet, kReadByte).size(), 2u);
-    EXPECT_TRUE(quiet->traffic().empty());
+class D2xx : public testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(standin::reload("usb.latency_timer = 1")); }
+    static void* open(int index = 0, uint32_t baud = 921600) {
+        void* h = nullptr;
+        EXPECT_EQ(FT(FT_Open)(index, &h), ft::kOk);
+        EXPECT_EQ(FT(FT_SetBaudRate)(h, baud), ft::kOk);
+        return h;
+    }
+    static uint32_t count() {
+        uint32_t n = 99;
+        EXPECT_EQ(FT(FT_ListDevices)(&n, nullptr, ft::kListNumberOnly), ft::kOk);
+        return n;
+    }
+    // The host's reset, then what the board sent within 300 ms.
+    static Bytes reset(void* h, bool resetOnDtrHigh = true) {
+        resetOnDtrHigh ? FT(FT_SetDtr)(h) : FT(FT_ClrDtr)(h);
+        FT(FT_Purge)(h, ft::kPurgeRx);
+        resetOnDtrHigh ? FT(FT_ClrDtr)(h) : FT(FT_SetDtr)(h);
+        return readFor(h, kBanner.size());
+    }
+    static Bytes readFor(void* h, size_t want) {
+        Bytes out;
+        eventually(
+            [&] {
+                uint32_t rx = 0, tx = 0, ev = 0, got = 0;
+                if (FT(FT_GetStatus)(h, &rx, &tx, &ev) != ft::kOk) return true;
+                Bytes buf(rx);
+                FT(FT_Read)(h, buf.data(), rx, &got);
+                out.insert(out.end(), buf.begin(), buf.begin() + got);
+                return out.size() >= want;
+            },
+            300);
+        return out;
+    }
+    static uint32_t write(void* h, const Bytes& b) {
+        uint32_t written = 99;
+        const uint32_t status = FT(FT_Write)(h, b.data(), uint32_t(b.size()), &written);
+        EXPECT_EQ(written, status == ft::kOk ? b.size() : 0u);
+        return status;
+    }
+};
+
+TEST_F(D2xx, ListsOpensAndClosesDevices) {
+    EXPECT_EQ(count(), 1u);
+    void* h = open();
+    uint32_t type = 99, id = 0;
+    char serial[96] = {}, description[96] = {};
+    EXPECT_EQ(FT(FT_GetDeviceInfo)(h, &type, &id, serial, description, nullptr), ft::kOk);
+    EXPECT_EQ(id, 0x04036001u);
+    EXPECT_STREQ(serial, "PL000001");
+    EXPECT_STREQ(description, "PODLINK USB");
+    void* again = nullptr;
+    EXPECT_EQ(FT(FT_Open)(0, &again), ft::kDeviceNotOpened);
+    EXPECT_EQ(FT(FT_Close)(h), ft::kOk);
+    EXPECT_EQ(FT(FT_Close)(h), ft::kInvalidHandle);
+    ASSERT_TRUE(standin::reload("usb.devices = 4"));
+    EXPECT_EQ(count(), 4u);
+    EXPECT_EQ(FT(FT_ListDevices)(reinterpret_cast<void*>(uintptr_t(2)), serial,
+                                 ft::kListByIndex | ft::kOpenBySerialNumber),
+              ft::kOk);
+    EXPECT_STREQ(serial, "PL000003");
+    ASSERT_TRUE(standin::reload("usb.list_fails = true"));
+    uint32_t n = 0;
+    EXPECT_NE(FT(FT_ListDevices)(&n, nullptr, ft::kListNumberOnly), ft::kOk);
+    ASSERT_TRUE(standin::reload("usb.devices = 0"));
+    EXPECT_EQ(count(), 0u);
+    EXPECT_EQ(FT(FT_Open)(0, &h), ft::kDeviceNotFound);
 }
 
-TEST(Config, MistakesAreRefusedWithTheLineAndKey) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"baud = 1\nbogus = 1", "line 2: unknown key 'bogus'"},
-        {"baud = fast", "line 1: bad value for 'baud': 'fast'"},
-        {"device = 0x2A", "two devices at address 0x2A"},
-        {"just words", "line 1: expected 'key = value'"},
-    };
-    for (const auto& [text, message] : cases) {
-        try {
-            podsim::Config::fromText(text);
-            ADD_FAILURE() << "accepted: " << text;
-        } catch (const podsim::ConfigError& e) {
-            EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
-        }
-    }
+TEST_F(D2xx, BannerOnlyAtTheConfiguredRateAndResetPolarity) {
+    ASSERT_TRUE(standin::reload("usb.reject_baud = 625000\nusb.latency_timer = 1"));
+    void* h = open();
+    EXPECT_EQ(reset(h), kBanner);
+    EXPECT_EQ(write(h, {0xA0, 0x02}), ft::kOk);
+    EXPECT_EQ(readFor(h, 3), (Bytes{0xFF, 0x17, 0xB0}));
+    EXPECT_EQ(FT(FT_SetBaudRate)(h, 625000), ft::kInvalidBaudRate);
+    ASSERT_EQ(FT(FT_SetBaudRate)(h, 115200), ft::kOk);
+    const Bytes noise = reset(h);
+    EXPECT_EQ(noise.size(), kBanner.size());
+    EXPECT_EQ(std::find(noise.begin(), noise.end(), 'K'), noise.end());
+    FT(FT_Close)(h);
+    ASSERT_TRUE(standin::reload("reset_dtr = clear\nusb.latency_timer = 1"));
+    h = open();
+    EXPECT_NE(reset(h, true), kBanner);
+    EXPECT_EQ(reset(h, false), kBanner);
+    FT(FT_Close)(h);
+}
+
+TEST_F(D2xx, SilentAndUnpluggedDevices) {
+    ASSERT_TRUE(standin::reload(
+        "usb.devices = 2\nusb.silent = 0\nunplug_after = 1\nusb.latency_timer = 1"));
+    void* silent = open(0);
+    void* h = open(1);
+    EXPECT_TRUE(reset(silent).empty());
+    EXPECT_EQ(reset(h), kBanner);
+    EXPECT_EQ(write(h, {0xA0, 0x00}), ft::kOk);
+    EXPECT_EQ(readFor(h, 1), Bytes{0xB0});
+    EXPECT_EQ(write(h, {0xA0, 0x00}), ft::kIoError);
+    uint32_t rx = 0, tx = 0, ev = 0;
+    EXPECT_EQ(FT(FT_GetStatus)(h, &rx, &tx, &ev), ft::kIoError);
+    EXPECT_EQ(count(), 1u);
+    EXPECT_EQ(FT(FT_Close)(h), ft::kOk);
+    FT(FT_Close)(silent);
 }
 
 } // namespace

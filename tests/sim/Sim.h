@@ -1,12 +1,12 @@
-// Helpers shared by the simulator tests.
-#pragma once
+// Helpers of the simulator tests.
+#ifndef TESTS_SIM_SIM_H
+#define TESTS_SIM_SIM_H
 
 #include "Board.h"
 
-#include <algorithm>
+#include <gtest/gtest.h>
+
 #include <chrono>
-#include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -15,16 +15,6 @@
 namespace simtest {
 
 using Bytes = std::vector<uint8_t>;
-
-inline std::string hex(const Bytes& b) {
-    std::string s;
-    char buf[4];
-    for (uint8_t v : b) {
-        std::snprintf(buf, sizeof buf, "%02X ", v);
-        s += buf;
-    }
-    return s;
-}
 
 inline Bytes text(const std::string& s) {
     return Bytes(s.begin(), s.end());
@@ -43,22 +33,21 @@ inline std::unique_ptr<podsim::Board> makeBoard(const std::string& cfg = "") {
     return std::make_unique<podsim::Board>(podsim::Config::fromText(cfg));
 }
 
-inline void sleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+    Bytes all;
+    for (const Bytes& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
 }
 
-// Polls until ready() holds; false after two seconds.
-template <typename Ready> bool eventually(Ready ready) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+// Polls until ready() holds; false after `ms` milliseconds.
+template <typename Ready> bool eventually(Ready ready, int ms = 2000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!ready()) {
         if (std::chrono::steady_clock::now() > end) return false;
-        sleepMs(1);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return true;
-}
-
-inline bool contains(const Bytes& hay, const Bytes& needle) {
-    return std::search(hay.begin(), hay.end(), needle.begin(), needle.end()) != hay.end();
 }
 
 // SMBus PEC, written out here so the tests do not check the simulator with itself.
@@ -73,3 +62,5 @@ inline uint8_t crc8(const Bytes& data) {
 }
 
 } // namespace simtest
+
+#endif

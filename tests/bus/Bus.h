@@ -1,0 +1,142 @@
+// The simulated board behind the bus tests: firmware configurations, the
+// traffic record, replies a test damages and the captured listing.
+#ifndef TESTS_BUS_BUS_H
+#define TESTS_BUS_BUS_H
+
+#include "Board.h"
+#include "StandIn.h"
+#include "rerodada.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace bus {
+
+using Bytes = std::vector<uint8_t>;
+
+// Plain devices at the alert response address (0x18) and the host address
+// (0x10) give the alert response and write-to-host a target.
+inline const std::string kAllNative = "native_bitmask = 0x17FF\ndevice = 0x18 0x10\n";
+inline const std::string kNoNative = "old_firmware = true\ndevice = 0x18 0x10\n";
+inline const std::string kFlagOnly = "native_bitmask = 0x0003\ndevice = 0x18 0x10\n";
+inline const std::string kWriteReadOnly = "native_bitmask = 0x0023\ndevice = 0x18 0x10\n";
+
+inline std::string gListing, gConfig;
+inline unsigned gProbedBitmask = 0;
+
+inline void RERODADA_CALL CaptureListing(const char* text) {
+    gListing += text;
+}
+inline podsim::Board& Sim() {
+    return *standin::board();
+}
+inline Bytes Sent() {
+    return Sim().hostBytes();
+}
+inline const std::string& Listing() {
+    return gListing;
+}
+inline bool Has(const std::string& text) {
+    return gListing.find(text) != std::string::npos;
+}
+inline void Clear() {
+    Sim().clearTraffic();
+    gListing.clear();
+}
+
+// Connects to a fresh board with this configuration unless the one in use
+// has it; either way with no fault, no traffic and an empty listing.
+inline void UseBoard(const std::string& config) {
+    BrimLogCallback(CaptureListing);
+    Sim().clearScriptedReplies();
+    if (gConfig != config || !BrimBoardConnected()) {
+        gConfig.clear();
+        BrimBoardDisconnect();
+        // A 1 ms latency timer keeps each exchange short.
+        ASSERT_TRUE(standin::reload(config + "\nusb.latency_timer = 1\n")) << config;
+        gListing.clear();
+        ASSERT_TRUE(BrimBoardConnect()) << config;
+        const std::string key = "nBrimNativeSMBusCommandsBitmask=0x";
+        const size_t at = gListing.find(key);
+        ASSERT_NE(at, std::string::npos);
+        gProbedBitmask = unsigned(std::strtoul(gListing.c_str() + at + key.size(), nullptr, 16));
+        gConfig = config;
+    }
+    Sim().clearFault();
+    Clear();
+}
+
+// The board's reply to each host write since the traffic was cleared.
+inline std::vector<Bytes> Replies() {
+    std::vector<Bytes> replies;
+    for (const podsim::TrafficChunk& c : Sim().traffic()) {
+        if (c.direction == podsim::TrafficChunk::Direction::HostToBoard)
+            replies.emplace_back();
+        else if (!replies.empty())
+            replies.back().insert(replies.back().end(), c.bytes.begin(), c.bytes.end());
+    }
+    return replies;
+}
+
+// The board answers the next writes with these replies, then falls silent
+// until UseBoard or clearScriptedReplies.
+inline void Answer(const std::vector<Bytes>& replies) {
+    Sim().setScriptedReplies(replies);
+}
+
+// The portable string of a transaction: a write phase (unless it only
+// reads), then a read phase of `reads` bytes, the last unacknowledged.
+inline Bytes Portable(uint8_t address, const Bytes& writes, size_t reads) {
+    Bytes s{0xA0, 0x00};
+    if (!writes.empty() || reads == 0) {
+        s.insert(s.end(), {0xA1, uint8_t(address & 0xFE)});
+        for (uint8_t b : writes)
+            s.insert(s.end(), {0xA1, b});
+        if (reads) s.insert(s.end(), {0xA0, 0x01});
+    }
+    if (reads) s.insert(s.end(), {0xA1, uint8_t(address | 0x01)});
+    for (size_t i = 0; i < reads; ++i)
+        s.insert(s.end(), {0xA2, uint8_t(i + 1 < reads)});
+    s.insert(s.end(), {0xA3, 0x00});
+    return s;
+}
+
+// Which of an operation's three functions a test calls.
+enum Form { kDispatch, kPortable, kNative };
+inline const char* FormName(Form form) {
+    return form == kPortable ? "portable" : form == kNative ? "native" : "dispatcher";
+}
+template <typename Fn> struct Forms {
+    Fn dispatch, portable, native;
+    Fn operator[](Form form) const {
+        return form == kPortable ? portable : form == kNative ? native : dispatch;
+    }
+};
+template <typename Fn> Forms<Fn> MakeForms(Fn dispatch, Fn portable, Fn native) {
+    return {dispatch, portable, native};
+}
+#define BUS_FORMS(fn) ::bus::MakeForms(&fn, &fn##_portable, &fn##_native)
+
+// Values the portable and native forms must agree on, in every register an
+// operation may read.
+inline void ArrangeDevices() {
+    podsim::Board& sim = Sim();
+    const uint8_t registers[0x17] = {0x12, 0x00, 0x01, 0x6C, 0x00, 0xFF, 0xFF, 0xFF,
+                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0x10,
+                                     0x00, 0x00, 0x00, 0x00, 0x02, 0x04, 0x3F};
+    for (uint8_t r = 0; r < 0x17; ++r)
+        sim.setChipRegister(r, registers[r]);
+    for (uint8_t c = 0; c < 0x80; ++c)
+        sim.setSmbusWord(0xA0, c, uint16_t(c * 0x0101));
+    sim.setSmbusWord(0xA0, 0x05, 0x1234);
+    for (uint8_t device : {0x10, 0x18})
+        for (unsigned i = 0; i < 256; ++i)
+            sim.setMemoryByte(device, uint8_t(i), 0x77);
+}
+
+} // namespace bus
+
+#endif

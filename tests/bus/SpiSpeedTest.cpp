@@ -1,0 +1,303 @@
+// Frequency descriptors, bus speeds, the I2C options behind their firmware
+// gates, stored scripts, the serial speed, SPI and the P8 bus.
+#include "Bus.h"
+
+namespace bus {
+namespace {
+
+TEST(Descriptor, OfFrequenciesAndPeriodsAndTheirTexts) {
+    const std::pair<double, uint8_t> ofMHz[] = {
+        {8, 0x11},     {4, 0x14},    {2, 0x17},  {1, 0x20},   {0.4, 0x24}, {0.1, 0x30},
+        {0.032, 0x35}, {0.05, 0x33}, {12, 0x09}, {100, 0x00}, {0, 0x7F}};
+    for (const auto& [MHz, descriptor] : ofMHz)
+        EXPECT_EQ(BRIM_Frequency_Descriptor_of_MHz(MHz), descriptor) << MHz;
+    EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(2.5), 0x24);
+    EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(0.125), 0x11);
+    EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(850000), 0x79);
+    // Beyond the eight decades: the slowest setting.
+    EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(900000), 0x7F);
+    const struct {
+        uint8_t descriptor;
+        const char *frequency, *period;
+    } texts[] = {
+        {0x30, "(100KHz)", "(1.00 x 0.01ms)"},    {0x35, "(3.2 x 10KHz)", "(3.2 x 0.01ms)"},
+        {0x00, "(100MHz)", "(1.00 x 0.01us)"},    {0x7F, "(undefined)", "(undefined)"},
+        {0x11, "(8.0 x 1MHz)", "(1.25 x 0.1us)"}, {0x20, "(1MHz)", "(1.00 x 1us)"},
+        {0x24, "(4.0 x 100KHz)", "(2.5 x 1us)"},  {0x79, "(1.25 x 1Hz)", "(8.0 x 0.1s)"},
+    };
+    for (const auto& row : texts) {
+        char text[32];
+        EXPECT_STREQ(BrimFrequencyToString(row.descriptor, text), row.frequency);
+        EXPECT_STREQ(BrimPeriodToString(row.descriptor, text), row.period);
+    }
+}
+
+TEST(Speeds, I2CSpeedMustBeConfirmed) {
+    UseBoard(kAllNative);
+    ASSERT_EQ(BrimI2CSetSpeed(0x24), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xA6, 0x24}));
+    EXPECT_EQ(Sim().i2cSpeed(), 0x24);
+    EXPECT_TRUE(Has("BrimI2CSetSpeed(400kHz)"));
+    // A board that answers with another descriptor refuses the speed.
+    UseBoard(kAllNative + "i2c_refuse = 0x24\n");
+    EXPECT_EQ(BrimI2CSetSpeed(0x24), 0u);
+    EXPECT_EQ(Sim().boardBytes(), (Bytes{0x30, 0xB6}));
+    EXPECT_TRUE(Has("FAILED"));
+}
+
+TEST(Speeds, TimingAndClockStretchOptions) {
+    UseBoard(kAllNative);
+    uint8_t value = 0;
+    ASSERT_EQ(BRIMI2C_timing_Adjust_Set(0x12, 0x05), 1u);
+    ASSERT_EQ(BRIMI2C_timing_Adjust_Get(0x12, &value), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xA0, 0x04, 0x12, 0x05, 0xC2, 0x01, 0xA0, 0x04, 0x92}));
+    EXPECT_EQ(value, 0x05);
+    EXPECT_TRUE(Has("BRIMI2C_timing_Adjust_Set(0x12/* BRIM_i2cStart_option_I2C_timing_SCLLOW */,"
+                    "0x05)"));
+    EXPECT_TRUE(Has("BRIMI2C_timing_Adjust_Get(0x12/* BRIM_i2cStart_option_I2C_timing_SCLLOW */) "
+                    "= 0x05"));
+    Clear();
+    ASSERT_EQ(BrimI2CClockStretchDisable(1), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xA0, 0x04, 0x01, 0x80}));
+    EXPECT_EQ(BrimI2CGetClockStretchOption(), 0x80);
+    EXPECT_TRUE(Has("BrimI2CGetClockStretchOption() = 0x80)"));
+    ASSERT_EQ(BrimI2CClockStretchDisable(0), 1u);
+    EXPECT_EQ(Sim().i2cOption(0x01), 0x00);
+}
+
+TEST(Speeds, OptionsAreRefusedByOlderFirmware) {
+    UseBoard(kAllNative + "firmware = 1.5.44\n");
+    uint8_t value = 0xEE;
+    EXPECT_EQ(BRIMI2C_timing_Adjust_Get(0x10, &value), 0u);
+    EXPECT_EQ(BRIMI2C_timing_Adjust_Set(0x10, 0x01), 0u);
+    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xC2, 0x01}));
+    EXPECT_EQ(value, 0xEE);
+    EXPECT_TRUE(Has("BRIMI2C_timing_Adjust_Get not supported; requires firmware 01.05.45."));
+    // 01.05.44 is enough for clock stretching, 01.05.43 is not.
+    EXPECT_EQ(BrimI2CClockStretchDisable(1), 1u);
+    EXPECT_EQ(Sim().i2cOption(0x01), 0x80);
+    UseBoard(kAllNative + "firmware = 1.5.43\n");
+    EXPECT_EQ(BrimI2CGetClockStretchOption(), 0);
+    EXPECT_EQ(BrimI2CClockStretchDisable(1), 0u);
+    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xC2, 0x01}));
+    EXPECT_TRUE(Has("BrimI2CClockStretchDisable not supported; requires firmware 01.05.44."));
+}
+
+TEST(Speeds, ScriptExecutionAndSerialSpeed) {
+    UseBoard(kAllNative);
+    ASSERT_EQ(BrimScriptExecEx(0x10, 0x02, 0x03), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xA9, 0x10, 0x02, 0x03}));
+    ASSERT_EQ(Sim().scriptRuns().size(), 1u);
+    EXPECT_EQ(Sim().scriptRuns()[0].repeat, 0x02);
+    EXPECT_TRUE(Has("BrimScriptExecEx(ScriptOffset=0x10, RepeatCount=0x02, flags=0x0003)"));
+    Answer({{0x10, 0x02}});
+    EXPECT_EQ(BrimScriptExecEx(0x10, 0x02, 0x03), 0u);
+    Sim().clearScriptedReplies();
+    // A set serial speed switches off automatic baud and the banner prefix,
+    // and the link works at that rate.
+    char prefix[32];
+    EXPECT_EQ(evTarn232SetComPortSpeed(921600), 1);
+    EXPECT_FALSE(BrimBoardGetAutoBaud());
+    BrimBoardBanner_GetRequiredPrefix(prefix, sizeof prefix);
+    EXPECT_STREQ(prefix, "");
+    uint8_t v = 0;
+    EXPECT_EQ(BrimSMBusReadByte(0x2A, 0x00, &v), 1u);
+    BrimBoardAutoBaud(true);
+    BrimBoardBannerRequiresPrefix("Kelvo");
+}
+
+// The simulated SPI loopback answers MOSI XOR 0x0F.
+const std::string kSpiNative = kAllNative + "spi_xor = 0x0F\n";
+const std::string kSpiPortable = kNoNative + "spi_xor = 0x0F\n";
+const uint8_t kMosi[3] = {0x10, 0x20, 0x30};
+
+class Spi : public testing::Test {
+  protected:
+    void SetUp() override {
+        UseBoard(kSpiNative);
+        // The probe offers native SPI, whatever earlier portable transfers learnt.
+        BrimSupportsNativeSMBusCommands();
+        BrimSpiConfigCSPin(9);
+        BrimSpiConfigCSPinActiveHigh(0);
+        BrimSpiConfigCpolCpha(0, 0);
+        BrimSpiConfigMSBFirst(1);
+        Clear();
+    }
+    uint8_t miso[3] = {};
+};
+
+TEST_F(Spi, ByteNeedsTheStandardPinsAndPinSettingsSendNothing) {
+    BrimSpiConfigSCKPin(5);
+    EXPECT_EQ(BrimSpiByte(0x55), 0);
+    BrimSpiConfigSCKPin(10);
+    EXPECT_EQ(BrimSpiByte(0x55), 0x5A);
+    // Pin settings answer 1 without traffic; the active-high setting answers 0.
+    EXPECT_EQ(BrimSpiConfigMOSIPin(12), 1u);
+    EXPECT_EQ(BrimSpiConfigMISOPin(11), 1u);
+    EXPECT_EQ(BrimSpiConfigCSPin(9), 1u);
+    EXPECT_EQ(BrimSpiConfigCSPinActiveHigh(0), 0u);
+    EXPECT_EQ(Sent(), (Bytes{0xAF, 0x55}));
+}
+
+TEST_F(Spi, NativeTransferOf256BytesAndNoneBeyond) {
+    Bytes mosi(257), out(257, 0xEE);
+    for (size_t i = 0; i < mosi.size(); ++i)
+        mosi[i] = uint8_t(i);
+    EXPECT_EQ(BrimSpiTransfer_native(257, mosi.data(), out.data()), 0u);
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(out[0], 0xEE);
+    EXPECT_TRUE(Has("BrimSpiTransfer_native(257 bytes) failed: byte count out of range 1..256"));
+    EXPECT_EQ(BrimSpiTransfer(0, nullptr, nullptr), 1u);
+    EXPECT_TRUE(Sent().empty());
+    ASSERT_EQ(BrimSpiTransfer(256, mosi.data(), out.data()), 1u);
+    mosi.insert(mosi.begin(), {0xA0, 0x0A, 0x00});
+    EXPECT_EQ(Sent(), Bytes(mosi.begin(), mosi.end() - 1));
+    EXPECT_EQ(Sim().boardBytes().size(), 257u);
+    for (size_t i = 0; i < 256; ++i)
+        ASSERT_EQ(out[i], uint8_t(i) ^ 0x0F) << i;
+    EXPECT_TRUE(Has("Firmware command 0xA0 0x0A BRIM_i2cStart_SpiMosiMiso"));
+}
+
+TEST_F(Spi, APortableTransferLeavesLaterTransfersNative) {
+    ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
+    ASSERT_EQ(BrimSpiTransfer_portable(2, kMosi, miso), 1u);
+    EXPECT_EQ(Sim().spiControl(), 0x03);
+    Clear();
+    ASSERT_EQ(BrimSpiTransfer(2, kMosi, miso), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0A, 0x02, 0x10, 0x20}));
+}
+
+TEST_F(Spi, OtherChipSelectsTravelWithTheTransferAndDriveTheirPin) {
+    const struct {
+        uint32_t pin;
+        uint8_t activeHigh, option;
+    } cases[] = {{3, 1, 0x97}, {14, 0, 0x16}, {1, 0, 0x86}, {13, 1, 0x0F}, {9, 1, 0x07}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pin);
+        BrimSpiConfigCSPin(c.pin);
+        BrimSpiConfigCSPinActiveHigh(c.activeHigh);
+        Clear();
+        ASSERT_EQ(BrimSpiTransfer(2, kMosi, miso), 1u);
+        EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0C, c.option, 0x02, 0x10, 0x20}));
+        EXPECT_EQ(Sim().spiCsOption(), c.option);
+        EXPECT_EQ(Bytes(miso, miso + 2), (Bytes{0x1F, 0x2F}));
+    }
+    BrimSpiConfigCSPin(9);
+    BrimSpiConfigCSPinActiveHigh(0);
+    Clear();
+    EXPECT_EQ(BrimSpiCsAssert(), 1u);
+    EXPECT_FALSE(Sim().pin(9));
+    EXPECT_EQ(BrimSpiCsNegate(), 1u);
+    EXPECT_TRUE(Sim().pin(9));
+    BrimSpiConfigCSPin(3);
+    BrimSpiConfigCSPinActiveHigh(1);
+    EXPECT_EQ(BrimSpiCsAssert(), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xF9, 0x00, 0xF9, 0x01, 0xF3, 0x01}));
+    EXPECT_TRUE(Has("BrimSpiCsAssert()"));
+}
+
+TEST_F(Spi, ModeSettingReadsTheControlByteWritesOnlyAChangeAndChecksTheReply) {
+    ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
+    EXPECT_EQ(Sim().spiControl(), 0x03);
+    EXPECT_TRUE(Has("BrimSpiConfigCpolCpha(SPI_cpol = 1, SPI_cpha = 1)"));
+    ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
+    ASSERT_EQ(BrimSpiConfigMSBFirst(0), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xAE, 0x80, 0xAE, 0x03, 0xAE, 0x80, 0xAE, 0x80, 0xAE, 0x07}));
+    ASSERT_EQ(BrimSpiConfigMSBFirst(1), 1u);
+    ASSERT_EQ(BrimSpiConfigCpolCpha(0, 0), 1u);
+    EXPECT_EQ(Sim().spiControl(), 0x00);
+    // A wrong completion to the query, then to the change.
+    Clear();
+    Answer({{0x00, 0xBF}});
+    EXPECT_EQ(BrimSpiConfigCpolCpha(1, 0), 0u);
+    Answer({{0x00, 0xBE}, {0x04, 0xBF}});
+    EXPECT_EQ(BrimSpiConfigMSBFirst(0), 0u);
+    EXPECT_EQ(Sent(), (Bytes{0xAE, 0x80, 0xAE, 0x80, 0xAE, 0x04}));
+    Sim().clearScriptedReplies();
+    ASSERT_EQ(BrimSpiConfigMSBFirst(1), 1u);
+}
+
+TEST_F(Spi, SpeedInKilohertzBecomesADescriptorTheBoardMustKeep) {
+    UseBoard(kAllNative + "spi_refuse = 0x11\n");
+    EXPECT_EQ(BrimSpiConfigSCKSpeedKhz(4000), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xAD, 0x14}));
+    EXPECT_TRUE(Has("Effective SPI speed = (4.0 x 1MHz)"));
+    Clear();
+    // The board refuses 8 MHz and stays at 4 MHz.
+    EXPECT_EQ(BrimSpiConfigSCKSpeedKhz(8000), 0u);
+    EXPECT_EQ(Sim().spiSpeed(), 0x14);
+    EXPECT_TRUE(Has("Effective SPI speed = (4.0 x 1MHz)"));
+    Clear();
+    EXPECT_EQ(BrimSPISetSpeed(0x30), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xAD, 0x30}));
+    EXPECT_TRUE(Has("BrimSPISetSpeed(100kHz)"));
+    EXPECT_EQ(BrimSPISetSpeed(0x11), 0u);
+}
+
+TEST(SpiPortable, TransferUsesTheBlockSizeTheBoardReports) {
+    UseBoard(kSpiPortable + "# block size\n");
+    ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
+    ASSERT_EQ(BrimSpiConfigMSBFirst(0), 1u);
+    Clear();
+    // The board reports block code 0x18 (2 bytes per 0xAF) with the mode.
+    const uint8_t one[2] = {0x00, 0x00};
+    uint8_t out[3] = {};
+    Answer({{0x1F, 0xBE}});
+    EXPECT_EQ(BrimSpiTransfer(1, one, out), 0u);
+    Sim().clearScriptedReplies();
+    EXPECT_EQ(Sent(), (Bytes{0xAE, 0x07, 0xAF, 0x00, 0x00}));
+    // A mode setting now writes the block code, and the board takes it.
+    ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
+    EXPECT_EQ(Sim().spiControl(), 0x1F);
+    Clear();
+    ASSERT_EQ(BrimSpiTransfer(3, kMosi, out), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xAF, 0x10, 0x20, 0xAF, 0x30, 0x00}));
+    EXPECT_EQ(Sim().boardBytes().size(), 6u);
+    EXPECT_EQ(Bytes(out, out + 3), (Bytes{0x1F, 0x2F, 0x3F}));
+    // Back to the first state: no block size, most significant bit first.
+    ASSERT_EQ(BrimSpiConfigCpolCpha(0, 0), 1u);
+    ASSERT_EQ(BrimSpiConfigMSBFirst(1), 1u);
+    Answer({{uint8_t(Sim().spiControl() ^ 0x18), 0xBE}});
+    BrimSpiTransfer(2, one, out);
+    Sim().clearScriptedReplies();
+    ASSERT_EQ(BrimSpiConfigCpolCpha(0, 0), 1u);
+    EXPECT_EQ(Sim().spiControl(), 0x00);
+}
+
+TEST(SpiPortable, OneByteBlocksGoInOneStringWithinTheReplyBuffer) {
+    UseBoard(kSpiPortable);
+    ASSERT_EQ(BrimSpiConfigCpolCpha(0, 0), 1u);
+    ASSERT_EQ(BrimSpiConfigMSBFirst(1), 1u);
+    uint8_t miso[3] = {};
+    ASSERT_EQ(BrimSpiTransfer(3, kMosi, miso), 1u);
+    Clear();
+    ASSERT_EQ(BrimSpiTransfer(3, kMosi, miso), 1u);
+    EXPECT_EQ(Sent(), (Bytes{0xAF, 0x10, 0xAF, 0x20, 0xAF, 0x30}));
+    EXPECT_EQ(Sim().hostWrites(), 1u);
+    EXPECT_EQ(Bytes(miso, miso + 3), (Bytes{0x1F, 0x2F, 0x3F}));
+    EXPECT_TRUE(Has("BrimSpiTransfer_portable(3 bytes MISO: 0x1f 0x2f 0x3f )"));
+    // 1000 bytes would be answered with 2000.
+    Clear();
+    Bytes mosi(1000, 0x01), out(1000, 0xEE);
+    EXPECT_EQ(BrimSpiTransfer(1000, mosi.data(), out.data()), 0u);
+    EXPECT_TRUE(Has("FAILED"));
+    // Moved pins yield zeros.
+    BrimSpiConfigMOSIPin(4);
+    EXPECT_EQ(BrimSpiTransfer(2, kMosi, out.data()), 1u);
+    BrimSpiConfigMOSIPin(12);
+    EXPECT_TRUE(Sent().empty());
+    EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), (Bytes{0x00, 0x00, 0xEE}));
+}
+
+TEST(P8Bus, ConfigureWriteAndRead) {
+    UseBoard(kAllNative);
+    EXPECT_EQ(BrimP8BusConfigure(0x5A), 1u);
+    EXPECT_EQ(Sim().p8Config(), 0x5A);
+    EXPECT_EQ(BrimP8BusWrite(0x10, 0x99), 1u);
+    EXPECT_EQ(BrimP8BusRead(0x10), 0x99);
+    EXPECT_EQ(Sent(), (Bytes{0xAA, 0x5A, 0xAB, 0x10, 0x99, 0xAC, 0x10}));
+    EXPECT_TRUE(Has("BrimP8BusWrite(addr=0x10, data=0x99)"));
+}
+
+} // namespace
+} // namespace bus
