@@ -14,20 +14,12 @@
 TEST(ProgramScript, HostileScriptRunsToItsEndAndTheSettingsSurvive) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QByteArray text;
-    text += "echo begin\n";
-    text += "\xff\xfe\x80 not utf-8\n";
-    text += QByteArray("readbyte\0 2A 00\n", 16);
-    text += "readbyte 2A " + QByteArray(1 << 20, 'F') + "\n";
-    text += "spitransfer 7FFFFFFF 01\n";
-    text += "wrbytes 2A 1 7FFFFFFF 00\n";
-    text += "wait -1\n";
-    text += "wait 99999999999\n";
-    text += "readbyte 2A 00\n";
-    text += "echo end";
     QFile script(dir.filePath(QStringLiteral("hostile.scr")));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(text);
+    script.write("echo begin\n\xff\xfe\x80 not utf-8\n" + QByteArray("readbyte\0 2A 00\n", 16) +
+                 "readbyte 2A " + QByteArray(1 << 20, 'F') +
+                 "\nspitransfer 7FFFFFFF 01\nwrbytes 2A 1 7FFFFFFF 00\nwait -1\n"
+                 "wait 99999999999\nreadbyte 2A 00\necho end");
     script.close();
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -45,9 +37,8 @@ TEST(ProgramScript, HostileScriptRunsToItsEndAndTheSettingsSurvive) {
     EXPECT_EQ(program.exitCode(), 0);
 
     QList<QByteArray> replies;
-    for (const QByteArray& line : program.readAllStandardOutput().split('\n')) {
+    for (const QByteArray& line : program.readAllStandardOutput().split('\n'))
         if (line.startsWith("reply ")) replies.push_back(line.left(200));
-    }
     ASSERT_EQ(replies.size(), 8) << program.readAllStandardError().toStdString();
     EXPECT_TRUE(replies.front().contains("text=begin"));
     EXPECT_TRUE(replies[1].contains("Syntax error."));
