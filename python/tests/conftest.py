@@ -18,8 +18,7 @@ os.environ["RERODADA_SERIAL_PORTS"] = ""
 
 @pytest.fixture(scope="session")
 def simulator():
-    """The stand-in as the library loads it: the same instance, so its hooks
-    reach the board the library talks to."""
+    """The stand-in as the library loads it, so its hooks reach the same board."""
     return ctypes.CDLL(os.environ["RERODADA_D2XX_LIBRARY"])
 
 
