@@ -207,7 +207,7 @@ TEST_F(Blocks, NativeReadWithPecChecksTheChecksum) {
     std::snprintf(line, sizeof line,
                   "PEC FAILED: --- received_PEC 0x%2.2X != PEC_accumulator 0x%2.2X", pec ^ 0xFF,
                   pec);
-    EXPECT_TRUE(Has(line)) << Listing();
+    EXPECT_TRUE(Has(line)) << gListing;
     const uint8_t covered[] = {0xA0, 0x83, 0xA1, 0x03, 0x10, 0x20, 0x30};
     EXPECT_EQ(pec, PEC_crc8(covered, sizeof covered, 0));
     // What was read stays with the caller.

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -35,9 +36,6 @@ inline podsim::Board& Sim() {
 }
 inline Bytes Sent() {
     return Sim().hostBytes();
-}
-inline const std::string& Listing() {
-    return gListing;
 }
 inline bool Has(const std::string& text) {
     return gListing.find(text) != std::string::npos;
@@ -109,32 +107,16 @@ enum Form { kDispatch, kPortable, kNative };
 inline const char* FormName(Form form) {
     return form == kPortable ? "portable" : form == kNative ? "native" : "dispatcher";
 }
-template <typename Fn> struct Forms {
-    Fn dispatch, portable, native;
-    Fn operator[](Form form) const {
-        return form == kPortable ? portable : form == kNative ? native : dispatch;
-    }
-};
-template <typename Fn> Forms<Fn> MakeForms(Fn dispatch, Fn portable, Fn native) {
-    return {dispatch, portable, native};
-}
-#define BUS_FORMS(fn) ::bus::MakeForms(&fn, &fn##_portable, &fn##_native)
+#define BUS_FORMS(fn) (std::array{&fn, &fn##_portable, &fn##_native})
 
-// Values the portable and native forms must agree on, in every register an
-// operation may read.
+// Values the portable and native forms must agree on, where operations read.
 inline void ArrangeDevices() {
-    podsim::Board& sim = Sim();
-    const uint8_t registers[0x17] = {0x12, 0x00, 0x01, 0x6C, 0x00, 0xFF, 0xFF, 0xFF,
-                                     0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x10, 0x10,
-                                     0x00, 0x00, 0x00, 0x00, 0x02, 0x04, 0x3F};
-    for (uint8_t r = 0; r < 0x17; ++r)
-        sim.setChipRegister(r, registers[r]);
-    for (uint8_t c = 0; c < 0x80; ++c)
-        sim.setSmbusWord(0xA0, c, uint16_t(c * 0x0101));
-    sim.setSmbusWord(0xA0, 0x05, 0x1234);
+    Sim().setChipRegister(0x00, 0x12);
+    Sim().setChipRegister(0x03, 0x6C);
+    Sim().setSmbusWord(0xA0, 0x05, 0x1234);
     for (uint8_t device : {0x10, 0x18})
         for (unsigned i = 0; i < 256; ++i)
-            sim.setMemoryByte(device, uint8_t(i), 0x77);
+            Sim().setMemoryByte(device, uint8_t(i), 0x77);
 }
 
 } // namespace bus

@@ -146,110 +146,86 @@ TEST(Unplug, AfterNWritesAndBackByReplugOrByItself) {
 // The stand-in, reached the way the board-link library reaches a driver.
 #define FT(name) standin::hook<decltype(&name)>(#name)
 
-class D2xx : public testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(standin::reload("usb.latency_timer = 1")); }
-    static void* open(int index = 0, uint32_t baud = 921600) {
-        void* h = nullptr;
-        EXPECT_EQ(FT(FT_Open)(index, &h), ft::kOk);
-        EXPECT_EQ(FT(FT_SetBaudRate)(h, baud), ft::kOk);
-        return h;
-    }
-    static uint32_t count() {
-        uint32_t n = 99;
-        EXPECT_EQ(FT(FT_ListDevices)(&n, nullptr, ft::kListNumberOnly), ft::kOk);
-        return n;
-    }
-    // The host's reset, then what the board sent within 300 ms.
-    static Bytes reset(void* h, bool resetOnDtrHigh = true) {
+void* open(int index, uint32_t baud = 921600) {
+    void* h = nullptr;
+    EXPECT_EQ(FT(FT_Open)(index, &h), ft::kOk);
+    EXPECT_EQ(FT(FT_SetBaudRate)(h, baud), ft::kOk);
+    return h;
+}
+
+uint32_t count() {
+    uint32_t n = 99;
+    return FT(FT_ListDevices)(&n, nullptr, ft::kListNumberOnly) == ft::kOk ? n : 99;
+}
+
+// Resets the board by the DTR level given (unless `out` is given, which is
+// written instead), then returns what it sent within 300 ms.
+Bytes exchange(void* h, bool resetOnDtrHigh, const Bytes& out = {}) {
+    if (out.empty()) {
         resetOnDtrHigh ? FT(FT_SetDtr)(h) : FT(FT_ClrDtr)(h);
         FT(FT_Purge)(h, ft::kPurgeRx);
         resetOnDtrHigh ? FT(FT_ClrDtr)(h) : FT(FT_SetDtr)(h);
-        return readFor(h, kBanner.size());
+    } else {
+        uint32_t written = 0;
+        EXPECT_EQ(FT(FT_Write)(h, out.data(), uint32_t(out.size()), &written), ft::kOk);
+        EXPECT_EQ(written, out.size());
     }
-    static Bytes readFor(void* h, size_t want) {
-        Bytes out;
-        eventually(
-            [&] {
-                uint32_t rx = 0, tx = 0, ev = 0, got = 0;
-                if (FT(FT_GetStatus)(h, &rx, &tx, &ev) != ft::kOk) return true;
-                Bytes buf(rx);
-                FT(FT_Read)(h, buf.data(), rx, &got);
-                out.insert(out.end(), buf.begin(), buf.begin() + got);
-                return out.size() >= want;
-            },
-            300);
-        return out;
-    }
-    static uint32_t write(void* h, const Bytes& b) {
-        uint32_t written = 99;
-        const uint32_t status = FT(FT_Write)(h, b.data(), uint32_t(b.size()), &written);
-        EXPECT_EQ(written, status == ft::kOk ? b.size() : 0u);
-        return status;
-    }
-};
+    Bytes in;
+    eventually(
+        [&] {
+            uint32_t rx = 0, tx = 0, ev = 0, got = 0;
+            if (FT(FT_GetStatus)(h, &rx, &tx, &ev) != ft::kOk) return true;
+            Bytes buf(rx);
+            FT(FT_Read)(h, buf.data(), rx, &got);
+            in.insert(in.end(), buf.begin(), buf.begin() + got);
+            return in.size() >= kBanner.size() || (!out.empty() && !in.empty());
+        },
+        300);
+    return in;
+}
 
-TEST_F(D2xx, ListsOpensAndClosesDevices) {
-    EXPECT_EQ(count(), 1u);
-    void* h = open();
-    uint32_t type = 99, id = 0;
+TEST(D2xx, ListsOpensResetsAndLosesDevices) {
+    ASSERT_TRUE(standin::reload("usb.devices = 2\nusb.silent = 0\nunplug_after = 1\n"
+                                "usb.latency_timer = 1"));
+    EXPECT_EQ(count(), 2u);
+    void* silent = open(0);
+    void* h = open(1);
+    uint32_t type = 99, id = 0, written = 0, rx = 0, tx = 0, ev = 0;
     char serial[96] = {}, description[96] = {};
     EXPECT_EQ(FT(FT_GetDeviceInfo)(h, &type, &id, serial, description, nullptr), ft::kOk);
     EXPECT_EQ(id, 0x04036001u);
-    EXPECT_STREQ(serial, "PL000001");
+    EXPECT_STREQ(serial, "PL000002");
     EXPECT_STREQ(description, "PODLINK USB");
     void* again = nullptr;
-    EXPECT_EQ(FT(FT_Open)(0, &again), ft::kDeviceNotOpened);
-    EXPECT_EQ(FT(FT_Close)(h), ft::kOk);
-    EXPECT_EQ(FT(FT_Close)(h), ft::kInvalidHandle);
-    ASSERT_TRUE(standin::reload("usb.devices = 4"));
-    EXPECT_EQ(count(), 4u);
-    EXPECT_EQ(FT(FT_ListDevices)(reinterpret_cast<void*>(uintptr_t(2)), serial,
-                                 ft::kListByIndex | ft::kOpenBySerialNumber),
-              ft::kOk);
-    EXPECT_STREQ(serial, "PL000003");
-    ASSERT_TRUE(standin::reload("usb.list_fails = true"));
-    uint32_t n = 0;
-    EXPECT_NE(FT(FT_ListDevices)(&n, nullptr, ft::kListNumberOnly), ft::kOk);
-    ASSERT_TRUE(standin::reload("usb.devices = 0"));
-    EXPECT_EQ(count(), 0u);
-    EXPECT_EQ(FT(FT_Open)(0, &h), ft::kDeviceNotFound);
-}
-
-TEST_F(D2xx, BannerOnlyAtTheConfiguredRateAndResetPolarity) {
-    ASSERT_TRUE(standin::reload("usb.reject_baud = 625000\nusb.latency_timer = 1"));
-    void* h = open();
-    EXPECT_EQ(reset(h), kBanner);
-    EXPECT_EQ(write(h, {0xA0, 0x02}), ft::kOk);
-    EXPECT_EQ(readFor(h, 3), (Bytes{0xFF, 0x17, 0xB0}));
-    EXPECT_EQ(FT(FT_SetBaudRate)(h, 625000), ft::kInvalidBaudRate);
-    ASSERT_EQ(FT(FT_SetBaudRate)(h, 115200), ft::kOk);
-    const Bytes noise = reset(h);
-    EXPECT_EQ(noise.size(), kBanner.size());
-    EXPECT_EQ(std::find(noise.begin(), noise.end(), 'K'), noise.end());
-    FT(FT_Close)(h);
-    ASSERT_TRUE(standin::reload("reset_dtr = clear\nusb.latency_timer = 1"));
-    h = open();
-    EXPECT_NE(reset(h, true), kBanner);
-    EXPECT_EQ(reset(h, false), kBanner);
-    FT(FT_Close)(h);
-}
-
-TEST_F(D2xx, SilentAndUnpluggedDevices) {
-    ASSERT_TRUE(standin::reload(
-        "usb.devices = 2\nusb.silent = 0\nunplug_after = 1\nusb.latency_timer = 1"));
-    void* silent = open(0);
-    void* h = open(1);
-    EXPECT_TRUE(reset(silent).empty());
-    EXPECT_EQ(reset(h), kBanner);
-    EXPECT_EQ(write(h, {0xA0, 0x00}), ft::kOk);
-    EXPECT_EQ(readFor(h, 1), Bytes{0xB0});
-    EXPECT_EQ(write(h, {0xA0, 0x00}), ft::kIoError);
-    uint32_t rx = 0, tx = 0, ev = 0;
+    EXPECT_EQ(FT(FT_Open)(1, &again), ft::kDeviceNotOpened);
+    EXPECT_TRUE(exchange(silent, true).empty());
+    EXPECT_EQ(exchange(h, true), kBanner);
+    EXPECT_EQ(exchange(h, true, {0xA0, 0x02}), (Bytes{0xFF, 0x17, 0xB0}));
+    // Unplugged after one write.
+    EXPECT_EQ(FT(FT_Write)(h, kReadByte.data(), 6, &written), ft::kIoError);
+    EXPECT_EQ(written, 0u);
     EXPECT_EQ(FT(FT_GetStatus)(h, &rx, &tx, &ev), ft::kIoError);
     EXPECT_EQ(count(), 1u);
     EXPECT_EQ(FT(FT_Close)(h), ft::kOk);
+    EXPECT_EQ(FT(FT_Close)(h), ft::kInvalidHandle);
     FT(FT_Close)(silent);
+
+    ASSERT_TRUE(
+        standin::reload("reset_dtr = clear\nusb.reject_baud = 625000\nusb.latency_timer = 1"));
+    h = open(0);
+    EXPECT_NE(exchange(h, true), kBanner);
+    EXPECT_EQ(exchange(h, false), kBanner);
+    EXPECT_EQ(FT(FT_SetBaudRate)(h, 625000), ft::kInvalidBaudRate);
+    ASSERT_EQ(FT(FT_SetBaudRate)(h, 115200), ft::kOk);
+    const Bytes noise = exchange(h, false);
+    EXPECT_EQ(noise.size(), kBanner.size());
+    EXPECT_EQ(std::find(noise.begin(), noise.end(), 'K'), noise.end());
+    FT(FT_Close)(h);
+    ASSERT_TRUE(standin::reload("usb.list_fails = true"));
+    EXPECT_EQ(count(), 99u);
+    ASSERT_TRUE(standin::reload("usb.devices = 0"));
+    EXPECT_EQ(count(), 0u);
+    EXPECT_EQ(FT(FT_Open)(0, &h), ft::kDeviceNotFound);
 }
 
 } // namespace
