@@ -32,74 +32,90 @@ TEST(Descriptor, OfFrequenciesAndPeriodsAndTheirTexts) {
     }
 }
 
-TEST(Speeds, I2CSpeedMustBeConfirmed) {
-    UseBoard(kAllNative);
-    ASSERT_EQ(BrimI2CSetSpeed(0x24), 1u);
-    EXPECT_EQ(Sent(), (Bytes{0xA6, 0x24}));
-    EXPECT_EQ(Sim().i2cSpeed(), 0x24);
-    EXPECT_TRUE(Has("BrimI2CSetSpeed(400kHz)"));
-    // A board that answers with another descriptor refuses the speed.
-    UseBoard(kAllNative + "i2c_refuse = 0x24\n");
-    EXPECT_EQ(BrimI2CSetSpeed(0x24), 0u);
-    EXPECT_EQ(Sim().boardBytes(), (Bytes{0x30, 0xB6}));
-    EXPECT_TRUE(Has("FAILED"));
+// A call on a board configuration: its result, the bytes it sent (unless
+// none are given) and a line of its listing.
+struct Frame {
+    std::string config;
+    uint32_t (*call)();
+    uint32_t result;
+    Bytes sent;
+    const char* listing;
+};
+
+const std::string kFirmware44 = kAllNative + "firmware = 1.5.44\n";
+const std::string kFirmware43 = kAllNative + "firmware = 1.5.43\n";
+const std::string kSpiRefuses8MHz = kAllNative + "spi_refuse = 0x11\n";
+
+// The call as a row of a table.
+#define BUS_CALL(expr) [] { return uint32_t(expr); }
+
+uint32_t TimingGet(uint8_t option) {
+    uint8_t v = 0xEE;
+    return BRIMI2C_timing_Adjust_Get(option, &v) + v;
 }
 
-TEST(Speeds, TimingAndClockStretchOptions) {
+TEST(Frames, EachCallSendsItsFrameAndListsItself) {
+    // clang-format off
+    const Frame frames[] = {
+        {kAllNative, BUS_CALL(BrimI2CSetSpeed(0x24)), 1, {0xA6, 0x24}, "BrimI2CSetSpeed(400kHz)"},
+        // The board must confirm the speed with the same descriptor.
+        {kAllNative + "i2c_refuse = 0x24\n", BUS_CALL(BrimI2CSetSpeed(0x24)), 0, {0xA6, 0x24},
+         "FAILED"},
+        {kAllNative, BUS_CALL(BRIMI2C_timing_Adjust_Set(0x12, 0x05)), 1,
+         {0xC2, 0x01, 0xA0, 0x04, 0x12, 0x05},
+         "BRIMI2C_timing_Adjust_Set(0x12/* BRIM_i2cStart_option_I2C_timing_SCLLOW */,0x05)"},
+        {kAllNative, BUS_CALL(TimingGet(0x12)), 1 + 0x05, {0xC2, 0x01, 0xA0, 0x04, 0x92},
+         "BRIMI2C_timing_Adjust_Get(0x12/* BRIM_i2cStart_option_I2C_timing_SCLLOW */) = 0x05"},
+        {kAllNative, BUS_CALL(BrimI2CClockStretchDisable(1)), 1,
+         {0xC2, 0x01, 0xA0, 0x04, 0x01, 0x80}, ""},
+        {kAllNative, BUS_CALL(BrimI2CGetClockStretchOption()), 0x80, {},
+         "BrimI2CGetClockStretchOption() = 0x80)"},
+        {kAllNative, BUS_CALL(BrimI2CClockStretchDisable(0) + BrimI2CGetClockStretchOption()), 1,
+         {}, ""},
+        // Timing options need 01.05.45, clock stretching 01.05.44.
+        {kFirmware44, BUS_CALL(TimingGet(0x10)), 0xEE, {0xC2, 0x01},
+         "BRIMI2C_timing_Adjust_Get not supported; requires firmware 01.05.45."},
+        {kFirmware44, BUS_CALL(BRIMI2C_timing_Adjust_Set(0x10, 0x01)), 0, {0xC2, 0x01}, ""},
+        {kFirmware44, BUS_CALL(BrimI2CClockStretchDisable(1)), 1, {}, ""},
+        {kFirmware43, BUS_CALL(BrimI2CGetClockStretchOption()), 0, {}, ""},
+        {kFirmware43, BUS_CALL(BrimI2CClockStretchDisable(1)), 0, {0xC2, 0x01},
+         "BrimI2CClockStretchDisable not supported; requires firmware 01.05.44."},
+        {kAllNative, BUS_CALL(BrimScriptExecEx(0x10, 0x02, 0x03)), 1, {0xA9, 0x10, 0x02, 0x03},
+         "BrimScriptExecEx(ScriptOffset=0x10, RepeatCount=0x02, flags=0x0003)"},
+        {kAllNative, BUS_CALL(BrimP8BusConfigure(0x5A)), 1, {0xAA, 0x5A}, ""},
+        {kAllNative, BUS_CALL(BrimP8BusWrite(0x10, 0x99)), 1, {0xAB, 0x10, 0x99},
+         "BrimP8BusWrite(addr=0x10, data=0x99)"},
+        {kAllNative, BUS_CALL(BrimP8BusRead(0x10)), 0x99, {0xAC, 0x10}, ""},
+        // SPI speeds in kilohertz become a descriptor the board must keep.
+        {kSpiRefuses8MHz, BUS_CALL(BrimSpiConfigSCKSpeedKhz(4000)), 1, {0xAD, 0x14},
+         "Effective SPI speed = (4.0 x 1MHz)"},
+        {kSpiRefuses8MHz, BUS_CALL(BrimSpiConfigSCKSpeedKhz(8000)), 0, {},
+         "Effective SPI speed = (4.0 x 1MHz)"},
+        {kSpiRefuses8MHz, BUS_CALL(BrimSPISetSpeed(0x30)), 1, {0xAD, 0x30},
+         "BrimSPISetSpeed(100kHz)"},
+        {kSpiRefuses8MHz, BUS_CALL(BrimSPISetSpeed(0x11)), 0, {}, ""},
+    };
+    // clang-format on
+    for (const Frame& f : frames) {
+        SCOPED_TRACE(f.config + f.listing);
+        UseBoard(f.config);
+        EXPECT_EQ(f.call(), f.result);
+        EXPECT_TRUE(f.sent.empty() || Sent() == f.sent);
+        EXPECT_TRUE(Has(f.listing)) << gListing;
+    }
     UseBoard(kAllNative);
-    uint8_t value = 0;
-    ASSERT_EQ(BRIMI2C_timing_Adjust_Set(0x12, 0x05), 1u);
-    ASSERT_EQ(BRIMI2C_timing_Adjust_Get(0x12, &value), 1u);
-    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xA0, 0x04, 0x12, 0x05, 0xC2, 0x01, 0xA0, 0x04, 0x92}));
-    EXPECT_EQ(value, 0x05);
-    EXPECT_TRUE(Has("BRIMI2C_timing_Adjust_Set(0x12/* BRIM_i2cStart_option_I2C_timing_SCLLOW */,"
-                    "0x05)"));
-    EXPECT_TRUE(Has("BRIMI2C_timing_Adjust_Get(0x12/* BRIM_i2cStart_option_I2C_timing_SCLLOW */) "
-                    "= 0x05"));
-    Clear();
-    ASSERT_EQ(BrimI2CClockStretchDisable(1), 1u);
-    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xA0, 0x04, 0x01, 0x80}));
-    EXPECT_EQ(BrimI2CGetClockStretchOption(), 0x80);
-    EXPECT_TRUE(Has("BrimI2CGetClockStretchOption() = 0x80)"));
-    ASSERT_EQ(BrimI2CClockStretchDisable(0), 1u);
-    EXPECT_EQ(Sim().i2cOption(0x01), 0x00);
-}
-
-TEST(Speeds, OptionsAreRefusedByOlderFirmware) {
-    UseBoard(kAllNative + "firmware = 1.5.44\n");
-    uint8_t value = 0xEE;
-    EXPECT_EQ(BRIMI2C_timing_Adjust_Get(0x10, &value), 0u);
-    EXPECT_EQ(BRIMI2C_timing_Adjust_Set(0x10, 0x01), 0u);
-    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xC2, 0x01}));
-    EXPECT_EQ(value, 0xEE);
-    EXPECT_TRUE(Has("BRIMI2C_timing_Adjust_Get not supported; requires firmware 01.05.45."));
-    // 01.05.44 is enough for clock stretching, 01.05.43 is not.
-    EXPECT_EQ(BrimI2CClockStretchDisable(1), 1u);
-    EXPECT_EQ(Sim().i2cOption(0x01), 0x80);
-    UseBoard(kAllNative + "firmware = 1.5.43\n");
-    EXPECT_EQ(BrimI2CGetClockStretchOption(), 0);
-    EXPECT_EQ(BrimI2CClockStretchDisable(1), 0u);
-    EXPECT_EQ(Sent(), (Bytes{0xC2, 0x01, 0xC2, 0x01}));
-    EXPECT_TRUE(Has("BrimI2CClockStretchDisable not supported; requires firmware 01.05.44."));
-}
-
-TEST(Speeds, ScriptExecutionAndSerialSpeed) {
-    UseBoard(kAllNative);
-    ASSERT_EQ(BrimScriptExecEx(0x10, 0x02, 0x03), 1u);
-    EXPECT_EQ(Sent(), (Bytes{0xA9, 0x10, 0x02, 0x03}));
-    ASSERT_EQ(Sim().scriptRuns().size(), 1u);
-    EXPECT_EQ(Sim().scriptRuns()[0].repeat, 0x02);
-    EXPECT_TRUE(Has("BrimScriptExecEx(ScriptOffset=0x10, RepeatCount=0x02, flags=0x0003)"));
     Answer({{0x10, 0x02}});
     EXPECT_EQ(BrimScriptExecEx(0x10, 0x02, 0x03), 0u);
-    Sim().clearScriptedReplies();
-    // A set serial speed switches off automatic baud and the banner prefix,
-    // and the link works at that rate.
+}
+
+TEST(Frames, SerialSpeedSwitchesOffAutomaticBaudAndTheBannerPrefix) {
+    UseBoard(kAllNative);
     char prefix[32];
     EXPECT_EQ(evTarn232SetComPortSpeed(921600), 1);
     EXPECT_FALSE(BrimBoardGetAutoBaud());
     BrimBoardBanner_GetRequiredPrefix(prefix, sizeof prefix);
     EXPECT_STREQ(prefix, "");
+    // The link works at that rate.
     uint8_t v = 0;
     EXPECT_EQ(BrimSMBusReadByte(0x2A, 0x00, &v), 1u);
     BrimBoardAutoBaud(true);
@@ -217,23 +233,6 @@ TEST_F(Spi, ModeSettingReadsTheControlByteWritesOnlyAChangeAndChecksTheReply) {
     ASSERT_EQ(BrimSpiConfigMSBFirst(1), 1u);
 }
 
-TEST_F(Spi, SpeedInKilohertzBecomesADescriptorTheBoardMustKeep) {
-    UseBoard(kAllNative + "spi_refuse = 0x11\n");
-    EXPECT_EQ(BrimSpiConfigSCKSpeedKhz(4000), 1u);
-    EXPECT_EQ(Sent(), (Bytes{0xAD, 0x14}));
-    EXPECT_TRUE(Has("Effective SPI speed = (4.0 x 1MHz)"));
-    Clear();
-    // The board refuses 8 MHz and stays at 4 MHz.
-    EXPECT_EQ(BrimSpiConfigSCKSpeedKhz(8000), 0u);
-    EXPECT_EQ(Sim().spiSpeed(), 0x14);
-    EXPECT_TRUE(Has("Effective SPI speed = (4.0 x 1MHz)"));
-    Clear();
-    EXPECT_EQ(BrimSPISetSpeed(0x30), 1u);
-    EXPECT_EQ(Sent(), (Bytes{0xAD, 0x30}));
-    EXPECT_TRUE(Has("BrimSPISetSpeed(100kHz)"));
-    EXPECT_EQ(BrimSPISetSpeed(0x11), 0u);
-}
-
 TEST(SpiPortable, TransferUsesTheBlockSizeTheBoardReports) {
     UseBoard(kSpiPortable + "# block size\n");
     ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
@@ -287,16 +286,6 @@ TEST(SpiPortable, OneByteBlocksGoInOneStringWithinTheReplyBuffer) {
     BrimSpiConfigMOSIPin(12);
     EXPECT_TRUE(Sent().empty());
     EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), (Bytes{0x00, 0x00, 0xEE}));
-}
-
-TEST(P8Bus, ConfigureWriteAndRead) {
-    UseBoard(kAllNative);
-    EXPECT_EQ(BrimP8BusConfigure(0x5A), 1u);
-    EXPECT_EQ(Sim().p8Config(), 0x5A);
-    EXPECT_EQ(BrimP8BusWrite(0x10, 0x99), 1u);
-    EXPECT_EQ(BrimP8BusRead(0x10), 0x99);
-    EXPECT_EQ(Sent(), (Bytes{0xAA, 0x5A, 0xAB, 0x10, 0x99, 0xAC, 0x10}));
-    EXPECT_TRUE(Has("BrimP8BusWrite(addr=0x10, data=0x99)"));
 }
 
 } // namespace
