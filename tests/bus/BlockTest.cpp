@@ -8,20 +8,6 @@
 namespace bus {
 namespace {
 
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
-}
-
-Bytes PortableBlockWrite(const Bytes& data) {
-    Bytes s{0xA0, 0x00, 0xA1, 0xA0, 0xA1, 0x81, 0xA1, uint8_t(data.size())};
-    for (uint8_t b : data)
-        s.insert(s.end(), {0xA1, b});
-    return Cat({s, {0xA3, 0x00}});
-}
-
 Bytes Padded(Bytes frame, size_t size) {
     frame.resize(size, 0x00);
     return frame;
@@ -34,8 +20,11 @@ Bytes Counting(size_t n, uint8_t x = 0) {
     return b;
 }
 
-const Bytes kReadHead{0xA0, 0x00, 0xA1, 0xA0, 0xA1, 0x81, 0xA0, 0x01, 0xA1, 0xA1, 0xA2, 0x01};
-const Bytes kAck{0xA2, 0x01}, kNack{0xA2, 0x00}, kStop{0xA3, 0x00};
+// A block write's portable string.
+Bytes BlockString(Bytes data) {
+    data.insert(data.begin(), {0x81, uint8_t(data.size())});
+    return Portable(0xA0, data, 0);
+}
 
 TEST(Pec, Crc8OfKnownMessagesWholeAndInPieces) {
     const uint8_t ascii[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
@@ -55,15 +44,15 @@ TEST(BlockWrite, EachFormAndFirmwareSendsItsStringAndTheDeviceStoresTheBlock) {
         uint8_t address; // the read bit is ignored
         Bytes data, sent;
     } cases[] = {
-        {"portable, nothing", kAllNative, kPortable, 0xA0, {}, PortableBlockWrite({})},
-        {"portable", kAllNative, kPortable, 0xA1, three, PortableBlockWrite(three)},
+        {"portable, nothing", kAllNative, kPortable, 0xA0, {}, BlockString({})},
+        {"portable", kAllNative, kPortable, 0xA1, three, BlockString(three)},
         {"native: always 261 bytes", kAllNative, kDispatch, 0xA0, three,
          Padded({0xA0, 0x06, 0xA0, 0x81, 0x03, 0x11, 0x22, 0x33}, 261)},
         {"without 0x06: a zero-filled write-then-read frame", kWriteReadOnly, kDispatch, 0xA0,
          three, Padded({0xA0, 0x05, 0x05, 0x00, 0xA0, 0x81, 0x03, 0x11, 0x22, 0x33}, 263)},
         {"without 0x06, too long for one frame", kWriteReadOnly, kNative, 0xA0, long254,
-         PortableBlockWrite(long254)},
-        {"without 0x06, nothing", kWriteReadOnly, kNative, 0xA0, {}, PortableBlockWrite({})},
+         BlockString(long254)},
+        {"without 0x06, nothing", kWriteReadOnly, kNative, 0xA0, {}, BlockString({})},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -127,7 +116,7 @@ TEST_F(Blocks, ReadStopsAtTheCallersBufferAndAlwaysEndsTheTransaction) {
     Fill();
     ASSERT_EQ(BrimSMBusReadBlock_portable(0xA0, 0x81, &count, buffer, 4), 1u);
     // Four bytes, the fourth without acknowledge, then the stop.
-    EXPECT_EQ(Sent(), Cat({kReadHead, kAck, kAck, kAck, kNack, kStop}));
+    EXPECT_EQ(Sent(), Portable(0xA0, {0x81}, 5));
     EXPECT_EQ(count, 10);
     EXPECT_EQ(Bytes(buffer, buffer + 6), (Bytes{0x40, 0x41, 0x42, 0x43, 0xEE, 0xEE}));
     // No room: after the count byte one unacknowledged read.
@@ -135,14 +124,16 @@ TEST_F(Blocks, ReadStopsAtTheCallersBufferAndAlwaysEndsTheTransaction) {
     Clear();
     ASSERT_EQ(BrimSMBusReadBlock_portable(0xA0, 0x81, &count, buffer, 0), 1u);
     ASSERT_EQ(BrimSMBusReadBlock_native(0xA0, 0x81, &count, buffer, 0), 1u);
-    EXPECT_EQ(Sent(), Cat({kReadHead, kNack, kStop, {0xA0, 0x07, 0xA0, 0x81}}));
+    Bytes expected = Portable(0xA0, {0x81}, 2);
+    expected.insert(expected.end(), {0xA0, 0x07, 0xA0, 0x81});
+    EXPECT_EQ(Sent(), expected);
     EXPECT_EQ(count, 10);
     EXPECT_EQ(buffer[0], 0xEE);
     // Without its bit, the native form reads portably.
     UseBoard(kWriteReadOnly);
     Sim().setSmbusBlock(0xA0, 0x81, {1, 2});
     ASSERT_EQ(BrimSMBusReadBlock(0xA0, 0x81, &count, buffer, 8), 1u);
-    EXPECT_EQ(Sent(), Cat({kReadHead, kAck, kNack, kStop}));
+    EXPECT_EQ(Sent(), Portable(0xA0, {0x81}, 3));
     EXPECT_EQ(count, 2);
 }
 
@@ -184,7 +175,7 @@ TEST_F(Blocks, FailedReadsLeaveTheBufferAndReleaseTheBus) {
     Answer(replies);
     EXPECT_EQ(BrimSMBusReadBlock_portable(0xA0, 0x81, &count, buffer, 4), 0u);
     const Bytes sent = Sent();
-    EXPECT_EQ(Bytes(sent.end() - 2, sent.end()), kStop);
+    EXPECT_EQ(Bytes(sent.end() - 2, sent.end()), (Bytes{0xA3, 0x00}));
     EXPECT_EQ(Sim().hostWrites(), 3u);
 }
 
@@ -224,11 +215,9 @@ TEST_F(Blocks, WriteThenReadInEachForm) {
         size_t hostWrites;
     } cases[] = {
         // One exchange per command.
-        {kPortable, 1, 2,
-         Cat({{0xA0, 0x00, 0xA1, 0xA0, 0xA1, 0x05, 0xA0, 0x01, 0xA1, 0xA1}, kAck, kNack, kStop}),
-         8},
+        {kPortable, 1, 2, Portable(0xA0, {0x05}, 2), 8},
         // Nothing either way: a quick write.
-        {kPortable, 0, 0, {0xA0, 0x00, 0xA1, 0xA0, 0xA3, 0x00}, 3},
+        {kPortable, 0, 0, Portable(0xA0, {}, 0), 3},
         {kDispatch, 1, 2, {0xA0, 0x05, 0x01, 0x02, 0xA0, 0x05}, 1},
     };
     for (const auto& c : cases) {
