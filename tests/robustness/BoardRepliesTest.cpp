@@ -1,8 +1,5 @@
-// Replies the board should never give: too long, too short, garbage, NULs,
-// and more bytes than the reply buffer holds. Each transaction fails with its
-// outputs untouched or takes only the bytes it asked for, and the next one on
-// a sane board works. Bytes past the reply buffer stay in the transport (no
-// transaction purges it) until the capability probe drains them.
+// Replies the board should never give: each transaction fails with its outputs
+// untouched or takes only what it asked for, and the next one works.
 #include "Support.h"
 
 #include "rerodada.h"
@@ -19,6 +16,10 @@ struct ReplyCase {
     Bytes reply;
 };
 
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
 const ReplyCase kReplies[] = {
     {"Overlong", {0x12, 0xB0, 0x55, 0xB0, 0x12}},
     {"Short", {0x12}},
@@ -28,25 +29,14 @@ const ReplyCase kReplies[] = {
     {"Empty", {}},
 };
 
-void PrintTo(const ReplyCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-class BoardReplies : public testing::TestWithParam<ReplyCase> {
-  protected:
-    void SetUp() override {
-        ASSERT_TRUE(reload());
-        ASSERT_TRUE(BrimBoardConnect());
-    }
-    void TearDown() override { BrimBoardDisconnect(); }
-};
+class BoardReplies : public testing::TestWithParam<ReplyCase> {};
 
 // Each transaction meets the case's reply to every write, then a sane board.
 TEST_P(BoardReplies, EveryTransactionFailsCleanly) {
     const Bytes& reply = GetParam().reply;
     uint8_t byte = 0xEE, count = 0xEE;
     uint16_t word = 0xEEEE;
-    uint8_t buffer[4], guard[4] = {0xEE, 0xEE, 0xEE, 0xEE};
+    uint8_t buffer[4];
     uint32_t received = 0;
     const uint8_t out[3] = {1, 2, 3};
     const std::function<void()> transactions[] = {
@@ -68,7 +58,6 @@ TEST_P(BoardReplies, EveryTransactionFailsCleanly) {
         [&] {
             BrimSMBusReadBlock_native(0xA0, 0x81, &count, buffer, 4);
             BrimSMBusReadBlockPEC_portable(0xA0, 0x81, &count, buffer, 4);
-            EXPECT_EQ(Bytes(guard, guard + 4), Bytes(4, 0xEE));
         },
         [&] {
             BrimI2CWriteAndReadBytes_native(0x2A, 1, 2, out, buffer, &received);
@@ -81,6 +70,8 @@ TEST_P(BoardReplies, EveryTransactionFailsCleanly) {
             BrimSupportsNativeSMBusCommands();
         },
     };
+    ASSERT_TRUE(reload());
+    ASSERT_TRUE(BrimBoardConnect());
     for (const auto& transaction : transactions) {
         board()->setScriptedReplies(std::vector<Bytes>(16, reply));
         transaction();
@@ -91,6 +82,7 @@ TEST_P(BoardReplies, EveryTransactionFailsCleanly) {
             EXPECT_EQ(value, 0x12);
         }
     }
+    BrimBoardDisconnect();
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, BoardReplies, testing::ValuesIn(kReplies),

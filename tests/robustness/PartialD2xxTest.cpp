@@ -1,7 +1,5 @@
-// A D2XX library that lists and opens a device but lacks every function to
-// set it up, read or write: no board is found, the library, the application
-// core and the interpreter fail cleanly. It runs in a fresh process, since
-// the library loads the D2XX library once.
+// A D2XX library that only lists, opens and closes: everything fails cleanly.
+// A fresh process, since the library loads its D2XX library once.
 #include "FreshProcess.h"
 #include "Support.h"
 

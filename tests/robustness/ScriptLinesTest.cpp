@@ -1,6 +1,4 @@
-// Hostile command lines: counts past every buffer, waits that are negative or
-// too large for a number, bytes that are not UTF-8, a 1 MiB line, NUL bytes.
-// Each gets one clear reply (or none, for a wait) and the next line works.
+// Hostile command lines: each gets one clear reply (none for a wait) and the next works.
 #include "Support.h"
 
 namespace robustness {

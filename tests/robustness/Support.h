@@ -1,5 +1,4 @@
-// Shared pieces of the robustness tests: the simulated board behind the
-// D2XX stand-in and the interpreter's replies.
+// The simulated board behind the D2XX stand-in and the interpreter's replies.
 #ifndef ROBUSTNESS_SUPPORT_H
 #define ROBUSTNESS_SUPPORT_H
 

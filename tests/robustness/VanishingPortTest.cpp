@@ -1,6 +1,4 @@
-// The board vanishes in the middle of a transaction: the transaction fails,
-// the library notices and releases the device, the interpreter says so, and
-// a connect after the board is back works.
+// The board vanishes mid-transaction: it fails, the device is released, a reconnect works.
 #include "Support.h"
 
 #include "rerodada.h"

@@ -1,6 +1,5 @@
-// The board's side of the host link as the library's tests rely on it: reset
-// and banner, line rate, injected faults, answers a test scripts, unplugging,
-// the traffic record, and the D2XX stand-in as a driver library.
+// The board's side of the link as the library's tests rely on it: injected
+// faults, scripted answers, unplugging, the traffic record, the D2XX stand-in.
 #include "Noise.h"
 #include "Sim.h"
 #include "StandIn.h"
@@ -15,41 +14,6 @@ namespace {
 
 bool looksLikeNoise(const Bytes& b) {
     return std::all_of(b.begin(), b.end(), podsim::NoiseSource::allowed);
-}
-
-TEST(Reset, DtrLevelFollowsTheConfiguredPolarityAndForgetsAPartialCommand) {
-    for (bool resetOnSet : {true, false}) {
-        auto board = makeBoard(resetOnSet ? "" : "reset_dtr = clear");
-        board->setDtr(resetOnSet);
-        EXPECT_TRUE(board->inReset());
-        EXPECT_TRUE(talk(*board, {0xA0, 0x00}).empty());
-        board->setDtr(!resetOnSet);
-        board->setDtr(!resetOnSet);
-        // One banner per end of reset, not per repeated level.
-        EXPECT_EQ(board->readAvailable(), kBanner) << resetOnSet;
-        board->hostWrite({0xA0, 0x05, 0x02});
-        board->endReset();
-        EXPECT_EQ(board->readAvailable(), kBanner);
-        EXPECT_EQ(talk(*board, {0xA0, 0x00}), Bytes{0xB0});
-    }
-}
-
-TEST(Baud, OnlyTheBoardsRateIsUnderstood) {
-    auto board = makeBoard("baud = 38400");
-    for (uint32_t rate : {9600u, 57600u, 115200u}) {
-        board->setBaud(rate);
-        board->endReset();
-        const Bytes banner = board->readAvailable();
-        EXPECT_EQ(banner.size(), kBanner.size());
-        EXPECT_TRUE(looksLikeNoise(banner)) << rate;
-        const Bytes reply = talk(*board, {0xC2, 0x01, 0xA0, 0x00});
-        EXPECT_FALSE(reply.empty());
-        EXPECT_TRUE(looksLikeNoise(reply)) << rate;
-    }
-    board->setBaud(38400);
-    board->endReset();
-    EXPECT_EQ(board->readAvailable(), kBanner);
-    EXPECT_EQ(talk(*board, {0xA0, 0x00}), Bytes{0xB0});
 }
 
 TEST(Fault, EachKindChangesTheReplyButNeverTheBanner) {

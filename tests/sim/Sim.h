@@ -50,17 +50,6 @@ template <typename Ready> bool eventually(Ready ready, int ms = 2000) {
     return true;
 }
 
-// SMBus PEC, written out here so the tests do not check the simulator with itself.
-inline uint8_t crc8(const Bytes& data) {
-    uint8_t crc = 0;
-    for (uint8_t b : data) {
-        crc ^= b;
-        for (int i = 0; i < 8; ++i)
-            crc = uint8_t((crc & 0x80) ? (crc << 1) ^ 0x07 : crc << 1);
-    }
-    return crc;
-}
-
 } // namespace simtest
 
 #endif
