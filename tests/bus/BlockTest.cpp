@@ -1,9 +1,7 @@
-// Block transfers, PEC, write-then-read, group commands, and transactions too
-// long for the board's buffers.
+// Block transfers, PEC, write-then-read and group commands.
 #include "Bus.h"
 
 #include <cstdio>
-#include <functional>
 
 namespace bus {
 namespace {
@@ -69,35 +67,6 @@ TEST(BlockWrite, EachFormAndFirmwareSendsItsStringAndTheDeviceStoresTheBlock) {
     UseBoard(kAllNative);
     BrimSMBusWriteBlock(0xA0, 0x81, 3, three.data());
     EXPECT_TRUE(Has("BrimSMBusWriteBlock_native(addr=0xa0, cmd=0x81, count=0x0003)"));
-}
-
-TEST(BlockWrite, TransactionsBeyondTheBuffersAreRefusedWithoutTraffic) {
-    const Bytes big(1995, 0x5A);
-    const std::function<uint32_t()> cases[] = {
-        [&] { return BrimSMBusWriteBlock_native(0xA0, 0x81, 300, big.data()); },
-        // A count of 0 stands for 256 bytes, which a missing buffer cannot supply.
-        [] { return BrimSMBusWriteBlock_native(0xA0, 0x81, 0, nullptr); },
-        // Its reply could not fit.
-        [&] { return BrimSMBusWriteBlock_portable(0xA0, 0x81, 1995, big.data()); },
-        [] {
-            uint8_t count = 0xEE, buffer[4];
-            return BrimSMBusReadBlockPEC_portable(0xA0, 0x83, &count, buffer, 4) |
-                   uint32_t(count != 0xEE);
-        },
-        [&] {
-            const uint8_t address = 0xA0, count = 255, pec = 1;
-            const uint8_t* data = big.data();
-            return BrimPMBusGroupCommand(1, &address, &count, &pec, &data);
-        },
-    };
-    UseBoard(kAllNative);
-    for (size_t i = 0; i < std::size(cases); ++i) {
-        SCOPED_TRACE(i);
-        Clear();
-        EXPECT_EQ(cases[i](), 0u);
-        EXPECT_TRUE(Sent().empty());
-        EXPECT_TRUE(Has("FAILED"));
-    }
 }
 
 class Blocks : public testing::Test {
@@ -245,20 +214,6 @@ TEST_F(Blocks, WriteThenReadInEachForm) {
     EXPECT_EQ(Bytes(sent.begin(), sent.begin() + 4), (Bytes{0xA0, 0x00, 0xA1, 0x19}));
 }
 
-uint32_t Group(std::vector<uint8_t> addresses, std::vector<uint8_t> counts,
-               std::vector<uint8_t> pec, const std::vector<Bytes>& data) {
-    std::vector<const uint8_t*> pointers;
-    for (const Bytes& d : data)
-        pointers.push_back(d.data());
-    return BrimPMBusGroupCommand(uint8_t(addresses.size()), addresses.data(), counts.data(),
-                                 pec.data(), pointers.data());
-}
-
-uint32_t ThreeDevices() {
-    return Group({0xA0, 0x10, 0x18}, {2, 2, 2}, {0, 0, 0},
-                 {{0x20, 0x55}, {0x30, 0x66}, {0x40, 0x77}});
-}
-
 TEST_F(Blocks, GroupCommandIsOneStringAndTheDeviceChecksItsPec) {
     ArrangeDevices();
     ASSERT_EQ(ThreeDevices(), 1u);
@@ -288,22 +243,6 @@ TEST_F(Blocks, LongGroupCommandGoesDeviceByDeviceAndContinuesAfterAFailure) {
     EXPECT_EQ(Sim().memoryByte(0x10, 0x01), 0x22);
     EXPECT_TRUE(Has("device 0 failed; continuing..."));
     EXPECT_TRUE(Has("FAIL: BrimPMBusGroupCommand(num_devices=2, ...)"));
-}
-
-TEST(GroupRequirements, EachMissingCommandIsNamed) {
-    const std::pair<std::string, const char*> cases[] = {
-        {kNoNative, "FAILED: BrimPMBusGroupCommand requires newer firmware "},
-        {kFlagOnly, "FAILED: BrimPMBusGroupCommand requires firmware command 0xA0 0x05 "
-                    "BRIM_i2cStart_WriteReadStop "},
-        {kWriteReadOnly, "FAILED: BrimPMBusGroupCommand requires firmware command 0xA0 0x09 "
-                         "BRIM_i2cStart_PMBusWriteReadNoStop "},
-    };
-    for (const auto& [config, line] : cases) {
-        UseBoard(config);
-        EXPECT_EQ(ThreeDevices(), 0u);
-        EXPECT_TRUE(Sent().empty());
-        EXPECT_TRUE(Has(line)) << line;
-    }
 }
 
 } // namespace

@@ -119,6 +119,20 @@ inline void ArrangeDevices() {
             Sim().setMemoryByte(device, uint8_t(i), 0x77);
 }
 
+inline uint32_t Group(std::vector<uint8_t> addresses, std::vector<uint8_t> counts,
+                      std::vector<uint8_t> pec, const std::vector<Bytes>& data) {
+    std::vector<const uint8_t*> pointers;
+    for (const Bytes& d : data)
+        pointers.push_back(d.data());
+    return BrimPMBusGroupCommand(uint8_t(addresses.size()), addresses.data(), counts.data(),
+                                 pec.data(), pointers.data());
+}
+
+inline uint32_t ThreeDevices() {
+    return Group({0xA0, 0x10, 0x18}, {2, 2, 2}, {0, 0, 0},
+                 {{0x20, 0x55}, {0x30, 0x66}, {0x40, 0x77}});
+}
+
 } // namespace bus
 
 #endif
