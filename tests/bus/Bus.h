@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -25,8 +24,8 @@ inline const std::string kNoNative = "old_firmware = true\ndevice = 0x18 0x10\n"
 inline const std::string kFlagOnly = "native_bitmask = 0x0003\ndevice = 0x18 0x10\n";
 inline const std::string kWriteReadOnly = "native_bitmask = 0x0023\ndevice = 0x18 0x10\n";
 
-inline std::string gListing, gConfig;
-inline unsigned gProbedBitmask = 0;
+// The listing since the last Clear, and the one the last connect wrote.
+inline std::string gListing, gConfig, gConnectListing;
 
 inline void RERODADA_CALL CaptureListing(const char* text) {
     gListing += text;
@@ -57,13 +56,9 @@ inline void UseBoard(const std::string& config) {
         ASSERT_TRUE(standin::reload(config + "\nusb.latency_timer = 1\n")) << config;
         gListing.clear();
         ASSERT_TRUE(BrimBoardConnect()) << config;
-        const std::string key = "nBrimNativeSMBusCommandsBitmask=0x";
-        const size_t at = gListing.find(key);
-        ASSERT_NE(at, std::string::npos);
-        gProbedBitmask = unsigned(std::strtoul(gListing.c_str() + at + key.size(), nullptr, 16));
+        gConnectListing = gListing;
         gConfig = config;
     }
-    Sim().clearFault();
     Clear();
 }
 
