@@ -130,7 +130,7 @@ TEST_F(Blocks, FailedReadsLeaveTheBufferAndReleaseTheBus) {
     // A count of 3 for a reply that carries 4 data bytes.
     Sim().setSmbusBlock(0xA0, 0x81, {0x01, 0x02, 0x03, 0x04});
     Fill();
-    Answer({{0x03, 0x01, 0x02, 0x03, 0x04, 0xB0}});
+    Sim().setScriptedReplies({{0x03, 0x01, 0x02, 0x03, 0x04, 0xB0}});
     EXPECT_EQ(BrimSMBusReadBlock_native(0xA0, 0x81, &count, buffer, 4), 0u);
     EXPECT_EQ(count, 0);
     EXPECT_EQ(buffer[0], 0xEE);
@@ -141,7 +141,7 @@ TEST_F(Blocks, FailedReadsLeaveTheBufferAndReleaseTheBus) {
     std::vector<Bytes> replies = Replies();
     replies[1][1] ^= 0x01;
     Clear();
-    Answer(replies);
+    Sim().setScriptedReplies(replies);
     EXPECT_EQ(BrimSMBusReadBlock_portable(0xA0, 0x81, &count, buffer, 4), 0u);
     const Bytes sent = Sent();
     EXPECT_EQ(Bytes(sent.end() - 2, sent.end()), (Bytes{0xA3, 0x00}));
@@ -161,7 +161,7 @@ TEST_F(Blocks, NativeReadWithPecChecksTheChecksum) {
     replies[0][4] ^= 0xFF;
     Fill();
     Clear();
-    Answer(replies);
+    Sim().setScriptedReplies(replies);
     EXPECT_EQ(BrimSMBusReadBlockPEC(0xA0, 0x83, &count, buffer, 8), 0u);
     char line[96];
     std::snprintf(line, sizeof line,

@@ -74,12 +74,6 @@ inline std::vector<Bytes> Replies() {
     return replies;
 }
 
-// The board answers the next writes with these replies, then falls silent
-// until UseBoard or clearScriptedReplies.
-inline void Answer(const std::vector<Bytes>& replies) {
-    Sim().setScriptedReplies(replies);
-}
-
 // The portable string of a transaction: a write phase (unless it only
 // reads), then a read phase of `reads` bytes, the last unacknowledged.
 inline Bytes Portable(uint8_t address, const Bytes& writes, size_t reads) {

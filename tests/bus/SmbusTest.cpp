@@ -253,7 +253,7 @@ TEST_P(ReplyShape, IsRefused) {
         gCount = 0xEE;
         gReceived = 0xEE;
         gListing.clear();
-        Answer(replies);
+        Sim().setScriptedReplies(replies);
         EXPECT_TRUE(c.refused());
         EXPECT_TRUE(Has(c.failure)) << gListing;
         Sim().clearScriptedReplies();

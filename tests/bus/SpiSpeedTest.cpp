@@ -43,6 +43,8 @@ struct Frame {
 };
 
 const Bytes kAny{0xFF, 0xFF};
+const std::string kSpiNative = kAllNative + "spi_xor = 0x0F\n";
+const std::string kSpiPortable = kNoNative + "spi_xor = 0x0F\n";
 const uint8_t kBig[1995] = {};
 const std::string kFirmware44 = kAllNative + "firmware = 1.5.44\n";
 const std::string kFirmware43 = kAllNative + "firmware = 1.5.43\n";
@@ -102,6 +104,18 @@ TEST(Frames, EachCallSendsItsFrameAndListsItself) {
         {kSpiRefuses8MHz, BUS_CALL(BrimSPISetSpeed(0x30)), 1, {0xAD, 0x30},
          "BrimSPISetSpeed(100kHz)"},
         {kSpiRefuses8MHz, BUS_CALL(BrimSPISetSpeed(0x11)), 0, kAny, ""},
+        // Chip select drives its pin at its level; pin settings send nothing, and
+        // a byte needs the standard clock pin. The loopback answers MOSI XOR 0x0F.
+        {kAllNative, BUS_CALL((BrimSpiConfigCSPin(9), BrimSpiConfigCSPinActiveHigh(0),
+                               BrimSpiCsAssert() + BrimSpiCsNegate())), 2, {0xF9, 0x00, 0xF9, 0x01},
+         ""},
+        {kAllNative, BUS_CALL((BrimSpiConfigCSPin(3), BrimSpiConfigCSPinActiveHigh(1),
+                               BrimSpiCsAssert())), 1, {0xF3, 0x01}, "BrimSpiCsAssert()"},
+        {kAllNative, BUS_CALL(BrimSpiConfigMOSIPin(12) + BrimSpiConfigMISOPin(11) +
+                              BrimSpiConfigCSPin(9) + BrimSpiConfigCSPinActiveHigh(0)), 3, {}, ""},
+        {kSpiNative, BUS_CALL((BrimSpiConfigSCKPin(5), BrimSpiByte(0x55))), 0, {}, ""},
+        {kSpiNative, BUS_CALL((BrimSpiConfigSCKPin(10), BrimSpiByte(0x55))), 0x5A, {0xAF, 0x55},
+         ""},
         // Transactions beyond the buffers are refused without traffic; a count
         // of 0 stands for 256 bytes, which a missing buffer cannot supply.
         {kAllNative, BUS_CALL(BrimSMBusWriteBlock_native(0xA0, 0x81, 300, kBig)), 0, {}, "FAILED"},
@@ -127,7 +141,7 @@ TEST(Frames, EachCallSendsItsFrameAndListsItself) {
         EXPECT_TRUE(Has(f.listing)) << gListing;
     }
     UseBoard(kAllNative);
-    Answer({{0x10, 0x02}});
+    Sim().setScriptedReplies({{0x10, 0x02}});
     EXPECT_EQ(BrimScriptExecEx(0x10, 0x02, 0x03), 0u);
 }
 
@@ -145,9 +159,6 @@ TEST(Frames, SerialSpeedSwitchesOffAutomaticBaudAndTheBannerPrefix) {
     BrimBoardBannerRequiresPrefix("Kelvo");
 }
 
-// The simulated SPI loopback answers MOSI XOR 0x0F.
-const std::string kSpiNative = kAllNative + "spi_xor = 0x0F\n";
-const std::string kSpiPortable = kNoNative + "spi_xor = 0x0F\n";
 const uint8_t kMosi[3] = {0x10, 0x20, 0x30};
 
 class Spi : public testing::Test {
@@ -164,19 +175,6 @@ class Spi : public testing::Test {
     }
     uint8_t miso[3] = {};
 };
-
-TEST_F(Spi, ByteNeedsTheStandardPinsAndPinSettingsSendNothing) {
-    BrimSpiConfigSCKPin(5);
-    EXPECT_EQ(BrimSpiByte(0x55), 0);
-    BrimSpiConfigSCKPin(10);
-    EXPECT_EQ(BrimSpiByte(0x55), 0x5A);
-    // Pin settings answer 1 without traffic; the active-high setting answers 0.
-    EXPECT_EQ(BrimSpiConfigMOSIPin(12), 1u);
-    EXPECT_EQ(BrimSpiConfigMISOPin(11), 1u);
-    EXPECT_EQ(BrimSpiConfigCSPin(9), 1u);
-    EXPECT_EQ(BrimSpiConfigCSPinActiveHigh(0), 0u);
-    EXPECT_EQ(Sent(), (Bytes{0xAF, 0x55}));
-}
 
 TEST_F(Spi, NativeTransferOf256BytesAndNoneBeyond) {
     Bytes mosi(257), out(257, 0xEE);
@@ -206,7 +204,7 @@ TEST_F(Spi, APortableTransferLeavesLaterTransfersNative) {
     EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0A, 0x02, 0x10, 0x20}));
 }
 
-TEST_F(Spi, OtherChipSelectsTravelWithTheTransferAndDriveTheirPin) {
+TEST_F(Spi, OtherChipSelectsTravelWithTheTransfer) {
     const struct {
         uint32_t pin;
         uint8_t activeHigh, option;
@@ -221,18 +219,6 @@ TEST_F(Spi, OtherChipSelectsTravelWithTheTransferAndDriveTheirPin) {
         EXPECT_EQ(Sim().spiCsOption(), c.option);
         EXPECT_EQ(Bytes(miso, miso + 2), (Bytes{0x1F, 0x2F}));
     }
-    BrimSpiConfigCSPin(9);
-    BrimSpiConfigCSPinActiveHigh(0);
-    Clear();
-    EXPECT_EQ(BrimSpiCsAssert(), 1u);
-    EXPECT_FALSE(Sim().pin(9));
-    EXPECT_EQ(BrimSpiCsNegate(), 1u);
-    EXPECT_TRUE(Sim().pin(9));
-    BrimSpiConfigCSPin(3);
-    BrimSpiConfigCSPinActiveHigh(1);
-    EXPECT_EQ(BrimSpiCsAssert(), 1u);
-    EXPECT_EQ(Sent(), (Bytes{0xF9, 0x00, 0xF9, 0x01, 0xF3, 0x01}));
-    EXPECT_TRUE(Has("BrimSpiCsAssert()"));
 }
 
 TEST_F(Spi, ModeSettingReadsTheControlByteWritesOnlyAChangeAndChecksTheReply) {
@@ -247,9 +233,9 @@ TEST_F(Spi, ModeSettingReadsTheControlByteWritesOnlyAChangeAndChecksTheReply) {
     EXPECT_EQ(Sim().spiControl(), 0x00);
     // A wrong completion to the query, then to the change.
     Clear();
-    Answer({{0x00, 0xBF}});
+    Sim().setScriptedReplies({{0x00, 0xBF}});
     EXPECT_EQ(BrimSpiConfigCpolCpha(1, 0), 0u);
-    Answer({{0x00, 0xBE}, {0x04, 0xBF}});
+    Sim().setScriptedReplies({{0x00, 0xBE}, {0x04, 0xBF}});
     EXPECT_EQ(BrimSpiConfigMSBFirst(0), 0u);
     EXPECT_EQ(Sent(), (Bytes{0xAE, 0x80, 0xAE, 0x80, 0xAE, 0x04}));
     Sim().clearScriptedReplies();
@@ -264,7 +250,7 @@ TEST(SpiPortable, TransferUsesTheBlockSizeTheBoardReports) {
     // The board reports block code 0x18 (2 bytes per 0xAF) with the mode.
     const uint8_t one[2] = {0x00, 0x00};
     uint8_t out[3] = {};
-    Answer({{0x1F, 0xBE}});
+    Sim().setScriptedReplies({{0x1F, 0xBE}});
     EXPECT_EQ(BrimSpiTransfer(1, one, out), 0u);
     Sim().clearScriptedReplies();
     EXPECT_EQ(Sent(), (Bytes{0xAE, 0x07, 0xAF, 0x00, 0x00}));
@@ -279,7 +265,7 @@ TEST(SpiPortable, TransferUsesTheBlockSizeTheBoardReports) {
     // Back to the first state: no block size, most significant bit first.
     ASSERT_EQ(BrimSpiConfigCpolCpha(0, 0), 1u);
     ASSERT_EQ(BrimSpiConfigMSBFirst(1), 1u);
-    Answer({{uint8_t(Sim().spiControl() ^ 0x18), 0xBE}});
+    Sim().setScriptedReplies({{uint8_t(Sim().spiControl() ^ 0x18), 0xBE}});
     BrimSpiTransfer(2, one, out);
     Sim().clearScriptedReplies();
     ASSERT_EQ(BrimSpiConfigCpolCpha(0, 0), 1u);
