@@ -1,5 +1,4 @@
-"""Every test runs on a fresh simulated kit: the D2XX stand-in named by
-RERODADA_D2XX_LIBRARY (ctest sets it), never a real port or device."""
+"""Every test runs on a fresh simulated kit (RERODADA_D2XX_LIBRARY), never a real port."""
 
 import ctypes
 import os
