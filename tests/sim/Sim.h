@@ -16,11 +16,8 @@ namespace simtest {
 
 using Bytes = std::vector<uint8_t>;
 
-inline Bytes text(const std::string& s) {
-    return Bytes(s.begin(), s.end());
-}
-
-const Bytes kBanner = text("Kelvo PODLINK v01.05.47\r\n");
+inline const std::string kBannerText = "Kelvo PODLINK v01.05.47\r\n";
+inline const Bytes kBanner(kBannerText.begin(), kBannerText.end());
 const Bytes kReadByte{0xA0, 0x05, 0x01, 0x01, 0x2A, 0x00}; // answered 0x12 0xB0
 
 // Writes and returns everything the board answered (no latency configured).
@@ -31,13 +28,6 @@ inline Bytes talk(podsim::Board& board, const Bytes& out) {
 
 inline std::unique_ptr<podsim::Board> makeBoard(const std::string& cfg = "") {
     return std::make_unique<podsim::Board>(podsim::Config::fromText(cfg));
-}
-
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes all;
-    for (const Bytes& p : parts)
-        all.insert(all.end(), p.begin(), p.end());
-    return all;
 }
 
 // Polls until ready() holds; false after `ms` milliseconds.
