@@ -1,8 +1,6 @@
 // Block transfers, PEC, write-then-read and group commands.
 #include "Bus.h"
 
-#include <cstdio>
-
 namespace bus {
 namespace {
 
@@ -155,21 +153,15 @@ TEST_F(Blocks, NativeReadWithPecChecksTheChecksum) {
     EXPECT_EQ(Sent(), (Bytes{0xA0, 0x08, 0xA0, 0x83}));
     EXPECT_EQ(count, 3);
     EXPECT_EQ(Bytes(buffer, buffer + 3), block);
-    // Reply: count, data, PEC, status; the PEC arrives damaged.
+    // Reply: count, data, PEC (of A0 83 A1 03 10 20 30), status; the PEC arrives damaged.
     std::vector<Bytes> replies = Replies();
-    const uint8_t pec = replies[0][4];
-    replies[0][4] ^= 0xFF;
+    EXPECT_EQ(replies[0][4], 0x8B);
+    replies[0][4] = 0x74;
     Fill();
     Clear();
     Sim().setScriptedReplies(replies);
     EXPECT_EQ(BrimSMBusReadBlockPEC(0xA0, 0x83, &count, buffer, 8), 0u);
-    char line[96];
-    std::snprintf(line, sizeof line,
-                  "PEC FAILED: --- received_PEC 0x%2.2X != PEC_accumulator 0x%2.2X", pec ^ 0xFF,
-                  pec);
-    EXPECT_TRUE(Has(line)) << gListing;
-    const uint8_t covered[] = {0xA0, 0x83, 0xA1, 0x03, 0x10, 0x20, 0x30};
-    EXPECT_EQ(pec, PEC_crc8(covered, sizeof covered, 0));
+    EXPECT_TRUE(Has("PEC FAILED: --- received_PEC 0x74 != PEC_accumulator 0x8B")) << gListing;
     // What was read stays with the caller.
     EXPECT_EQ(count, 3);
     EXPECT_EQ(Bytes(buffer, buffer + 3), block);
@@ -224,10 +216,8 @@ TEST_F(Blocks, GroupCommandIsOneStringAndTheDeviceChecksItsPec) {
     EXPECT_EQ(Sim().memoryByte(0x18, 0x40), 0x77);
     EXPECT_TRUE(Has("SUCCESS: BrimPMBusGroupCommand(num_devices=3, ...)"));
     Clear();
-    const uint8_t covered[] = {0xA0, 0x21, 0x34, 0x12};
-    const uint8_t pec = PEC_crc8(covered, sizeof covered, 0);
     ASSERT_EQ(Group({0xA0}, {3}, {1}, {{0x21, 0x34, 0x12}}), 1u);
-    EXPECT_EQ(Sent(), (Bytes{0xA0, 0x05, 0x04, 0x00, 0xA0, 0x21, 0x34, 0x12, pec}));
+    EXPECT_EQ(Sent(), (Bytes{0xA0, 0x05, 0x04, 0x00, 0xA0, 0x21, 0x34, 0x12, 0x04}));
     EXPECT_EQ(Sim().smbusWord(0xA0, 0x21), 0x1234);
     EXPECT_EQ(Sim().smbusPecErrors(0xA0), 0u);
 }

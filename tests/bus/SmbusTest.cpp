@@ -111,7 +111,7 @@ TEST(SmbusForms, EachFormSendsItsStringsOnEachFirmware) {
     }
 }
 
-TEST(SmbusForms, ListingNamesTheFormItsArgumentsAndWhatCameBack) {
+TEST(SmbusForms, ListingAlertResponseWriteToHostAndTheWriteReadQuickCommand) {
     UseBoard(kAllNative);
     ArrangeDevices();
     uint16_t w = 0;
@@ -126,14 +126,9 @@ TEST(SmbusForms, ListingNamesTheFormItsArgumentsAndWhatCameBack) {
         EXPECT_TRUE(Has(line)) << line;
     // A write receives nothing.
     EXPECT_EQ(gListing.rfind("received"), gListing.find("received 0x12 = 18"));
-}
-
-TEST(SmbusForms, AlertResponseWriteToHostAndTheWriteReadQuickCommand) {
-    UseBoard(kAllNative);
-    ArrangeDevices();
-    uint8_t v = 0;
+    Clear();
     ASSERT_EQ(BrimSMBusWriteToHost(0x00, 0x4242), 1u);
-    ASSERT_EQ(BrimSMBusAlertResponse(&v), 1u);
+    ASSERT_EQ(BrimSMBusAlertResponse(&b), 1u);
     EXPECT_EQ(Sent(), (Bytes{0xA0, 0x05, 0x03, 0x00, 0x10, 0x00, 0x42, 0x42, //
                              0xA0, 0x05, 0x00, 0x01, 0x18}));
     EXPECT_EQ(Sim().memoryByte(0x10, 0x01), 0x42);
