@@ -11,11 +11,10 @@ TEST(Descriptor, OfFrequenciesAndPeriodsAndTheirTexts) {
         {0.032, 0x35}, {0.05, 0x33}, {12, 0x09}, {100, 0x00}, {0, 0x7F}};
     for (const auto& [MHz, descriptor] : ofMHz)
         EXPECT_EQ(BRIM_Frequency_Descriptor_of_MHz(MHz), descriptor) << MHz;
-    EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(2.5), 0x24);
-    EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(0.125), 0x11);
-    EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(850000), 0x79);
-    // Beyond the eight decades: the slowest setting.
-    EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(900000), 0x7F);
+    // Periods in microseconds; beyond the eight decades, the slowest setting.
+    for (const auto& [us, descriptor] :
+         {std::pair{2.5, 0x24}, {0.125, 0x11}, {850000., 0x79}, {900000., 0x7F}})
+        EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(us), descriptor) << us;
     const struct {
         uint8_t descriptor;
         const char *frequency, *period;
