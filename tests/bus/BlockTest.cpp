@@ -22,15 +22,6 @@ Bytes BlockString(Bytes data) {
     return Portable(0xA0, data, 0);
 }
 
-TEST(Pec, Crc8OfKnownMessagesWholeAndInPieces) {
-    const uint8_t ascii[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
-    const uint8_t word[] = {0x2A, 0x10, 0x2B, 0x02, 0x34, 0x12};
-    EXPECT_EQ(PEC_crc8(ascii, sizeof ascii, 0), 0xF4);
-    EXPECT_EQ(PEC_crc8(word, sizeof word, 0), 0x55);
-    EXPECT_EQ(PEC_crc8(word + 2, 4, PEC_crc8(word, 2, 0)), 0x55);
-    EXPECT_EQ(PEC_crc8(word, 0, 0x37), 0x37);
-}
-
 TEST(BlockWrite, EachFormAndFirmwareSendsItsString) {
     const Bytes three{0x11, 0x22, 0x33}, long254 = Counting(254);
     const struct {
@@ -99,13 +90,11 @@ TEST_F(Blocks, ReadStopsAtTheCallersBufferAndAlwaysEndsTheTransaction) {
     ASSERT_EQ(BrimSMBusReadBlock(0xA0, 0x81, &count, buffer, 8), 1u);
     EXPECT_EQ(Sent(), Portable(0xA0, {0x81}, 3));
     EXPECT_EQ(count, 2);
-}
-
-TEST_F(Blocks, CountZeroMeans256InBothForms) {
+    // A count of 0 means 256 bytes in both forms.
     const Bytes block = Counting(256, 0x5A);
     Sim().setSmbusBlock(0xA0, 0x82, block);
     for (Form form : {kPortable, kNative}) {
-        SCOPED_TRACE(FormName(form));
+        SCOPED_TRACE(form);
         Fill();
         ASSERT_EQ(BUS_FORMS(BrimSMBusReadBlock)[form](0xA0, 0x82, &count, buffer, 300), 1u);
         EXPECT_EQ(count, 0);
@@ -143,7 +132,7 @@ TEST_F(Blocks, FailedReadsLeaveTheBufferAndReleaseTheBus) {
     EXPECT_EQ(Sim().hostWrites(), 3u);
 }
 
-TEST_F(Blocks, NativeReadWithPecChecksTheChecksum) {
+TEST_F(Blocks, NativeReadWithPecChecksTheChecksumWholeAndInPieces) {
     const Bytes block{0x10, 0x20, 0x30};
     Sim().setSmbusBlock(0xA0, 0x83, block);
     ASSERT_EQ(BrimSMBusReadBlockPEC(0xA0, 0x83, &count, buffer, 8), 1u);
@@ -162,6 +151,13 @@ TEST_F(Blocks, NativeReadWithPecChecksTheChecksum) {
     // What was read stays with the caller.
     EXPECT_EQ(count, 3);
     EXPECT_EQ(Bytes(buffer, buffer + 3), block);
+    // The checksum of known messages, whole and in pieces.
+    const uint8_t ascii[] = {'1', '2', '3', '4', '5', '6', '7', '8', '9'};
+    const uint8_t word[] = {0x2A, 0x10, 0x2B, 0x02, 0x34, 0x12};
+    EXPECT_EQ(PEC_crc8(ascii, sizeof ascii, 0), 0xF4);
+    EXPECT_EQ(PEC_crc8(word, sizeof word, 0), 0x55);
+    EXPECT_EQ(PEC_crc8(word + 2, 4, PEC_crc8(word, 2, 0)), 0x55);
+    EXPECT_EQ(PEC_crc8(word, 0, 0x37), 0x37);
 }
 
 TEST_F(Blocks, WriteThenReadInEachForm) {

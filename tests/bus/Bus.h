@@ -93,9 +93,6 @@ inline Bytes Portable(uint8_t address, const Bytes& writes, size_t reads) {
 
 // Which of an operation's three functions a test calls.
 enum Form { kDispatch, kPortable, kNative };
-inline const char* FormName(Form form) {
-    return form == kPortable ? "portable" : form == kNative ? "native" : "dispatcher";
-}
 #define BUS_FORMS(fn) (std::array{&fn, &fn##_portable, &fn##_native})
 
 // Values the portable and native forms must agree on, where operations read.

@@ -96,7 +96,7 @@ TEST(SmbusForms, EachFormSendsItsStringsOnEachFirmware) {
     for (const auto& c : cases) {
         UseBoard(c.config);
         for (const Op& op : kOps) {
-            SCOPED_TRACE(c.config + op.name + " " + FormName(c.form));
+            SCOPED_TRACE(c.config + op.name + " in form " + std::to_string(c.form));
             ArrangeDevices();
             Clear();
             uint32_t out = 0;

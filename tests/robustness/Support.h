@@ -28,7 +28,7 @@ inline bool reload(const std::string& configText = std::string()) {
 }
 
 struct Reply {
-    QString command, text;
+    QString text;
     bool success;
 };
 
@@ -38,7 +38,7 @@ inline std::vector<Reply> run(const QString& line) {
     processCommand::instance()->slt_commandHandler(line);
     std::vector<Reply> replies;
     for (const QList<QVariant>& args : spy)
-        replies.push_back({args.at(0).toString(), args.at(1).toString(), args.at(2).toBool()});
+        replies.push_back({args.at(1).toString(), args.at(2).toBool()});
     return replies;
 }
 
