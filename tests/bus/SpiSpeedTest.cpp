@@ -175,7 +175,7 @@ class Spi : public testing::Test {
     uint8_t miso[3] = {};
 };
 
-TEST_F(Spi, NativeTransfersOf256BytesAndNoneBeyondAlsoAfterAPortableOne) {
+TEST_F(Spi, NativeTransfersOf256BytesAfterAPortableOneAndWithOtherChipSelects) {
     Bytes mosi(257), out(257, 0xEE);
     for (size_t i = 0; i < mosi.size(); ++i)
         mosi[i] = uint8_t(i);
@@ -198,9 +198,7 @@ TEST_F(Spi, NativeTransfersOf256BytesAndNoneBeyondAlsoAfterAPortableOne) {
     Clear();
     ASSERT_EQ(BrimSpiTransfer(2, kMosi, miso), 1u);
     EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0A, 0x02, 0x10, 0x20}));
-}
-
-TEST_F(Spi, OtherChipSelectsTravelWithTheTransfer) {
+    // Other chip selects travel with the transfer.
     const struct {
         uint32_t pin;
         uint8_t activeHigh, option;
@@ -237,7 +235,7 @@ TEST_F(Spi, ModeSettingReadsTheControlByteWritesOnlyAChangeAndChecksTheReply) {
     ASSERT_EQ(BrimSpiConfigMSBFirst(1), 1u);
 }
 
-TEST(SpiPortable, TransferUsesTheBlockSizeTheBoardReports) {
+TEST(SpiPortable, TransfersUseTheBlockSizeTheBoardReportsWithinTheReplyBuffer) {
     UseBoard(kSpiPortable + "# block size\n");
     ASSERT_EQ(BrimSpiConfigCpolCpha(1, 1), 1u);
     ASSERT_EQ(BrimSpiConfigMSBFirst(0), 1u);
@@ -265,31 +263,28 @@ TEST(SpiPortable, TransferUsesTheBlockSizeTheBoardReports) {
     Sim().clearScriptedReplies();
     ASSERT_EQ(BrimSpiConfigCpolCpha(0, 0), 1u);
     EXPECT_EQ(Sim().spiControl(), 0x00);
-}
-
-TEST(SpiPortable, OneByteBlocksGoInOneStringWithinTheReplyBuffer) {
+    // One-byte blocks go in one string.
     UseBoard(kSpiPortable);
     ASSERT_EQ(BrimSpiConfigCpolCpha(0, 0), 1u);
     ASSERT_EQ(BrimSpiConfigMSBFirst(1), 1u);
-    uint8_t miso[3] = {};
-    ASSERT_EQ(BrimSpiTransfer(3, kMosi, miso), 1u);
+    ASSERT_EQ(BrimSpiTransfer(3, kMosi, out), 1u);
     Clear();
-    ASSERT_EQ(BrimSpiTransfer(3, kMosi, miso), 1u);
+    ASSERT_EQ(BrimSpiTransfer(3, kMosi, out), 1u);
     EXPECT_EQ(Sent(), (Bytes{0xAF, 0x10, 0xAF, 0x20, 0xAF, 0x30}));
     EXPECT_EQ(Sim().hostWrites(), 1u);
-    EXPECT_EQ(Bytes(miso, miso + 3), (Bytes{0x1F, 0x2F, 0x3F}));
+    EXPECT_EQ(Bytes(out, out + 3), (Bytes{0x1F, 0x2F, 0x3F}));
     EXPECT_TRUE(Has("BrimSpiTransfer_portable(3 bytes MISO: 0x1f 0x2f 0x3f )"));
     // 1000 bytes would be answered with 2000.
     Clear();
-    Bytes mosi(1000, 0x01), out(1000, 0xEE);
-    EXPECT_EQ(BrimSpiTransfer(1000, mosi.data(), out.data()), 0u);
+    Bytes mosi(1000, 0x01), miso(1000, 0xEE);
+    EXPECT_EQ(BrimSpiTransfer(1000, mosi.data(), miso.data()), 0u);
     EXPECT_TRUE(Has("FAILED"));
     // Moved pins yield zeros.
     BrimSpiConfigMOSIPin(4);
-    EXPECT_EQ(BrimSpiTransfer(2, kMosi, out.data()), 1u);
+    EXPECT_EQ(BrimSpiTransfer(2, kMosi, miso.data()), 1u);
     BrimSpiConfigMOSIPin(12);
     EXPECT_TRUE(Sent().empty());
-    EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), (Bytes{0x00, 0x00, 0xEE}));
+    EXPECT_EQ(Bytes(miso.begin(), miso.begin() + 3), (Bytes{0x00, 0x00, 0xEE}));
 }
 
 } // namespace

@@ -17,9 +17,7 @@
 
 namespace robustness {
 
-inline podsim::Board* board() {
-    return standin::board();
-}
+using standin::board;
 
 // Fresh simulated devices from config text; disconnects first.
 inline bool reload(const std::string& configText = std::string()) {

@@ -65,7 +65,7 @@ TEST(Fault, StalledBytesAreNotOvertakenByALaterReply) {
     EXPECT_EQ(board->readAvailable(), (Bytes{0x01, 0x05, 0x2F, 0xD2, 0xB0}));
 }
 
-TEST(ScriptedReplies, AnswerEachWriteInTurnUntilClearedAndAreRecorded) {
+TEST(ScriptedReplies, AnswerEachWriteInTurnUntilClearedAndAreRecordedAsIsUnplugging) {
     auto board = makeBoard();
     board->setScriptedReplies({{0x01, 0x02}, {}, {0xFF, 0x00, 0xB0}});
     EXPECT_EQ(talk(*board, kReadByte), (Bytes{0x01, 0x02}));
@@ -78,10 +78,8 @@ TEST(ScriptedReplies, AnswerEachWriteInTurnUntilClearedAndAreRecorded) {
     EXPECT_EQ(board->lastHostWrite(), Bytes{0x01});
     EXPECT_EQ(board->boardBytes(), (Bytes{0x01, 0x02, 0xFF, 0x00, 0xB0, 0xB0}));
     EXPECT_EQ(board->hostWrites(), 6u);
-}
-
-TEST(Unplug, AfterNWritesUntilReplugged) {
-    auto board = makeBoard("unplug_after = 1");
+    // Unplugged after a number of writes until replugged.
+    board = makeBoard("unplug_after = 1");
     EXPECT_EQ(talk(*board, kReadByte).size(), 2u);
     EXPECT_TRUE(talk(*board, kReadByte).empty());
     EXPECT_TRUE(board->unplugged());
