@@ -12,7 +12,7 @@ namespace ft = podsim::d2xx;
 
 namespace {
 
-TEST(Fault, EachKindChangesTheRepliesItSelectsButNeverTheBanner) {
+TEST(Fault, EachKindChangesTheRepliesItSelectsButNeverTheBannerAndStallsAreNotOvertaken) {
     const struct {
         const char* config;
         Bytes reply; // to kReadByte; for noise, what follows the noise bytes
@@ -48,9 +48,6 @@ TEST(Fault, EachKindChangesTheRepliesItSelectsButNeverTheBanner) {
             sizes.push_back(talk(*board, kReadByte).size());
         EXPECT_EQ(sizes, expected) << config;
     }
-}
-
-TEST(Fault, StalledBytesAreNotOvertakenByALaterReply) {
     auto board = makeBoard();
     podsim::Fault f;
     f.kind = podsim::FaultKind::Stall;
