@@ -142,10 +142,8 @@ TEST(Frames, EachCallSendsItsFrameAndListsItself) {
     UseBoard(kAllNative);
     Sim().setScriptedReplies({{0x10, 0x02}});
     EXPECT_EQ(BrimScriptExecEx(0x10, 0x02, 0x03), 0u);
-}
-
-TEST(Frames, SerialSpeedSwitchesOffAutomaticBaudAndTheBannerPrefix) {
-    UseBoard(kAllNative);
+    Sim().clearScriptedReplies();
+    // A set serial speed switches off automatic baud and the banner prefix.
     char prefix[32];
     EXPECT_EQ(evTarn232SetComPortSpeed(921600), 1);
     EXPECT_FALSE(BrimBoardGetAutoBaud());

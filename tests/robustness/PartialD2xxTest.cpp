@@ -21,7 +21,6 @@ TEST(PartialD2xx, NoBoardIsFoundAndOperationsFail) {
         EXPECT_FALSE(boardConnect());
         EXPECT_FALSE(BrimBoardConnected());
         const std::vector<Reply> replies = run(QStringLiteral("readbyte 2A 00"));
-        EXPECT_EQ(replies.size(), 1u);
         EXPECT_TRUE(replies.size() == 1 && !replies[0].success);
         return !testing::Test::HasFailure();
     });
