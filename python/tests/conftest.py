@@ -1,5 +1,4 @@
-"""Every test runs on a fresh simulated kit: the D2XX stand-in named by
-RERODADA_D2XX_LIBRARY (ctest sets it), never a real port or device."""
+"""Every test runs on a fresh simulated kit (RERODADA_D2XX_LIBRARY), never a real port."""
 
 import ctypes
 import os
@@ -18,8 +17,7 @@ os.environ["RERODADA_SERIAL_PORTS"] = ""
 
 @pytest.fixture(scope="session")
 def simulator():
-    """The stand-in as the library loads it: the same instance, so its hooks
-    reach the board the library talks to."""
+    """The stand-in as the library loads it, so its hooks reach the same board."""
     return ctypes.CDLL(os.environ["RERODADA_D2XX_LIBRARY"])
 
 

@@ -1,7 +1,4 @@
-// The program itself runs a hostile script file on the simulated kit: lines
-// with bytes that are not UTF-8, NUL bytes, a 1 MiB line, counts past every
-// buffer. Every line is answered or ignored in order, the last line still
-// runs, and the program closes normally and saves its settings.
+// The program runs a hostile script to its end, closes normally and saves its settings.
 #include <gtest/gtest.h>
 
 #include <QByteArray>
@@ -14,20 +11,12 @@
 TEST(ProgramScript, HostileScriptRunsToItsEndAndTheSettingsSurvive) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
-    QByteArray text;
-    text += "echo begin\n";
-    text += "\xff\xfe\x80 not utf-8\n";
-    text += QByteArray("readbyte\0 2A 00\n", 16);
-    text += "readbyte 2A " + QByteArray(1 << 20, 'F') + "\n";
-    text += "spitransfer 7FFFFFFF 01\n";
-    text += "wrbytes 2A 1 7FFFFFFF 00\n";
-    text += "wait -1\n";
-    text += "wait 99999999999\n";
-    text += "readbyte 2A 00\n";
-    text += "echo end";
     QFile script(dir.filePath(QStringLiteral("hostile.scr")));
     ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write(text);
+    script.write("echo begin\n\xff\xfe\x80 not utf-8\n" + QByteArray("readbyte\0 2A 00\n", 16) +
+                 "readbyte 2A " + QByteArray(1 << 20, 'F') +
+                 "\nspitransfer 7FFFFFFF 01\nwrbytes 2A 1 7FFFFFFF 00\nwait -1\n"
+                 "wait 99999999999\nreadbyte 2A 00\necho end");
     script.close();
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -45,18 +34,15 @@ TEST(ProgramScript, HostileScriptRunsToItsEndAndTheSettingsSurvive) {
     EXPECT_EQ(program.exitCode(), 0);
 
     QList<QByteArray> replies;
-    for (const QByteArray& line : program.readAllStandardOutput().split('\n')) {
+    for (const QByteArray& line : program.readAllStandardOutput().split('\n'))
         if (line.startsWith("reply ")) replies.push_back(line.left(200));
-    }
     ASSERT_EQ(replies.size(), 8) << program.readAllStandardError().toStdString();
-    EXPECT_TRUE(replies.front().contains("text=begin"));
-    EXPECT_TRUE(replies[1].contains("Syntax error."));
-    EXPECT_TRUE(replies[2].contains("Syntax error."));
-    EXPECT_TRUE(replies[3].startsWith("reply ok=0"));
-    EXPECT_TRUE(replies[4].contains("SpiTransfer failed."));
-    EXPECT_TRUE(replies[5].contains("WRBytes failed."));
-    EXPECT_TRUE(replies[6].startsWith("reply ok=1 command=readbyte 2A 00 text=12"));
-    EXPECT_TRUE(replies.back().contains("text=end"));
+    const QList<QByteArray> expected =
+        QByteArray("text=begin|Syntax error.|Syntax error.|reply ok=0|SpiTransfer failed.|"
+                   "WRBytes failed.|reply ok=1 command=readbyte 2A 00 text=12|text=end")
+            .split('|');
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(replies[i].contains(expected[i])) << replies[i].toStdString();
 
     QSettings settings(dir.filePath(QStringLiteral("RAR4120E.ini")), QSettings::IniFormat);
     EXPECT_EQ(settings.status(), QSettings::NoError);

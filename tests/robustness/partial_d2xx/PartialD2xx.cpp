@@ -1,5 +1,5 @@
-// A D2XX driver library that lacks most functions: it lists one device and
-// opens and closes it, and has nothing to set, read or write with.
+// A D2XX driver library that lists one device and opens and closes it, and
+// has nothing to set, read or write with.
 #include <cstdint>
 
 #if defined(_WIN32)
@@ -10,18 +10,15 @@
 #define PARTIAL_CALL
 #endif
 
-namespace {
-int g_device;
-constexpr uint32_t kListNumberOnly = 0x80000000;
-} // namespace
+static int g_device;
 
-PARTIAL_EXPORT uint32_t PARTIAL_CALL FT_ListDevices(void* arg1, void*, uint32_t flags) {
-    if (flags & kListNumberOnly) *static_cast<uint32_t*>(arg1) = 1;
+PARTIAL_EXPORT uint32_t PARTIAL_CALL FT_ListDevices(void* count, void*, uint32_t flags) {
+    if (flags & 0x80000000) *static_cast<uint32_t*>(count) = 1; // the number only
     return 0;
 }
 
 PARTIAL_EXPORT uint32_t PARTIAL_CALL FT_Open(int index, void** handle) {
-    if (index != 0) return 2;
+    if (index != 0) return 2; // not found
     *handle = &g_device;
     return 0;
 }
