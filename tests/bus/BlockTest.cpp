@@ -211,6 +211,13 @@ TEST_F(Blocks, GroupCommandIsOneStringUnlessTooLongAndGoesOnAfterAFailure) {
     ASSERT_EQ(Group({0xA0}, {3}, {1}, {{0x21, 0x34, 0x12}}), 1u);
     EXPECT_EQ(Sent(), (Bytes{0xA0, 0x05, 0x04, 0x00, 0xA0, 0x21, 0x34, 0x12, 0x04}));
     EXPECT_EQ(Sim().smbusPecErrors(0xA0), 0u);
+    // The longest frame: 255 bytes without a PEC.
+    Clear();
+    Bytes longest(255, 0x33);
+    longest[0] = 0x00;
+    ASSERT_EQ(Group({0x10}, {255}, {0}, {longest}), 1u);
+    EXPECT_EQ(Sent().size(), 260u);
+    EXPECT_EQ(Sim().memoryByte(0x10, 0x01), 0x33);
     // Too long for one string: device by device.
     Clear();
     Bytes first(100, 0x11), second(100, 0x22);

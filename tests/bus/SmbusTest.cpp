@@ -109,6 +109,15 @@ TEST(SmbusForms, EachFormSendsItsStringsOnEachFirmware) {
             EXPECT_FALSE(Has("FAILED"));
         }
     }
+    // Each native command follows its own bit: here the quick command's only.
+    UseBoard("native_bitmask = 0x000B\ndevice = 0x18 0x10\n");
+    for (const Op* op : {&kOps[0], &kOps[6]}) {
+        ArrangeDevices();
+        Clear();
+        uint32_t out = 0;
+        ASSERT_EQ(RunOp(*op, kDispatch, &out), 1u) << op->name;
+        EXPECT_EQ(Sent(), op->quick ? Native(*op) : Portable(op->address, op->writes, op->reads));
+    }
 }
 
 TEST(SmbusForms, ListingAlertResponseWriteToHostAndTheWriteReadQuickCommand) {
