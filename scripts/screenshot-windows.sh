@@ -1,19 +1,24 @@
 #!/usr/bin/env bash
 # A screenshot of the Windows program under wine and Xvfb, connected to the
 # simulated kit: over USB through the D2XX stand-in, or with --serial over
-# COM7, which the wine prefix maps to podlink-sim's pseudo-terminal.
-# Usage: scripts/screenshot-windows.sh [--serial] [build-dir]   (after scripts/test-windows.sh)
+# COM7, which the wine prefix maps to podlink-sim's pseudo-terminal. With
+# --package the program runs from the zip of scripts/package-windows.sh,
+# unzipped into a folder of its own, as a Windows user would run it.
+# Usage: scripts/screenshot-windows.sh [--serial] [--package] [build-dir]
+#        (after scripts/test-windows.sh, and scripts/package-windows.sh for --package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 serial=no
-if [ "${1:-}" = --serial ]; then
-    serial=yes
+package=no
+while [ "${1:-}" = --serial ] || [ "${1:-}" = --package ]; do
+    [ "$1" = --serial ] && serial=yes
+    [ "$1" = --package ] && package=yes
     shift
-fi
+done
 build=$(realpath "${1:-build-win}")
 out="$build/screenshots"
 mkdir -p "$out"
-export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all
+export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$(mktemp -d)
 sim_pid=""
 stop() {
@@ -37,12 +42,21 @@ if [ "$serial" = yes ]; then
     options=()
     name=window-serial
 fi
+program="$build/bin/rar4120e-evkit.exe"
+start_in="$work"
+if [ "$package" = yes ]; then
+    zip=$(ls "$build"/package/rar4120e-evkit-*-windows-i686.zip)
+    unzip -q "$zip" -d "$work"
+    program=$(ls "$work"/*/rar4120e-evkit.exe)
+    start_in=$(dirname "$program")
+    name=$name-package
+fi
 # The splash flag lives in the registry on Windows.
 wine reg add 'HKCU\Software\Corvelle\RAR4120E' /v ShowSplash /t REG_SZ /d false /f >/dev/null
 # wine's desktop process starts with the wineserver and must see the virtual screen.
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
-cd "$work"
+cd "$start_in"
 xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
     wine "$1" "${@:3}" &
     pid=$!
@@ -50,5 +64,5 @@ xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
     import -window root "$2"
     kill "$pid"
     wait "$pid" 2>/dev/null || true
-' _ "$build/bin/rar4120e-evkit.exe" "$out/$name.png" "${options[@]}"
+' _ "$program" "$out/$name.png" "${options[@]}"
 echo "$out/$name.png"

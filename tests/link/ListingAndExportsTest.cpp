@@ -112,4 +112,32 @@ TEST(Exports, LibraryExportsExactlyTheHeadersFunctions) {
         EXPECT_TRUE(declared.count(name)) << name << " is exported but not declared";
 }
 
+#if defined(_WIN32)
+// A caller that loads the DLL by hand finds the decorated names, and the
+// stdcall stack clean-up holds (a wrong one would corrupt the results or crash).
+TEST(Exports, DecoratedNamesAreCalledThroughTheLoader) {
+    HMODULE module = LoadLibraryA(RERODADA_SHARED_LIBRARY);
+    ASSERT_NE(module, nullptr);
+    const auto find = [module](const char* name) {
+        return reinterpret_cast<void*>(GetProcAddress(module, name));
+    };
+    const auto setPrefix =
+        reinterpret_cast<void(__stdcall*)(const char*)>(find("BrimBoardBannerRequiresPrefix@4"));
+    const auto getPrefix = reinterpret_cast<void(__stdcall*)(char*, uint32_t)>(
+        find("BrimBoardBanner_GetRequiredPrefix@8"));
+    const auto crc8 = reinterpret_cast<uint8_t(__stdcall*)(const uint8_t*, uint32_t, uint8_t)>(
+        find("PEC_crc8@12"));
+    ASSERT_TRUE(setPrefix && getPrefix && crc8);
+    EXPECT_EQ(find("BrimBoardBannerRequiresPrefix"), nullptr);
+    char prefix[32] = {};
+    setPrefix("Other");
+    getPrefix(prefix, sizeof prefix);
+    EXPECT_STREQ(prefix, "Other");
+    setPrefix("Kelvo");
+    const uint8_t data[] = {0x01, 0x02, 0x03};
+    EXPECT_EQ(crc8(data, sizeof data, 0), 0x48);
+    FreeLibrary(module);
+}
+#endif
+
 } // namespace
