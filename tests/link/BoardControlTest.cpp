@@ -19,7 +19,7 @@ class UsbKit : public ::testing::Test {
         ReloadUsb("");
     }
     void TearDown() override { ResetLibraryState(); }
-    static std::string Text(bool (*get)(char*, uint32_t)) {
+    static std::string Text(bool(RERODADA_CALL* get)(char*, uint32_t)) {
         char text[256] = {};
         return get(text, sizeof text) ? text : "(failed)";
     }
