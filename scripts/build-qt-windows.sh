@@ -19,15 +19,7 @@ SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 apt_get() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 "$@"; }
 
-packages=(g++-mingw-w64-i686-posix dpkg-dev build-essential perl python3)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    apt_get update -qq
-    apt_get install -y -qq "${missing[@]}"
-fi
+scripts/install-deps.sh g++-mingw-w64-i686-posix dpkg-dev build-essential perl python3
 
 hash=$(printf '%s\n' "$version" "${flags[@]}" "$(${triplet}-g++-posix -dumpversion 2>/dev/null)" \
        | sha256sum | cut -c1-12)

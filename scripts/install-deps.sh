@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project builds, runs and tests with.
+# Installs the Debian packages the project builds, runs and tests with; given
+# package names, those instead (the Windows scripts name theirs).
+# Usage: scripts/install-deps.sh [package...]
 set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config ccache
@@ -9,6 +11,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     xvfb xauth imagemagick
 )
+(($#)) && packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -17,6 +20,7 @@ if ((${#missing[@]})); then
     echo "Installing: ${missing[*]}"
     SUDO=""
     [ "$(id -u)" -ne 0 ] && SUDO="sudo"
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq "${missing[@]}"
+    apt_get() { DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 "$@"; }
+    apt_get update -qq
+    apt_get install -y -qq "${missing[@]}"
 fi

@@ -27,17 +27,8 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
     apt_get update -qq
 fi
-packages=(g++-mingw-w64-i686-posix wine wine32:i386 googletest cmake ninja-build ccache
-          xvfb xauth zip imagemagick)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if ((${#missing[@]})); then
-    echo "Installing: ${missing[*]}"
-    apt_get update -qq
-    apt_get install -y -qq "${missing[@]}"
-fi
+scripts/install-deps.sh g++-mingw-w64-i686-posix wine wine32:i386 googletest cmake ninja-build \
+    ccache xvfb xauth zip imagemagick
 
 qt=""
 [ "$gui" = ON ] && qt=$(scripts/build-qt-windows.sh | tail -n1)
