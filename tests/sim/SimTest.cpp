@@ -184,14 +184,16 @@ TEST(Fault, EachKindChangesTheRepliesItSelectsButNeverTheBannerAndStallsAreNotOv
     podsim::Fault f;
     f.kind = podsim::FaultKind::Stall;
     f.bytes = 2;
-    f.delayUs = 40000;
+    f.delayUs = 60000000; // held back far longer than any step of the test takes
     board->setFault(f);
     board->hostWrite({0xC2, 0x01});
     EXPECT_EQ(board->available(), 2u);
     board->clearFault();
     board->hostWrite({0xA0, 0x00});
-    EXPECT_TRUE(eventually([&] { return board->available() == 5; }));
-    EXPECT_EQ(board->readAvailable(), (Bytes{0x01, 0x05, 0x2F, 0xD2, 0xB0}));
+    // The next reply queues behind the held-back bytes instead of overtaking them.
+    EXPECT_EQ(board->readAvailable(), (Bytes{0x01, 0x05}));
+    EXPECT_GT(board->microsUntilNext(), 1000000);
+    EXPECT_EQ(board->boardBytes(), (Bytes{0x01, 0x05, 0x2F, 0xD2, 0xB0}));
 }
 
 TEST(ScriptedReplies, AnswerEachWriteInTurnUntilClearedAndAreRecordedAsIsUnplugging) {
