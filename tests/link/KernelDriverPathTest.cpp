@@ -3,6 +3,9 @@
 // RERODADA_USB_TTYS, and the D2XX library lists no device.
 #include "SimulatedKit.h"
 
+#include "platform/PosixSerialCalls.h"
+
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <unistd.h>
@@ -24,6 +27,7 @@ class KernelDriverBoard : public ::testing::Test {
     }
     void TearDown() override {
         ResetLibraryState();
+        rerodada::platform::SerialCalls() = rerodada::platform::RealSerialCalls();
         setenv("RERODADA_USB_TTYS", "", 1);
         setenv("RERODADA_SERIAL_PORTS", "", 1);
         fs::remove(link);
@@ -77,6 +81,24 @@ TEST_F(KernelDriverBoard, SerialSearchDoesNotTryTheUsbTtyAgain) {
     EXPECT_NE(out.find("Skipping COM1"), std::string::npos) << out;
     EXPECT_EQ(out.find("Testing COM1"), std::string::npos) << out;
     EXPECT_GE(pty->board.hostBaud(), 19200u) << "every reset came at a USB rate";
+}
+
+// Reads fail (EIO, as from an adapter gone bad) until a tty is closed.
+int failedReads = 0, closes = 0;
+
+TEST_F(KernelDriverBoard, TtyWhoseReadsFailIsClosedAndTheSearchGoesOn) {
+    PtyBoard broken("", true);
+    Serve("baud = 921600");
+    setenv("RERODADA_USB_TTYS", (broken.path() + ":" + link.string()).c_str(), 1);
+    auto& calls = rerodada::platform::SerialCalls();
+    calls.read = [](int fd, void* into, size_t room) {
+        return closes == 0 ? (++failedReads, errno = EIO, -1) : ::read(fd, into, room);
+    };
+    calls.close = [](int fd) { return ++closes, ::close(fd); };
+    EXPECT_TRUE(BrimBoardConnect());
+    EXPECT_EQ(BrimBoardGetPort(), 1);
+    EXPECT_EQ(closes, 1) << "the failing tty was left open";
+    EXPECT_LE(failedReads, 6) << "a failed read ends its attempt, one per rate of the table";
 }
 
 } // namespace
