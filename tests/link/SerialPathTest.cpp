@@ -83,11 +83,11 @@ TEST_F(SerialBoard, SecondProcessCannotTakeTheConnectedPortAndDisturbsNothing) {
 // search, as the program runs it (D2XX, the kernel driver's USB tty, a serial
 // port), and at other rates the user sets; setting it again keeps the link.
 TEST_F(SerialBoard, ConnectsAtEachRateOfItsTransportsTableAndAtOthersSetByHand) {
-    enum Transport { D2xx, KernelTty, Serial, SetByHand };
+    enum Transport { D2xx, KernelTty, Serial, SerialSetByHand };
     const std::vector<uint32_t> usb = {921600, 625000, 460800, 115200, 38400, 19200};
     const std::vector<uint32_t> serial = {115200, 57600, 38400, 19200, 9600};
     const std::pair<Transport, std::vector<uint32_t>> tables[] = {
-        {D2xx, usb}, {KernelTty, usb}, {Serial, serial}, {SetByHand, {14400, 250000}}};
+        {D2xx, usb}, {KernelTty, usb}, {Serial, serial}, {SerialSetByHand, {14400, 250000}}};
     QuickSearch quick;
     for (const auto& [transport, rates] : tables)
         for (const uint32_t baud : rates) {
@@ -98,8 +98,8 @@ TEST_F(SerialBoard, ConnectsAtEachRateOfItsTransportsTableAndAtOthersSetByHand) 
                                     : std::make_unique<PtyBoard>(config, transport == KernelTty);
             setenv("RERODADA_USB_TTYS", transport == KernelTty ? pty->path().c_str() : "", 1);
             setenv("RERODADA_SERIAL_PORTS", transport >= Serial ? pty->path().c_str() : "", 1);
-            BrimBoardAutoBaud(transport != SetByHand);
-            if (transport == SetByHand) BrimBoardSetBaud(static_cast<int>(baud));
+            BrimBoardAutoBaud(transport != SerialSetByHand);
+            if (transport == SerialSetByHand) BrimBoardSetBaud(static_cast<int>(baud));
             EXPECT_TRUE(BrimBoardConnect());
             EXPECT_EQ(BrimBoardGetBaud(), baud);
             EXPECT_EQ((pty ? &pty->board : UsbBoard())->hostBaud(), baud);
