@@ -149,7 +149,11 @@ FT_STATUS KernelFtdi::FT_GetStatus(FT_HANDLE h, uint32_t* rx, uint32_t* tx, uint
     if (!Is(h)) return FT_INVALID_HANDLE;
     uint8_t chunk[kReceiveChunk];
     long n = SerialReadAvailable(fd, chunk, sizeof chunk);
-    if (n < 0) return FT_IO_ERROR;
+    if (n < 0) {
+        int error = SerialLastError();
+        RERODADA_TRACE("%s: read failed: %s", device.path.c_str(), SerialErrorText(error).c_str());
+        return FT_IO_ERROR;
+    }
     received.insert(received.end(), chunk, chunk + n);
     *rx = static_cast<uint32_t>(received.size());
     *tx = 0;

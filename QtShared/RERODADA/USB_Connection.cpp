@@ -39,10 +39,16 @@ class UsbPoller : public Connection::Poller {
     UsbPoller(FtdiApi& api, FT_HANDLE h) : api_(api), handle_(h) {}
     long Poll(uint8_t* into, uint32_t room) override {
         uint32_t rx = 0, tx = 0, event = 0;
-        api_.FT_GetStatus(handle_, &rx, &tx, &event);
+        // A failed status query ends the read, as a failed FT_Read does.
+        FT_STATUS status = api_.FT_GetStatus(handle_, &rx, &tx, &event);
+        if (status != FT_OK) {
+            RERODADA_TRACE("USB_Connection Error %d: FT_GetStatus failed.",
+                           static_cast<int>(status));
+            return -1;
+        }
         if (rx == 0 || room == 0) return 0;
         uint32_t got = 0;
-        FT_STATUS status = api_.FT_Read(handle_, into, std::min(rx, room), &got);
+        status = api_.FT_Read(handle_, into, std::min(rx, room), &got);
         if (status != FT_OK) {
             RERODADA_TRACE("USB_Connection Error %d: FT_Read failed.", static_cast<int>(status));
             return -1;

@@ -3,6 +3,9 @@
 // RERODADA_USB_TTYS, and the D2XX library lists no device.
 #include "SimulatedKit.h"
 
+#include "platform/PosixSerialCalls.h"
+
+#include <cerrno>
 #include <filesystem>
 #include <memory>
 #include <unistd.h>
@@ -24,6 +27,7 @@ class KernelDriverBoard : public ::testing::Test {
     }
     void TearDown() override {
         ResetLibraryState();
+        rerodada::platform::SerialCalls() = rerodada::platform::RealSerialCalls();
         setenv("RERODADA_USB_TTYS", "", 1);
         setenv("RERODADA_SERIAL_PORTS", "", 1);
         fs::remove(link);
@@ -38,18 +42,15 @@ class KernelDriverBoard : public ::testing::Test {
     std::unique_ptr<PtyBoard> pty;
 };
 
-// Each rate on a new simulator: the same device, reconnected.
-TEST_F(KernelDriverBoard, ConnectsProbesReadsAndWritesAtTheUsbRates) {
-    for (const uint32_t baud : {921600u, 625000u}) {
-        SCOPED_TRACE(baud);
-        Serve("baud = " + std::to_string(baud));
+// Twice, on a new simulator: the same device, reconnected.
+TEST_F(KernelDriverBoard, ConnectsProbesReadsAndWrites) {
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);
+        Serve("baud = 921600");
         ASSERT_TRUE(BrimBoardConnect());
         char port[32] = {}, serial[16] = {}, description[64] = {};
         BrimBoardGetPortName(port, sizeof port);
         EXPECT_STREQ(port, "USB:0");
-        EXPECT_EQ(BrimBoardGetBaud(), baud);
-        EXPECT_EQ(pty->board.hostBaud(), baud);
-        EXPECT_EQ(BrimSupportsNativeSMBusCommands(), 1);
         pty->board.clearTraffic();
         EXPECT_EQ(BrimSMBusWriteByte(kChip, 0x02, 0x0A), 1u);
         EXPECT_EQ(pty->board.chipRegister(0x02), 0x0A);
@@ -77,6 +78,24 @@ TEST_F(KernelDriverBoard, SerialSearchDoesNotTryTheUsbTtyAgain) {
     EXPECT_NE(out.find("Skipping COM1"), std::string::npos) << out;
     EXPECT_EQ(out.find("Testing COM1"), std::string::npos) << out;
     EXPECT_GE(pty->board.hostBaud(), 19200u) << "every reset came at a USB rate";
+}
+
+// Reads fail (EIO, as from an adapter gone bad) until a tty is closed.
+int failedReads = 0, closes = 0;
+
+TEST_F(KernelDriverBoard, TtyWhoseReadsFailIsClosedAndTheSearchGoesOn) {
+    PtyBoard broken("", true);
+    Serve("baud = 921600");
+    setenv("RERODADA_USB_TTYS", (broken.path() + ":" + link.string()).c_str(), 1);
+    auto& calls = rerodada::platform::SerialCalls();
+    calls.read = [](int fd, void* into, size_t room) {
+        return closes == 0 ? (++failedReads, errno = EIO, -1) : ::read(fd, into, room);
+    };
+    calls.close = [](int fd) { return ++closes, ::close(fd); };
+    EXPECT_TRUE(BrimBoardConnect());
+    EXPECT_EQ(BrimBoardGetPort(), 1);
+    EXPECT_EQ(closes, 1) << "the failing tty was left open";
+    EXPECT_LE(failedReads, 6) << "a failed read ends its attempt, one per rate of the table";
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // The library over the serial path, on a simulated board served on a
-// pseudo-terminal: the rate search, writes that take their time on the line,
-// the re-open of the same device, and a second process kept out.
+// pseudo-terminal: the rates (the USB paths' too), writes that take their
+// time on the line, the re-open of the same device, a second process kept out.
 #include "FreshProcess.h"
 #include "SimulatedKit.h"
 
@@ -28,6 +28,8 @@ class SerialBoard : public ::testing::Test {
     void TearDown() override {
         ResetLibraryState();
         setenv("RERODADA_SERIAL_PORTS", "", 1);
+        setenv("RERODADA_USB_TTYS", "", 1);
+        ReloadUsb("");
     }
     std::unique_ptr<PtyBoard> pty;
 };
@@ -41,20 +43,6 @@ TEST_F(SerialBoard, PortableBlockWriteOutlastingTheReplyWindowSucceeds) {
         data[i] = static_cast<uint8_t>(i * 7);
     EXPECT_EQ(BrimSMBusWriteBlock_portable(0xA0, 0x80, 250, data.data()), 1u);
     EXPECT_EQ(pty->board.smbusBlock(0xA0, 0x80), data);
-}
-
-TEST_F(SerialBoard, RateOutsideTheClassicTableKeepsTheLink) {
-    for (const uint32_t baud : {14400u, 250000u}) {
-        SCOPED_TRACE(baud);
-        Serve("baud = " + std::to_string(baud));
-        ASSERT_TRUE(ConnectAt(baud));
-        EXPECT_TRUE(BrimBoardSetBaud(static_cast<int>(baud)));
-        EXPECT_TRUE(BrimBoardConnected());
-        EXPECT_EQ(BrimBoardGetBaud(), baud);
-        EXPECT_EQ(pty->board.hostBaud(), baud);
-        EXPECT_EQ(ChipId(), 0x12);
-        BrimBoardDisconnect();
-    }
 }
 
 TEST_F(SerialBoard, ReopenTakesTheDeviceOfTheLastConnection) {
@@ -91,17 +79,45 @@ TEST_F(SerialBoard, SecondProcessCannotTakeTheConnectedPortAndDisturbsNothing) {
         ASSERT_EQ(ChipId(), 0x12) << i;
 }
 
+// A board is found at each rate of its transport's table by the automatic
+// search, as the program runs it (D2XX, the kernel driver's USB tty, a serial
+// port), and at other rates the user sets; setting it again keeps the link.
+TEST_F(SerialBoard, ConnectsAtEachRateOfItsTransportsTableAndAtOthersSetByHand) {
+    enum Transport { D2xx, KernelTty, Serial, SerialSetByHand };
+    const std::vector<uint32_t> usb = {921600, 625000, 460800, 115200, 38400, 19200};
+    const std::vector<uint32_t> serial = {115200, 57600, 38400, 19200, 9600};
+    const std::pair<Transport, std::vector<uint32_t>> tables[] = {
+        {D2xx, usb}, {KernelTty, usb}, {Serial, serial}, {SerialSetByHand, {14400, 250000}}};
+    QuickSearch quick;
+    for (const auto& [transport, rates] : tables)
+        for (const uint32_t baud : rates) {
+            SCOPED_TRACE(testing::Message() << "transport " << transport << " at " << baud);
+            const std::string config = "baud = " + std::to_string(baud);
+            ReloadUsb(transport == D2xx ? config : "usb.devices = 0");
+            pty = transport == D2xx ? nullptr
+                                    : std::make_unique<PtyBoard>(config, transport == KernelTty);
+            setenv("RERODADA_USB_TTYS", transport == KernelTty ? pty->path().c_str() : "", 1);
+            setenv("RERODADA_SERIAL_PORTS", transport >= Serial ? pty->path().c_str() : "", 1);
+            BrimBoardAutoBaud(transport != SerialSetByHand);
+            if (transport == SerialSetByHand) BrimBoardSetBaud(static_cast<int>(baud));
+            EXPECT_TRUE(BrimBoardConnect());
+            EXPECT_EQ(BrimBoardGetBaud(), baud);
+            EXPECT_EQ((pty ? &pty->board : UsbBoard())->hostBaud(), baud);
+            EXPECT_TRUE(BrimBoardSetBaud(static_cast<int>(baud)) && BrimBoardConnected());
+            BrimBoardDisconnect();
+        }
+}
+
 // Without the D2XX library, which a library once loaded keeps.
 TEST(SerialPath, MissingUsbDriverFallsBackToTheSerialBoard) {
     const auto child = [] {
-        auto pty = std::make_unique<PtyBoard>("baud = 38400");
+        auto pty = std::make_unique<PtyBoard>();
         setenv("RERODADA_SERIAL_PORTS", pty->path().c_str(), 1);
         EXPECT_FALSE(BrimBoardConnectAnyUSB());
         EXPECT_TRUE(BrimBoardConnect());
         char port[256] = {};
         BrimBoardGetPortName(port, sizeof port);
         EXPECT_EQ(port, pty->path());
-        EXPECT_EQ(BrimBoardGetBaud(), 38400u) << "found down the rate table";
         EXPECT_FALSE(BrimSetUSB_Latency(1)) << "latency is a USB setting";
         uint16_t vid = 0x1111, pid = 0x2222;
         EXPECT_FALSE(BrimBoardGetUSBDeviceInfo(&vid, &pid, nullptr, nullptr));

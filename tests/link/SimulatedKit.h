@@ -4,6 +4,7 @@
 #define TESTS_LINK_SIMULATEDKIT_H
 
 #include "Board.h"
+#include "Connection.h"
 #include "Logs.h"
 #include "StandIn.h"
 #include "rerodada.h"
@@ -37,6 +38,19 @@ inline void ResetLibraryState() {
     BrimBoardAutoBaud(true);
     BrimBoardBannerRequiresPrefix("Kelvo");
 }
+
+// Resets and read time-outs short enough for searches down the rate table,
+// still well above a simulated board's answer; the defaults come back after.
+struct QuickSearch {
+    QuickSearch() { Swap(); }
+    ~QuickSearch() { Swap(); }
+    void Swap() {
+        std::swap(rerodada::gnRESET_HOLD_msec, hold);
+        std::swap(rerodada::gnRESET_SETTLE_msec, settle);
+        std::swap(rerodada::gnGROSS_READSTRING_TIMEOUT_msec, gross);
+    }
+    uint32_t hold = 0, settle = 10, gross = 150;
+};
 
 // "Suite.Name" of the running test, for freshprocess::run.
 inline std::string CurrentTestName() {

@@ -133,7 +133,7 @@ bool HasHardware(const std::string& ttyName) {
 } // namespace
 
 PosixSerialCalls RealSerialCalls() {
-    return {RealOpen, ::close, RealIoctl, ::flock, ::write, ::poll, RealNow, RealSleep};
+    return {RealOpen, ::close, RealIoctl, ::flock, ::read, ::write, ::poll, RealNow, RealSleep};
 }
 
 PosixSerialCalls& SerialCalls() {
@@ -225,7 +225,7 @@ bool SerialPurge(SerialHandle handle, bool receive, bool transmit) {
 
 long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room) {
     if (room == 0) return 0;
-    ssize_t n = read(handle, buffer, room);
+    ssize_t n = SerialCalls().read(handle, buffer, room);
     if (n >= 0) return n;
     return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
 }
