@@ -1,13 +1,11 @@
 // Arbitrary reply bytes for every transaction type of the board-link
 // library. The input picks a transaction and its arguments, then the
 // replies the simulated board gives to the host's writes, in turn.
-#include "Board.h"
 #include "Connection.h"
+#include "SimulatedLink.h"
 #include "rerodada.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
-
-#include <dlfcn.h>
 
 #include <cstdlib>
 #include <memory>
@@ -18,14 +16,6 @@ namespace {
 constexpr size_t kMaxReplies = 8;
 constexpr size_t kMaxReplyBytes = 600;
 constexpr uint32_t kMaxCount = 300;
-
-podsim::Board* simulatedBoard() {
-    using BoardHook = podsim::Board* (*)(unsigned);
-    static void* const standIn = dlopen(PODSIM_D2XX_LIBRARY, RTLD_NOW);
-    if (!standIn) std::abort();
-    const auto hook = reinterpret_cast<BoardHook>(dlsym(standIn, "podsim_d2xx_board"));
-    return hook ? hook(0) : nullptr;
-}
 
 // A buffer of exactly n bytes, so that the sanitizer sees any overrun.
 struct Buffer {
@@ -83,7 +73,8 @@ void transaction(FuzzedDataProvider& in, int op, bool native) {
                : BrimSMBusProcessCall_portable(address, command, word, &value);
         break;
     case 8: {
-        Buffer data = filled(count);
+        // In the native frame a count of 0 stands for 256 data bytes.
+        Buffer data = filled(count == 0 ? 256 : count);
         native ? BrimSMBusWriteBlock_native(address, command, count, data.get())
                : BrimSMBusWriteBlock_portable(address, command, count, data.get());
         break;
@@ -191,19 +182,18 @@ void transaction(FuzzedDataProvider& in, int op, bool native) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    setenv("RERODADA_D2XX_LIBRARY", PODSIM_D2XX_LIBRARY, 1);
-    setenv("RERODADA_SERIAL_PORTS", "", 1);
-    setenv("RERODADA_USB_TTYS", "", 1);
-    setenv("PODLINK_SIM_CONFIG", "", 1);
-    if (!simulatedBoard() || !BrimBoardConnect()) std::abort();
-    // Short replies end at the time-outs; short ones keep each input fast.
+    fuzz::useSimulatedLink();
+    if (!BrimBoardConnect()) std::abort();
+    // The board answers at once, so a short reply stays short; the time-outs
+    // only set how many polls find that out, and short ones keep inputs fast.
     rerodada::gnREAD_IDLE_TIMEOUT_msec = 2;
     rerodada::gnGROSS_READSTRING_TIMEOUT_msec = 5;
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    podsim::Board* board = simulatedBoard();
+    podsim::Board* board = fuzz::simulatedBoard();
+    fuzz::virtualClock().startInput();
     board->clearScriptedReplies();
     if (!BrimBoardConnected() && !BrimBoardConnect()) std::abort();
     board->purgeHostReceive();

@@ -2,8 +2,9 @@
 # Builds the libFuzzer targets in build-fuzz (clang 14, AddressSanitizer and
 # UndefinedBehaviorSanitizer) and runs each for the given number of seconds
 # (default 30), two at a time. New corpus entries go to build-fuzz/corpus;
-# the seeds in fuzz/corpus are only read. Exits non-zero on any finding,
-# whose reproducer is left in build-fuzz/findings/<target>/.
+# the seeds in fuzz/corpus are only read. Prints how many inputs each target
+# ran, and how many a second. Exits non-zero on any finding, whose reproducer
+# is left in build-fuzz/findings/<target>/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$(pwd)"
@@ -51,8 +52,13 @@ for p in "${pids[@]}"; do
         status=1
     fi
 done
+# The rate is for comparing runs on one machine; it is not checked.
 for t in "${targets[@]}"; do
     runs="$(grep -o 'stat::number_of_executed_units: *[0-9]*' "$build/findings/$t.log" | grep -o '[0-9]*$' || true)"
-    echo "fuzz_$t: ${runs:-?} inputs in ${seconds} s"
+    if [[ -n "$runs" ]]; then
+        echo "fuzz_$t: $runs inputs in ${seconds} s ($((runs / (seconds > 0 ? seconds : 1))) a second)"
+    else
+        echo "fuzz_$t: ? inputs in ${seconds} s"
+    fi
 done
 exit "$status"

@@ -15,21 +15,34 @@
 namespace rerodada {
 namespace {
 
-using Chunks = std::deque<std::vector<uint8_t>>;
+uint32_t gStart; // the tick that Now counts from
+const auto Now = [] { return platform::TickCount() - gStart; };
 
-// Each poll takes the next chunk; then nothing more comes.
+// Each chunk comes at Now() == atMs; then nothing more comes.
+struct Chunk {
+    uint32_t atMs;
+    std::vector<uint8_t> bytes;
+};
+using Chunks = std::deque<Chunk>;
+
 struct ScriptPoller : Connection::Poller {
     Chunks chunks;
     long Poll(uint8_t* into, uint32_t room) override {
-        if (chunks.empty()) return 0;
-        std::vector<uint8_t>& c = chunks.front();
+        if (chunks.empty() || chunks.front().atMs > Now()) return 0;
+        std::vector<uint8_t>& c = chunks.front().bytes;
         const uint32_t n = std::min<uint32_t>(room, static_cast<uint32_t>(c.size()));
         std::copy_n(c.begin(), n, into);
         c.erase(c.begin(), c.begin() + n);
         if (c.empty()) chunks.pop_front();
         return n;
     }
-    void Wait(uint32_t) override { platform::SleepMilliseconds(1); }
+    // Returns when the next chunk comes or the time is up.
+    void Wait(uint32_t ms) override {
+        const uint32_t now = Now();
+        uint32_t wake = now + ms;
+        if (!chunks.empty()) wake = std::min(wake, std::max(chunks.front().atMs, now));
+        platform::SleepMilliseconds(wake - now);
+    }
 };
 
 // Runs the library's own open, reset, banner and read algorithms on a board
@@ -41,6 +54,7 @@ struct FakeConnection : Null_Connection {
     size_t failResetFrom = 0; // the resets from this one on (counted from 1) fail
     std::vector<uint32_t> bauds;
     std::vector<bool> polarities;
+    std::string steps; // what the board saw, and when
     int closes = 0;
     uint32_t baud = 0;
 
@@ -63,49 +77,59 @@ struct FakeConnection : Null_Connection {
         poller.chunks = std::move(chunks);
         return ReadReply(minCount, poller, false, "idle time-out", "overall time-out", "");
     }
+    bool Step(const std::string& what) {
+        steps += what + " at " + std::to_string(Now()) + "; ";
+        return true;
+    }
     bool Read(uint32_t minCount) override {
+        Step("read");
         if (failResetFrom > 0 && polarities.size() >= failResetFrom) return false;
         const bool answers = baud == answerBaud && bResetOnDTRhigh == answerOnDTRhigh;
-        return ReadChunks(
-            answers ? Chunks{{'K', 'e', 'l', 'v', 'o', ' ', 'P', 'O', 'D'}} : Chunks{}, minCount);
+        return ReadChunks(answers ? Chunks{{0, {'K', 'e', 'l', 'v', 'o'}}} : Chunks{}, minCount);
+    }
+    bool Write(const uint8_t* data, uint32_t, uint32_t) override {
+        return Step("write " + std::to_string(data[0]));
     }
     bool Hold_Reset() override {
         polarities.push_back(bResetOnDTRhigh);
-        return true;
+        return Step("hold");
     }
-    bool Release_Reset() override { return true; }
+    bool Release_Reset() override { return Step("release"); }
     void Close() override {
         ++closes;
         connected = false;
     }
 };
 
-// Sets a library global for one test.
-template <typename T> struct Set {
-    Set(T& v, T now) : var(v), old(v) { v = now; }
-    ~Set() { var = old; }
-    T& var;
-    const T old;
-};
-
-class ConnectionCore : public ::testing::Test {
+// The library's own time-outs, on a fake clock whose sleeps only move it on;
+// its tick counter wraps 50 ms into each test.
+class ConnectionCore : public ::testing::Test, public platform::Clock {
   protected:
-    // Resets take no time and reads end soon against a scripted board.
-    Set<uint32_t> hold_{gnRESET_HOLD_msec, 0}, settle_{gnRESET_SETTLE_msec, 0},
-        idle_{gnREAD_IDLE_TIMEOUT_msec, 5}, gross_{gnGROSS_READSTRING_TIMEOUT_msec, 40},
-        baud_{gnBaudRate, 19200};
-    Set<bool> auto_{gAutoBaudFlag, true};
-    void TearDown() override { strcpy(szRequiredBannerPrefix, "Kelvo"); }
-    // Reads the chunks; returns which time-out ended the read, from the trace.
-    std::string ReadEndedBy(const Chunks& chunks, uint32_t minCount) {
+    ConnectionCore() {
+        platform::UseClock(this);
+        gStart = platform::TickCount();
+    }
+    ~ConnectionCore() override {
+        platform::UseClock(nullptr);
+        strcpy(szRequiredBannerPrefix, "Kelvo");
+        gAutoBaudFlag = true;
+    }
+    uint64_t Microseconds() override { return us_; }
+    void Sleep(uint64_t us) override { us_ += us; }
+    uint64_t us_ = (uint64_t{1} << 32) * 1000 - 50'000;
+    // Reads the chunks; tells which time-out ended the read, from the trace,
+    // and when, counted from the read's start.
+    std::string ReadEnd(const Chunks& chunks, uint32_t minCount) {
         bDebugToConsole = true;
         testing::internal::CaptureStdout();
+        gStart = platform::TickCount();
         EXPECT_TRUE(fake.ReadChunks(chunks, minCount));
+        const std::string end = "at " + std::to_string(Now());
         const std::string trace = testing::internal::GetCapturedStdout();
         bDebugToConsole = false;
-        for (const char* end : {"idle time-out", "overall time-out"})
-            if (trace.find(end) != std::string::npos) return end;
-        return "";
+        for (const char* by : {"idle time-out", "overall time-out"})
+            if (trace.find(by) != std::string::npos) return by + (" " + end);
+        return end;
     }
 
     FakeConnection fake;
@@ -115,19 +139,31 @@ TEST_F(ConnectionCore, ReadEndsByTheMinimumOrTheTimeOutThatIsDue) {
     const struct {
         Chunks chunks;
         uint32_t minCount, count;
-        const char* endedBy;
-    } rows[] = {{{{0xB0, 0xB1}}, 4, 2, "idle time-out"}, // a reply that stalls part way
-                {{}, 4, 0, "overall time-out"},          // a silent board
-                {{std::vector<uint8_t>(3000, 0x55)}, 2500, 1999, "idle time-out"},
-                {{{1, 2, 3, 4, 5}, {6}}, 2, 5, ""}, // the chunk past the minimum is kept whole
-                {{{1, 2}}, 0, 0, ""}};
+        const char* end;
+    } rows[] = {// Pauses within and beyond the idle limit, counted from the last byte.
+                {{{0, {0xB0, 0xB1}}, {199, {0xB2, 0xB3}}}, 4, 4, "at 199"},
+                {{{10, {0xB0, 0xB1}}, {212, {0xB2, 0xB3}}}, 4, 2, "idle time-out at 211"},
+                // A trickle that never idles, and a silent board.
+                {{{0, {1}}, {150, {2}}, {300, {3}}, {450, {4}}}, 5, 4, "overall time-out at 501"},
+                {{}, 4, 0, "overall time-out at 501"},
+                {{{0, std::vector<uint8_t>(3000, 0x55)}}, 2500, 1999, "idle time-out at 201"},
+                // The chunk past the minimum is kept whole.
+                {{{0, {1, 2, 3, 4, 5}}, {0, {6}}}, 2, 5, "at 0"},
+                {{{0, {1, 2}}}, 0, 0, "at 0"}};
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.count);
-        EXPECT_EQ(ReadEndedBy(row.chunks, row.minCount), row.endedBy);
+        SCOPED_TRACE(row.end);
+        EXPECT_EQ(ReadEnd(row.chunks, row.minCount), row.end);
         EXPECT_EQ(fake.ResultCharCount(), row.count);
         EXPECT_EQ(fake.ResultChar(row.count), 0) << "past the count";
         EXPECT_TRUE(row.count == 0 || fake.ResultChar(row.count - 1) != 0);
     }
+}
+
+TEST_F(ConnectionCore, ResetHoldsTheBoardThenLetsItSettleBeforeTheBannerIsRead) {
+    fake.baud = 19200; // the banner comes at once
+    ASSERT_TRUE(fake.Reset() && fake.Reset_Send_CR());
+    EXPECT_EQ(fake.steps, "hold at 0; release at 100; read at 150; "
+                          "hold at 150; release at 250; write 13 at 300; read at 350; ");
 }
 
 struct BannerCase {
@@ -176,7 +212,7 @@ TEST_F(ConnectionCore, SearchStepsDownTheTableAndRemembersThePolarity) {
     EXPECT_EQ(fake.bauds, (std::vector<uint32_t>{115200, 57600, 38400}));
     EXPECT_EQ(fake.polarities, (std::vector<bool>{false, true, false, true, false, true}));
     EXPECT_TRUE(fake.IsConnected());
-    EXPECT_STREQ(fake.GetBanner(), "Kelvo POD");
+    EXPECT_STREQ(fake.GetBanner(), "Kelvo");
     fake.polarities.clear();
     ASSERT_TRUE(fake.Open(RS232_Connection::kTryOpenRetry, kSerialTable + 2, 3));
     EXPECT_EQ(fake.polarities, (std::vector<bool>{true})) << "the polarity found is tried first";
