@@ -5,8 +5,10 @@ Picks a fixed, seeded set of single mutants from the source text (flip a
 comparison, change a constant by one, swap two bytes, drop a statement, invert
 a condition, remove a bounds check), then for each one: applies it to a scratch
 copy of the tree, rebuilds that copy incrementally, runs the tests that can
-reach the mutated file and reports the mutant as killed, survived or timed out.
-The working tree itself is never changed. Python 3 standard library only.
+reach the mutated file and reports the mutant as killed, survived or timed out;
+a failure counts as a kill only if the test passes on the unmutated code (else
+the mutant is flaky), and a ctest run that fails with no failing test is an
+error. The working tree itself is never changed. Python 3 standard library only.
 """
 
 import argparse
@@ -289,48 +291,50 @@ def sync_scratch(scratch, files):
             path.unlink()
 
 
-def test_programs(build):
-    """Each test program's ctest numbers, and the sources of the tree it is built from."""
-    listing = json.loads(subprocess.run(["ctest", "--show-only=json-v1"], cwd=build, check=True,
-                                        capture_output=True, text=True).stdout)
-    tests = {}
+def test_name(listed):
+    """A test's name without the value of its parameter, which may print an address."""
+    return listed.split("  # GetParam() = ")[0]
+
+
+def test_programs(build, env):
+    """Each test's name by ctest number, each test program's numbers, and the files of the
+    tree each program is built from: its sources and every header they include."""
+    listing = json.loads(subprocess.run(["ctest", "--show-only=json-v1"], cwd=build, env=env,
+                                        check=True, capture_output=True, text=True).stdout)
+    names, tests = {}, {}
     for number, test in enumerate(listing["tests"], 1):
+        names[number] = test_name(test["name"])
         program = "python" if test["name"].startswith("python") else None
         for arg in test.get("command", []):
             if os.path.basename(arg).startswith("test_"):
                 program = os.path.basename(arg)[len("test_"):]
         if program:
             tests.setdefault(program, []).append(number)
+
+    def ninja(*args):
+        return subprocess.run(["ninja", "-C", str(build), "-t"] + list(args), check=True,
+                              capture_output=True, text=True).stdout
+
+    scratch, generated = str(build.parent) + os.sep, str(build) + os.sep
+
+    def in_tree(paths):
+        paths = (os.path.normpath(os.path.join(build, p)) for p in paths)
+        return {p[len(scratch):] for p in paths
+                if p.startswith(scratch) and not p.startswith(generated)}
+
+    # The headers each object was compiled with, as the compiler reported them to ninja.
+    headers = {}
+    for line in ninja("deps").splitlines():
+        if line and not line[0].isspace():
+            included = headers.setdefault(line.split(": #deps")[0], [])
+        elif line.strip():
+            included.append(line.strip())
+    headers = {target: in_tree(paths) for target, paths in headers.items()}
     reach = {}
     for program in tests:
-        target = "rerodada" if program == "python" else "test_" + program
-        inputs = subprocess.run(["ninja", "-C", str(build), "-t", "inputs", target], check=True,
-                                capture_output=True, text=True).stdout.split()
-        scratch = build.parent
-        files = set()
-        for item in inputs:
-            path = Path(item) if os.path.isabs(item) else (build / item)
-            try:
-                files.add(path.resolve().relative_to(scratch.resolve()).as_posix())
-            except ValueError:
-                pass
-        reach[program] = files
-    return tests, reach
-
-
-def programs_reaching(rel, reach, scratch):
-    if rel.endswith(".cpp"):
-        return sorted(p for p, files in reach.items() if rel in files)
-    # A header reaches what the files including it reach.
-    name = os.path.basename(rel)
-    pattern = re.compile(r'#include\s+"([^"]*/)?%s"' % re.escape(name))
-    programs = set()
-    for folder in FOLDERS + ["tools", "sim"]:
-        for path in (scratch / folder).rglob("*.cpp"):
-            if pattern.search(path.read_text(errors="replace")):
-                source = path.relative_to(scratch).as_posix()
-                programs.update(p for p, files in reach.items() if source in files)
-    return sorted(programs)
+        inputs = ninja("inputs", "rerodada" if program == "python" else "test_" + program).split()
+        reach[program] = in_tree(inputs).union(*(headers.get(i, ()) for i in inputs))
+    return names, tests, reach
 
 
 def build_targets(build, programs, jobs, log):
@@ -340,47 +344,65 @@ def build_targets(build, programs, jobs, log):
     return result.returncode == 0
 
 
-def ctest(build, numbers, jobs, limit, log, everything=()):
-    """Runs the tests; returns ("passed" | "failed" | "timeout", first failing test, seconds)."""
+# A test's line in ctest's progress output, such as
+# "  3/10 Test  #3: Suite.Name ..........***Skipped   0.02 sec".
+RESULT = re.compile(r"Test\s+#(\d+): (.+?) \.+\s*(?:\*\*\*)?"
+                    r"(Passed|Failed|Exception|Timeout|Skipped|Not Run)")
+FAILED = ("Failed", "Exception")
+
+
+def ctest(build, numbers, names, jobs, limit, log, env, stop=True):
+    """Runs the tests by number; returns the outcome, each test's result by number, seconds.
+
+    The outcome is "failed" (a test failed or crashed), "timeout", "passed", or "error" when
+    ctest fails with no failing test (a test program's listing timed out, a program is
+    missing) or runs other tests than these. Skipped and not-run tests are no failures.
+    With stop, ctest is stopped at the first failure or time-out.
+    """
     # By number: a name pattern over hundreds of tests is too big for ctest's regex engine,
     # and an empty selection must fail, not pass.
-    cmd = ["ctest", "-j%d" % jobs, "--stop-on-failure", "--no-tests=error"]
-    if set(numbers) != set(everything):
+    cmd = ["ctest", "-j%d" % jobs, "--no-tests=error"] + (["--stop-on-failure"] if stop else [])
+    if set(numbers) != set(names):
         cmd += ["-I", "0,0,0," + ",".join(str(n) for n in sorted(numbers))]
-    env = dict(os.environ, GTEST_FAIL_FAST="1")
     started = time.monotonic()
     proc = subprocess.Popen(cmd, cwd=build, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                            env=env, start_new_session=True)
-    outcome, failing = "passed", ""
+                            env=dict(env, GTEST_FAIL_FAST="1"), start_new_session=True)
+    results, outcome = {}, ""
+
+    def failure():
+        if any(r in FAILED for r in results.values()):
+            return "failed"
+        return "timeout" if "Timeout" in results.values() else ""
+
     deadline = started + limit
     try:
         buffer = ""
-        while True:
+        while not outcome:
             ready, _, _ = select.select([proc.stdout], [], [], 0.2)
             chunk = os.read(proc.stdout.fileno(), 65536).decode(errors="replace") if ready else ""
             if chunk:
                 log.write(chunk)
-                buffer += chunk
-                m = re.search(r"Test\s+#\d+: (\S+)[^\n]*?\*\*\*(\w+)", buffer)
-                if m:
-                    outcome = "timeout" if m.group(2) == "Timeout" else "failed"
-                    failing = m.group(1)
-                    break
-                buffer = buffer[buffer.rfind("\n") + 1:]
+                lines = (buffer + chunk).split("\n")
+                buffer = lines.pop()
+                for m in filter(None, map(RESULT.search, lines)):
+                    number = int(m.group(1))
+                    results[number] = m.group(3)
+                    if names.get(number) != test_name(m.group(2)) or number not in numbers:
+                        outcome = "error"
+                outcome = outcome or (failure() if stop else "")
             elif ready or proc.poll() is not None:
                 proc.wait()
-                if proc.returncode != 0:
-                    outcome = "failed"
-                break
+                unfinished = proc.returncode != 0 or set(numbers) - set(results)
+                outcome = failure() or ("error" if unfinished else "passed")
             elif time.monotonic() > deadline:
                 outcome = "timeout"
-                break
     finally:
         if proc.poll() is None:
             os.killpg(proc.pid, signal.SIGKILL)
         proc.wait()
         proc.stdout.close()
-    return outcome, failing, time.monotonic() - started
+        log.flush()
+    return outcome, results, time.monotonic() - started
 
 
 def main():
@@ -392,12 +414,16 @@ def main():
                         help="run only these mutants (numbers, comma-separated)")
     parser.add_argument("--jobs", type=int, default=8,
                         help="tests run at once (builds use at most 2)")
-    parser.add_argument("--dir", default="build-mutate", help="scratch copy and its build")
+    parser.add_argument("--dir", default="",
+                        help="scratch copy and its build (default build-mutate, or "
+                        "build-mutate-asan with --sanitize)")
     parser.add_argument("--results", default="", help="write the outcomes to this JSON file")
     parser.add_argument("--programs", default="",
                         help="run only these test programs (comma-separated, e.g. bus,python)")
     parser.add_argument("--commit", default="",
                         help="measure this commit's tree instead of the working tree")
+    parser.add_argument("--sanitize", action="store_true",
+                        help="run the mutants on an AddressSanitizer/UBSan build")
     args = parser.parse_args()
 
     files = tree_files(args.commit)
@@ -410,36 +436,56 @@ def main():
             print(mutant.describe())
         return 0
 
-    scratch = ROOT / args.dir / "src"
+    # Each build has its own scratch copy: the two would rebuild each other's objects.
+    scratch = ROOT / (args.dir or ("build-mutate-asan" if args.sanitize else "build-mutate"))
+    scratch = scratch / "src"
     build = scratch / "build"
     scratch.mkdir(parents=True, exist_ok=True)
-    log_path = ROOT / args.dir / "mutate.log"
-    log = open(log_path, "w")
+    log_path = scratch.parent / "mutate.log"
+    # Line-buffered: the builds and ctest write to the same file between its lines.
+    log = open(log_path, "w", buffering=1)
     print("seed %d, %d mutants; scratch copy in %s, log in %s"
           % (args.seed, len(mutants), scratch, log_path), flush=True)
     started = time.monotonic()
     sync_scratch(scratch, files)
-    run(["cmake", "-S", str(scratch), "-B", str(build)] + CMAKE_OPTIONS, stdout=log)
+    options = CMAKE_OPTIONS + (["-DRERODADA_SANITIZE=ON"] if args.sanitize else [])
+    env = dict(os.environ)
+    if args.sanitize:
+        # As scripts/test.sh runs the sanitizer build.
+        env.update(ASAN_OPTIONS="detect_leaks=1", UBSAN_OPTIONS="print_stacktrace=1",
+                   LSAN_OPTIONS="suppressions=%s" % (scratch / "tests" / "lsan.supp"))
+    run(["cmake", "-S", str(scratch), "-B", str(build)] + options, stdout=log)
     if subprocess.run(["cmake", "--build", str(build), "-j%d" % min(args.jobs, 2)],
                       stdout=log, stderr=subprocess.STDOUT).returncode != 0:
         print("the unmutated tree does not build; see the log")
         return 2
-    tests, reach = test_programs(build)
-    all_names = [n for names in tests.values() for n in names]
+    names, tests, reach = test_programs(build, env)
     if args.programs:
         chosen = set(args.programs.split(","))
-        tests = {p: names for p, names in tests.items() if p in chosen}
+        tests = {p: numbers for p, numbers in tests.items() if p in chosen}
         reach = {p: files for p, files in reach.items() if p in chosen}
-    everything = sorted(n for names in tests.values() for n in names)
-    outcome, failing, baseline = ctest(build, everything, args.jobs, 1800, log, all_names)
+    program_of = {n: p for p, numbers in tests.items() for n in numbers}
+    everything = sorted(program_of)
+    outcome, _, baseline = ctest(build, everything, names, args.jobs, 1800, log, env)
     if outcome != "passed":
-        print("the unmutated tree fails its tests (%s); nothing to measure" % (failing or outcome))
+        print("the unmutated tree fails its tests (%s); nothing to measure" % outcome)
         return 2
     limit = 2 * baseline + 60
     print("unmutated suite: %d tests pass in %.0f s; limit per mutant %.0f s"
           % (len(everything), baseline, limit), flush=True)
 
-    counts = {"killed": 0, "survived": 0, "timed out": 0, "build failed": 0, "unreached": 0}
+    def confirm(failing):
+        """The verdict on a mutant that failed these tests, from the unmutated build."""
+        if not build_targets(build, sorted({program_of[n] for n in failing}), args.jobs, log):
+            return "error", []
+        rerun, results, _ = ctest(build, failing, names, args.jobs, limit, log, env, stop=False)
+        passing = [names[n] for n in failing if results.get(n) == "Passed"]
+        if passing:
+            return "killed", passing
+        return ("error" if rerun == "error" else "flaky"), [names[n] for n in failing]
+
+    counts = dict.fromkeys(["killed", "survived", "timed out", "flaky", "error", "build failed",
+                            "unreached"], 0)
     results = []
     current = {}
 
@@ -455,30 +501,38 @@ def main():
     for mutant in mutants:
         path = scratch / mutant.path
         text = path.read_bytes().decode()
-        programs = programs_reaching(mutant.path, reach, scratch)
-        names = [n for p in programs for n in tests[p]]
-        failing, seconds = "", 0.0
-        if not names:
+        programs = sorted(p for p, files in reach.items() if mutant.path in files)
+        numbers = [n for p in programs for n in tests[p]]
+        outcome, found = "", {}
+        if not numbers:
             status = "unreached"
         else:
             current.update(file=path, text=text)
             try:
                 path.write_bytes(mutant.apply(text).encode())
                 log.write("\n=== %s\n" % mutant.describe())
-                log.flush()
-                if not build_targets(build, programs, args.jobs, log):
-                    status = "build failed"
+                if build_targets(build, programs, args.jobs, log):
+                    outcome, found, _ = ctest(build, numbers, names, args.jobs, limit, log, env)
                 else:
-                    outcome, failing, seconds = ctest(build, names, args.jobs, limit, log,
-                                                      all_names)
-                    status = {"passed": "survived", "failed": "killed",
-                              "timeout": "timed out"}[outcome]
+                    outcome = "build failed"
             finally:
                 restore()
+        shown = [names[n] for n, result in found.items() if result == "Timeout"]
+        # A failing test or build counts against the mutant only if the unmutated code,
+        # rebuilt, passes that test or builds.
+        if outcome in ("failed", "build failed"):
+            log.write("\n=== unmutated, after %s\n" % outcome)
+        if outcome == "failed":
+            status, shown = confirm([n for n, result in found.items() if result in FAILED])
+        elif outcome == "build failed":
+            status = "build failed" if build_targets(build, programs, args.jobs, log) else "error"
+        elif outcome:
+            status = {"passed": "survived", "timeout": "timed out", "error": "error"}[outcome]
         counts[status] += 1
+        test = ", ".join(shown)
         results.append({"number": mutant.number, "mutant": mutant.describe(), "status": status,
-                        "test": failing, "programs": programs})
-        print("%-60s %s%s" % (mutant.describe(), status, " (%s)" % failing if failing else ""),
+                        "test": test, "programs": programs})
+        print("%-60s %s%s" % (mutant.describe(), status, " (%s)" % test if test else ""),
               flush=True)
     # The scratch copy goes back to the unmutated build, for the next run.
     subprocess.run(["cmake", "--build", str(build), "-j%d" % min(args.jobs, 2)], stdout=log,
@@ -486,16 +540,18 @@ def main():
 
     detected = counts["killed"] + counts["timed out"]
     counted = detected + counts["survived"]
-    print("%d killed, %d survived" % (detected, counts["survived"]))
-    print("of the killed, %d timed out; not counted: %d failed to build, %d reached by no test"
-          % (counts["timed out"], counts["build failed"], counts["unreached"]))
+    print("%d killed, %d survived, %d flaky, %d errors"
+          % (detected, counts["survived"], counts["flaky"], counts["error"]))
+    print("of the killed, %d timed out; not counted: the flaky, the errors, %d failed to build, "
+          "%d reached by no test" % (counts["timed out"], counts["build failed"],
+                                     counts["unreached"]))
     score = 100.0 * detected / counted if counted else 0.0
     minutes = (time.monotonic() - started) / 60
     print("score %.1f%% (%d of %d); %.0f min" % (score, detected, counted, minutes))
     if args.results:
         with open(args.results, "w") as out:
-            json.dump({"seed": args.seed, "count": args.count, "counts": counts,
-                       "results": results}, out, indent=1)
+            json.dump({"seed": args.seed, "count": args.count, "sanitize": args.sanitize,
+                       "counts": counts, "results": results}, out, indent=1)
     return 0
 
 
