@@ -268,7 +268,49 @@ def choose(seed, count, files):
     chosen.sort(key=Mutant.key)
     for number, mutant in enumerate(chosen, 1):
         mutant.number = number
+        mutant.source = files[mutant.path][0].decode()
     return chosen
+
+
+def relocate(mutants, files):
+    """The same faults in another version of the sources: each mutant goes to the
+    line nearest its old place that still holds its text, preferring a line that
+    is unchanged as a whole. A mutant whose text is gone from the file is dropped
+    and reported."""
+    moved = []
+    for m in mutants:
+        old_text = m.source.splitlines()
+        old_line = old_text[m.line - 1]
+        column = m.offset - sum(len(l) + 1 for l in old_text[:m.line - 1])
+        text = files.get(m.path, (b"", False))[0].decode()
+        lines = text.splitlines()
+        starts = [0]
+        for line in lines:
+            starts.append(starts[-1] + len(line) + 1)
+        candidates = []
+        for number, line in enumerate(lines, 1):
+            if line == old_line:
+                candidates.append((0, abs(number - m.line), number, column))
+            else:
+                # Same expression on an edited line: at the same place relative
+                # to the line's first non-blank character.
+                at = line.find(m.original.strip())
+                if at >= 0 and m.original.strip():
+                    shift = at - old_line.find(m.original.strip())
+                    candidates.append((1, abs(number - m.line), number, column + shift))
+        if not candidates:
+            print("not in the measured tree: %s" % m.describe(), flush=True)
+            continue
+        _, _, number, col = min(candidates)
+        moved_mutant = Mutant(m.path, starts[number - 1] + col, number, m.operator,
+                              m.original, m.replacement)
+        moved_mutant.number = m.number
+        moved_mutant.source = text
+        if text[moved_mutant.offset:moved_mutant.offset + len(m.original)] != m.original:
+            print("not in the measured tree: %s" % m.describe(), flush=True)
+            continue
+        moved.append(moved_mutant)
+    return moved
 
 
 def run(cmd, **kwargs):
@@ -422,12 +464,19 @@ def main():
                         help="run only these test programs (comma-separated, e.g. bus,python)")
     parser.add_argument("--commit", default="",
                         help="measure this commit's tree instead of the working tree")
+    parser.add_argument("--mutants-of", default="",
+                        help="draw the mutants from this commit's sources and carry each "
+                        "onto the measured tree by its text, so that two versions of the "
+                        "suite meet the same faults")
     parser.add_argument("--sanitize", action="store_true",
                         help="run the mutants on an AddressSanitizer/UBSan build")
     args = parser.parse_args()
 
     files = tree_files(args.commit)
-    mutants = choose(args.seed, args.count, files)
+    if args.mutants_of:
+        mutants = relocate(choose(args.seed, args.count, tree_files(args.mutants_of)), files)
+    else:
+        mutants = choose(args.seed, args.count, files)
     if args.only:
         wanted = {int(n) for n in args.only.split(",")}
         mutants = [m for m in mutants if m.number in wanted]
