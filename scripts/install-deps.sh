@@ -10,6 +10,9 @@ packages=(
     python3 python3-pytest
     clang-14 libclang-rt-14-dev
     xvfb xauth imagemagick
+    # Liberation Sans stands in for the style sheet's Arial; the window test
+    # also measures with DejaVu Sans and Nimbus Sans, a new system's fallbacks.
+    fonts-liberation fonts-dejavu-core fonts-urw-base35
 )
 (($#)) && packages=("$@")
 missing=()

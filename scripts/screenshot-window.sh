@@ -3,17 +3,38 @@
 # tabs, the splash and the About box on the simulated kit; the window during
 # a board search over a silent pseudo-terminal and while a script runs; the
 # demo-mode question and an error message (a faulty simulator configuration).
-# Usage: scripts/screenshot-window.sh [BUILD_DIR] [WIDTHxHEIGHT] (defaults:
-# build, 1400x900); the files are named after the screen size.
+# Usage: scripts/screenshot-window.sh [BUILD_DIR] [WIDTHxHEIGHT] [FONT]
+# (defaults: build, 1400x900, whatever fontconfig gives for the style
+# sheet's Arial); FONT names an installed family that stands in for Arial,
+# as on a system without Liberation Sans. The files are named after the
+# screen size and the font.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(realpath "${1:-build}")
-size="${2:-1400x900}"
+screen="${2:-1400x900}"
+font="${3:-}"
+tag=$screen
 out="$build/screenshots"
 program="$build/bin/rar4120e-evkit"
 mkdir -p "$out"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+if [ -n "$font" ]; then
+    fc-list -q "$font" || { echo "font not installed: $font" >&2; exit 1; }
+    cat >"$work/fonts.conf" <<EOF
+<?xml version="1.0"?>
+<!DOCTYPE fontconfig SYSTEM "fonts.dtd">
+<fontconfig>
+  <include ignore_missing="yes">/etc/fonts/fonts.conf</include>
+  <match target="pattern">
+    <test name="family"><string>Arial</string></test>
+    <edit name="family" mode="assign" binding="strong"><string>$font</string></edit>
+  </match>
+</fontconfig>
+EOF
+    export FONTCONFIG_FILE="$work/fonts.conf"
+    tag="$screen-${font// /}"
+fi
 
 # shot NAME DELAY_S [PROGRAM OPTIONS...]: starts the program in a fresh
 # virtual screen, waits, grabs the whole screen and ends the program. The
@@ -22,7 +43,7 @@ trap 'rm -rf "$work"' EXIT
 shot() {
     local name=$1 delay=$2
     shift 2
-    xvfb-run -a -s "-screen 0 ${size}x24" bash -c '
+    xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
         cd "$1"; shift
         out=$1 name=$2 delay=$3 program=$4; shift 4
         if [ -n "${NO_KIT:-}" ]; then
@@ -40,7 +61,7 @@ time.sleep(600)")
         import -window root "$out/$name.png"
         kill "$pid"
         wait "$pid" 2>/dev/null || true
-    ' _ "$work" "$out" "$name-$size" "$delay" "$program" "$@"
+    ' _ "$work" "$out" "$name-$tag" "$delay" "$program" "$@"
 }
 
 export HOME="$work" XDG_CONFIG_HOME="$work/config"

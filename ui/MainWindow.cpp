@@ -165,12 +165,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(this, SIGNAL(sig_externalCommand(QString)), m_interpreter,
             SLOT(slt_commandHandler(QString)));
 
-    // The register pages explain their controls and scroll when the window
-    // is smaller than they are.
-    for (int tab : {0, 1}) {
+    // The register pages explain their controls. They and the Debug panel,
+    // the tallest tab, scroll when the window is smaller than they are, so
+    // that no tab sets the window's least height.
+    for (int tab : {0, 1, 2}) {
         QWidget* page = ui->tabWidget->widget(tab);
         const QString title = ui->tabWidget->tabText(tab);
-        addRegisterTips(page);
+        if (page != m_debugPanel) addRegisterTips(page);
         ui->tabWidget->removeTab(tab);
         ui->tabWidget->insertTab(tab, scrolling(page), title);
     }

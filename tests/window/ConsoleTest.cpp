@@ -54,7 +54,7 @@ TEST(CommLogView, CopiesTheSelectedRowsAndClearsFromTheContextMenu) {
               row(log, 0, 0).join('\t') + "\n" + row(log, 1, 0).join('\t'));
 
     QStringList offered;
-    QTimer::singleShot(50, [&offered] {
+    QTimer::singleShot(0, [&offered] { // runs in the menu's own event loop
         auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
         ASSERT_NE(menu, nullptr);
         for (QAction* action : menu->actions()) {

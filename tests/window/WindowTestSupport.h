@@ -38,11 +38,7 @@ inline bool reloadSimulator(const std::string& configText = std::string()) {
 }
 
 inline bool processEventsUntil(const std::function<bool()>& done) {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done() && timer.elapsed() < kGiveUpMs)
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-    return done();
+    return QTest::qWaitFor(done, kGiveUpMs);
 }
 
 inline bool waitForConnection(MainWindow& window) {
