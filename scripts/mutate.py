@@ -388,7 +388,8 @@ def build_targets(build, programs, jobs, log):
 
 # A test's line in ctest's progress output, such as
 # "  3/10 Test  #3: Suite.Name ..........***Skipped   0.02 sec".
-RESULT = re.compile(r"Test\s+#(\d+): (.+?) \.+\s*(?:\*\*\*)?"
+# A crash reads "Subprocess aborted***Exception", "SegFault***Exception" and so on.
+RESULT = re.compile(r"Test\s+#(\d+): (.+?) \.+\s*(?:[^*\n]*\*\*\*)?"
                     r"(Passed|Failed|Exception|Timeout|Skipped|Not Run)")
 FAILED = ("Failed", "Exception")
 
