@@ -81,42 +81,34 @@ TEST(Probe, FindsTheBoardAndReportsTheConfiguredNativeCommands) {
 }
 
 TEST(SmbusForms, EachFormSendsItsStringsOnEachFirmware) {
-    const struct {
-        std::string config;
-        Form form;
-        bool native;
-    } cases[] = {
-        {kNoNative, kDispatch, false},
+    enum Sends { kNone, kAll, kQuickOnly }; // which operations send their native string
+    const std::tuple<std::string, Form, Sends> cases[] = {
+        {kNoNative, kDispatch, kNone},
         // A native form without its bit falls back to the portable string.
-        {kNoNative, kNative, false},
-        {kFlagOnly, kDispatch, false},
-        {kAllNative, kDispatch, true},
-        {kAllNative, kPortable, false},
+        {kNoNative, kNative, kNone},
+        {kFlagOnly, kDispatch, kNone},
+        {kAllNative, kDispatch, kAll},
+        {kAllNative, kPortable, kNone},
+        // Each native command follows its own bit: here the quick command's only.
+        {"native_bitmask = 0x000B\ndevice = 0x18 0x10\n", kDispatch, kQuickOnly},
     };
-    for (const auto& c : cases) {
-        UseBoard(c.config);
+    for (const auto& [config, form, native] : cases) {
+        UseBoard(config);
         for (const Op& op : kOps) {
-            SCOPED_TRACE(c.config + op.name + " in form " + std::to_string(c.form));
+            SCOPED_TRACE(config + op.name + " in form " + std::to_string(form));
             ArrangeDevices();
             Clear();
             uint32_t out = 0;
-            ASSERT_EQ(RunOp(op, c.form, &out), 1u);
-            EXPECT_EQ(Sent(), c.native ? Native(op) : Portable(op.address, op.writes, op.reads));
+            ASSERT_EQ(RunOp(op, form, &out), 1u);
+            const bool nativeString = native == kAll || (native == kQuickOnly && op.quick);
+            EXPECT_EQ(Sent(),
+                      nativeString ? Native(op) : Portable(op.address, op.writes, op.reads));
             if (op.output) {
                 EXPECT_EQ(out, op.output);
                 EXPECT_TRUE(Has("received 0x"));
             }
             EXPECT_FALSE(Has("FAILED"));
         }
-    }
-    // Each native command follows its own bit: here the quick command's only.
-    UseBoard("native_bitmask = 0x000B\ndevice = 0x18 0x10\n");
-    for (const Op* op : {&kOps[0], &kOps[6]}) {
-        ArrangeDevices();
-        Clear();
-        uint32_t out = 0;
-        ASSERT_EQ(RunOp(*op, kDispatch, &out), 1u) << op->name;
-        EXPECT_EQ(Sent(), op->quick ? Native(*op) : Portable(op->address, op->writes, op->reads));
     }
 }
 
