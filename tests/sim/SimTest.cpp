@@ -134,28 +134,25 @@ TEST(Firmware, AnswersEachCommandWithExactBytesWholeOrSplit) {
 }
 
 TEST(Fault, EachKindChangesTheRepliesItSelectsButNeverTheBannerAndStallsAreNotOvertaken) {
-    const struct {
-        const char* config;
-        Bytes reply; // to kReadByte; for noise, what follows the noise bytes
-        size_t noise;
-    } cases[] = {
-        {"", {0x12, 0xB0}, 0},
-        {"fault = no_reply", {}, 0},
-        {"fault = cut\nfault.bytes = 1", {0x12}, 0},
-        {"fault = stall\nfault.bytes = 1", {0x12}, 0},
-        {"fault = wrong_completion", {0x12, 0xB1}, 0},
-        {"fault = noise\nfault.bytes = 3", {0x12, 0xB0}, 3},
+    // The reply to kReadByte: its noise bytes, then the rest.
+    const std::tuple<const char*, size_t, Bytes> cases[] = {
+        {"", 0, {0x12, 0xB0}},
+        {"fault = no_reply", 0, {}},
+        {"fault = cut\nfault.bytes = 1", 0, {0x12}},
+        {"fault = stall\nfault.bytes = 1", 0, {0x12}},
+        {"fault = wrong_completion", 0, {0x12, 0xB1}},
+        {"fault = noise\nfault.bytes = 3", 3, {0x12, 0xB0}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.config);
-        auto board = makeBoard(c.config);
+    for (const auto& [config, noise, rest] : cases) {
+        SCOPED_TRACE(config);
+        auto board = makeBoard(config);
         board->endReset();
         EXPECT_EQ(board->readAvailable(), kBanner);
         const Bytes reply = talk(*board, kReadByte);
-        ASSERT_EQ(reply.size(), c.noise + c.reply.size());
+        ASSERT_EQ(reply.size(), noise + rest.size());
         EXPECT_TRUE(
-            std::all_of(reply.begin(), reply.begin() + c.noise, podsim::NoiseSource::allowed));
-        EXPECT_EQ(Bytes(reply.begin() + c.noise, reply.end()), c.reply);
+            std::all_of(reply.begin(), reply.begin() + noise, podsim::NoiseSource::allowed));
+        EXPECT_EQ(Bytes(reply.begin() + noise, reply.end()), rest);
     }
     // After, times and period select the replies.
     const std::pair<const char*, std::vector<size_t>> selections[] = {
