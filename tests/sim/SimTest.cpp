@@ -63,12 +63,8 @@ Bytes padded(const char* frame, size_t size, const char* next) {
     return bytes;
 }
 
-struct CommandCase {
-    const char *name, *config;
-    Bytes sent, reply;
-};
-
-const CommandCase kCases[] = {
+// Name, board configuration, bytes sent and the reply.
+const std::tuple<const char*, const char*, Bytes, Bytes> kCases[] = {
     {"Start", "", hex("A0 00"), hex("B0")},
     {"RepeatedStart", "", hex("A0 01"), hex("B0")},
     {"BitmaskDefault", "", hex("A0 02"), hex("FF 17 B0")},
@@ -123,13 +119,13 @@ const CommandCase kCases[] = {
 };
 
 TEST(Firmware, AnswersEachCommandWithExactBytesWholeOrSplit) {
-    for (const CommandCase& c : kCases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(talk(*makeBoard(c.config), c.sent), c.reply);
-        auto split = makeBoard(c.config);
-        for (uint8_t b : c.sent)
+    for (const auto& [name, config, sent, reply] : kCases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(talk(*makeBoard(config), sent), reply);
+        auto split = makeBoard(config);
+        for (uint8_t b : sent)
             split->hostWrite({b});
-        EXPECT_EQ(split->readAvailable(), c.reply);
+        EXPECT_EQ(split->readAvailable(), reply);
     }
 }
 
@@ -166,12 +162,8 @@ TEST(Fault, EachKindChangesTheRepliesItSelectsButNeverTheBannerAndStallsAreNotOv
             sizes.push_back(talk(*board, kReadByte).size());
         EXPECT_EQ(sizes, expected) << config;
     }
-    auto board = makeBoard();
-    podsim::Fault f;
-    f.kind = podsim::FaultKind::Stall;
-    f.bytes = 2;
-    f.delayUs = 60000000; // held back far longer than any step of the test takes
-    board->setFault(f);
+    // The rest held back far longer than any step of the test takes.
+    auto board = makeBoard("fault = stall\nfault.bytes = 2\nfault.delay_us = 60000000");
     board->hostWrite({0xC2, 0x01});
     EXPECT_EQ(board->available(), 2u);
     board->clearFault();
