@@ -105,8 +105,9 @@ TEST(SmbusForms, EachFormSendsItsStringsOnEachFirmware) {
                       nativeString ? Native(op) : Portable(op.address, op.writes, op.reads));
             if (op.output) {
                 EXPECT_EQ(out, op.output);
-                EXPECT_TRUE(Has("received 0x"));
             }
+            // Only what reads a value lists it.
+            EXPECT_EQ(Has("received 0x"), op.output != 0);
             EXPECT_FALSE(Has("FAILED"));
         }
     }
@@ -125,8 +126,6 @@ TEST(SmbusForms, ListingAlertResponseWriteToHostAndTheWriteReadQuickCommand) {
           "BrimSMBusReadByte_portable(addr=0x2a, cmd=0x00)", "received 0x12 = 18",
           "BrimSMBusWriteWord_native(addr=0xa0, cmd=0x10, data=0x1234)"})
         EXPECT_TRUE(Has(line)) << line;
-    // A write receives nothing.
-    EXPECT_EQ(gListing.rfind("received"), gListing.find("received 0x12 = 18"));
     Clear();
     ASSERT_EQ(BrimSMBusWriteToHost(0x00, 0x4242), 1u);
     ASSERT_EQ(BrimSMBusAlertResponse(&b), 1u);
