@@ -11,30 +11,28 @@ TEST(AddressScanTest, ADeviceMissingTheSecondQuickIsProbedAgain) {
     std::vector<bool> alternating;
     for (int i = 0; i < 1000; ++i)
         alternating.push_back(i % 2 == 0);
-    const struct {
-        uint8_t address;
-        std::vector<bool> answers; // the last one repeats
-        std::vector<uint8_t> found;
-        int probes;
-    } rows[] = {{0x2A, {true, false, true}, {0x2A}, 4},
-                {0x50, alternating, {}, 2 * kScanProbeRounds},
-                {0x02, {true, false, true}, {}, 2}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(int(row.address));
-        std::vector<bool> answers = row.answers;
+    // A device's address, its answers (the last one repeats), what the scan
+    // finds and how often it probes the device.
+    const std::tuple<uint8_t, std::vector<bool>, std::vector<uint8_t>, int> rows[] = {
+        {0x2A, {true, false, true}, {0x2A}, 4},
+        {0x50, alternating, {}, 2 * kScanProbeRounds},
+        {0x02, {true, false, true}, {}, 2}};
+    for (const auto& [device, replies, found, probed] : rows) {
+        SCOPED_TRACE(int(device));
+        std::vector<bool> answers = replies;
         std::map<uint8_t, int> probes;
         uint8_t out[128] = {};
         const int count = scanBus(
-            [&](uint8_t address) {
+            [&, device = device](uint8_t address) {
                 ++probes[address];
-                if (address != row.address) return false;
+                if (address != device) return false;
                 const bool answer = answers.front();
                 if (answers.size() > 1) answers.erase(answers.begin());
                 return answer;
             },
             out);
-        EXPECT_EQ(std::vector<uint8_t>(out, out + count), row.found);
-        EXPECT_EQ(probes[row.address], row.probes);
+        EXPECT_EQ(std::vector<uint8_t>(out, out + count), found);
+        EXPECT_EQ(probes[device], probed);
         EXPECT_EQ(probes.size(), 127u);
     }
 }

@@ -106,6 +106,7 @@ const Line kBoardLines[] = {
     {"wrbytes 70 1 1 00", "-\tWRBytes failed.", {}, nullptr},
     {"readgpio 3", "+\t0", {{11, 3, 8, 0, 1}}, "E3 00"},
     {"writegpio 3 1", "+", {{10, 3, 8, 1, 1}}, "F3 01"},
+    {"readgpio 3", "+\t1", {{11, 3, 8, 1, 1}}, "E3 00"},
     {"seti2cspeed 24", "+\tI2C speed changed", {}, "A6 24"},
     {"setspispeed 4000", "+\tSPI speed changed", {}, "AD 14"},
     // Mode bits: CPHA, CPOL, MSB first; the board's control bits: CPOL, CPHA, LSB first.
@@ -115,6 +116,24 @@ const Line kBoardLines[] = {
     {"spicsassert", "+\tCS asserted", {}, "F5 00"},
     {"spicsdeassert", "+\tCS deasserted", {}, "F5 01"},
     {"spicspin 9", nullptr, {}, ""},
+    // Counts are clocked with zero padding.
+    {"spitransfer 5 11 22 zz 33", "+\t11 22 0 0 0 ", {}, "A0 0A 05 11 22 00 00 00"},
+    {"spipulse8", nullptr, {}, "A0 0A 01 00"},
+    // The chip's register pointer moves on after each byte; wrbytes writes the
+    // given count, padded with zero, then reads.
+    {"writeword 2A 05 6C34", "+", {{1, 5, 16, 0x6C34, 1}}, "A0 05 03 00 2A 05 34 6C"},
+    {"readbyte 2A 06", "+\t6c", {{0, 6, 8, 0x6C, 1}}, "A0 05 01 01 2A 06"},
+    {"wrbytes 2A 2 1 04 5A 99 98", "+\t34 ", {}, "A0 05 02 01 2A 04 5A"},
+    {"wrbytes 2A 2 1 04", "+\t34 ", {}, "A0 05 02 01 2A 04 00"},
+    {"readbyte 2A 04", "+\t0", {{0, 4, 8, 0, 1}}, "A0 05 01 01 2A 04"},
+    // A register read byte by byte.
+    {"i2cstart", nullptr, {}, "A0 00"},
+    {"write8 2A", "+", {}, "A1 2A"},
+    {"write8 06", "+", {}, "A1 06"},
+    {"i2crepeatedstart", nullptr, {}, "A0 01"},
+    {"write8 2B", "+", {}, "A1 2B"},
+    {"receive8 0", "+\t6c", {}, "A2 00"},
+    {"i2cstop", nullptr, {}, "A3 00"},
     {"echo Hello world", "+\tHello world", {}, ""},
     {"ECHO  two  spaces ", "+\t two  spaces ", {}, ""},
     {"echo done\r\n", "+\tdone\r\n", {}, ""},
@@ -124,11 +143,14 @@ const Line kBoardLines[] = {
 class InterpreterTest : public SimulatedBoardTest {};
 
 TEST_F(InterpreterTest, LinesAgainstTheBoard) {
+    SystemManager::instance()->setRegister(0x06, 0x21);
     for (const auto& refused : kRefused)
         for (const char* line : refused.second)
             expectLine({line, refused.first, {}, ""});
     for (const Line& c : kBoardLines)
         expectLine(c);
+    // Reads leave the register pages' cache alone.
+    EXPECT_EQ(SystemManager::instance()->getRegister(0x06), 0x21);
 }
 
 TEST_F(InterpreterTest, LinesWithoutABoard) {
@@ -151,43 +173,6 @@ TEST_F(InterpreterTest, LinesWithoutABoard) {
         expectLine(c);
 }
 
-TEST_F(InterpreterTest, WritesReachTheChipAndReadsLeaveTheCache) {
-    SystemManager::instance()->setRegister(0x06, 0x21);
-    EXPECT_EQ(run("writeword 2A 05 1234"), Replies{"+"});
-    EXPECT_EQ(run("readbyte 2A 06"), Replies{"+\t12"});
-    EXPECT_EQ(SystemManager::instance()->getRegister(0x06), 0x21);
-    // wrbytes writes the given count, padded with zero, then reads.
-    EXPECT_EQ(run("wrbytes 2A 2 1 04 5A 99 98"), Replies{"+\t34 "});
-    EXPECT_EQ(board().chipRegister(0x04), 0x5A);
-    EXPECT_EQ(board().lastHostWrite(), hexBytes("A0 05 02 01 2A 04 5A"));
-    EXPECT_EQ(run("wrbytes 2A 2 1 04"), Replies{"+\t34 "});
-    EXPECT_EQ(board().chipRegister(0x04), 0x00);
-}
-
-TEST_F(InterpreterTest, ByteLevelI2cReadOfARegister) {
-    board().setChipRegister(0x04, 0x6C);
-    for (const char* line : {"i2cstart", "write8 2A", "write8 04", "i2crepeatedstart"})
-        run(line);
-    EXPECT_EQ(run("write8 2B"), Replies{"+"});
-    EXPECT_EQ(run("receive8 0"), Replies{"+\t6c"});
-    EXPECT_TRUE(run("i2cstop").empty());
-    EXPECT_EQ(hostBytes(), hexBytes("A0 00 A1 2A A1 04 A0 01 A1 2B A2 00 A3 00"));
-}
-
-TEST_F(InterpreterTest, SpiTransfersClockTheCountWithZeroPadding) {
-    board().setPin(4, true);
-    EXPECT_EQ(run("readgpio 4"), Replies{"+\t1"});
-    EXPECT_EQ(run("spitransfer 5 11 22 zz 33"), Replies{"+\t11 22 0 0 0 "});
-    EXPECT_EQ(board().spiMosi(), (Bytes{0x11, 0x22, 0x00, 0x00, 0x00}));
-    EXPECT_TRUE(run("spipulse8").empty());
-    EXPECT_EQ(board().spiMosi().size(), 6u);
-    // The largest native block.
-    const Replies largest = run("spitransfer 100 5A");
-    ASSERT_EQ(largest.size(), 1u);
-    EXPECT_EQ(largest[0].rfind("+\t5A 0 0 ", 0), 0u);
-    EXPECT_EQ(std::count(largest[0].begin(), largest[0].end(), ' '), 256);
-}
-
 TEST_F(InterpreterTest, ByteListsStopAtTheLimit) {
     const QString bytes = QStringLiteral(" 11").repeated(250);
     EXPECT_EQ(run("sendraw 1" + bytes).at(0).front(), '-');
@@ -196,6 +181,11 @@ TEST_F(InterpreterTest, ByteListsStopAtTheLimit) {
     Bytes mosi(199, 0x11);
     mosi.push_back(0x00);
     EXPECT_EQ(board().spiMosi(), mosi);
+    // The largest native block.
+    const Replies largest = run("spitransfer 100 5A");
+    ASSERT_EQ(largest.size(), 1u);
+    EXPECT_EQ(largest[0].rfind("+\t5A 0 0 ", 0), 0u);
+    EXPECT_EQ(std::count(largest[0].begin(), largest[0].end(), ' '), 256);
 }
 
 // Old firmware: only the interpreter's own limit keeps counts within its buffers.

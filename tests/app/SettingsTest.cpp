@@ -6,6 +6,9 @@
 #include <QDateTime>
 #include <QFile>
 
+#include <string>
+#include <tuple>
+
 namespace {
 
 const char* const kIniFile = "RAR4120E.ini";
@@ -31,6 +34,27 @@ QByteArray readIniFile() {
     return file.open(QIODevice::ReadOnly) ? file.readAll().replace("\r\n", "\n") : QByteArray();
 }
 
+// The application's name, reading period, automatic reading and device address.
+using Settings = std::tuple<std::string, int, bool, int>;
+
+Settings current() {
+    return {AppManager::appName().toStdString(), AppManager::autoReadTimeout(),
+            AppManager::autoReadEnabled(), AppManager::deviceAddress()};
+}
+
+void set(const Settings& s) {
+    AppManager::setAppName(QString::fromStdString(std::get<0>(s)));
+    AppManager::setAutoReadTimeout(std::get<1>(s));
+    AppManager::setAutoReadEnabled(std::get<2>(s));
+    AppManager::setDeviceAddress(uint8_t(std::get<3>(s)));
+}
+
+// The window geometry loaded over this position and size.
+std::pair<QPoint, QSize> geometry(QPoint pos, QSize size) {
+    manager()->loadWindowGeometry(pos, size);
+    return {pos, size};
+}
+
 class SettingsTest : public testing::Test {
   protected:
     void SetUp() override {
@@ -40,29 +64,16 @@ class SettingsTest : public testing::Test {
 };
 
 TEST_F(SettingsTest, MissingFileOrKeysGiveDefaults) {
-    AppManager::setDeviceAddress(0);
-    AppManager::setAutoReadTimeout(5);
-    AppManager::setAutoReadEnabled(false);
-    AppManager::setAppName(QStringLiteral("other"));
+    set({"other", 5, false, 0});
     EXPECT_TRUE(manager()->loadSettings());
-    EXPECT_EQ(AppManager::appName(), QString(AppManager::kDefaultAppName));
-    EXPECT_EQ(AppManager::autoReadTimeout(), 1000);
-    EXPECT_TRUE(AppManager::autoReadEnabled());
-    EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
+    EXPECT_EQ(current(), Settings(AppManager::kDefaultAppName, 1000, true, 0x2A));
     EXPECT_EQ(QCoreApplication::applicationName(), QString(AppManager::kDefaultAppName));
     EXPECT_EQ(QCoreApplication::organizationName(), QStringLiteral("CVL"));
-    QPoint pos(7, 8);
-    QSize size(300, 200);
-    manager()->loadWindowGeometry(pos, size);
-    EXPECT_EQ(pos, QPoint(7, 8));
-    EXPECT_EQ(size, QSize(300, 200));
+    EXPECT_EQ(geometry({7, 8}, {300, 200}), std::make_pair(QPoint(7, 8), QSize(300, 200)));
 }
 
 TEST_F(SettingsTest, RoundTripThroughTheFile) {
-    AppManager::setAppName(QStringLiteral("Bench kit"));
-    AppManager::setAutoReadTimeout(4200);
-    AppManager::setAutoReadEnabled(false);
-    AppManager::setDeviceAddress(0x0A);
+    set({"Bench kit", 4200, false, 0x0A});
     manager()->saveSettings();
     manager()->saveWindowGeometry(QPoint(40, 60), QSize(1241, 699));
     // QSettings orders keys without regard to case on Windows.
@@ -76,20 +87,10 @@ TEST_F(SettingsTest, RoundTripThroughTheFile) {
                   "windowPosition=@Point(40 60)\nwindowSize=@Size(1241 699)\n\n"
                   "[Device]\nAddress=0x0A\n");
 
-    AppManager::setAppName(QString());
-    AppManager::setAutoReadTimeout(100);
-    AppManager::setAutoReadEnabled(true);
-    AppManager::setDeviceAddress(0);
+    set({"", 100, true, 0});
     EXPECT_TRUE(manager()->loadSettings());
-    EXPECT_EQ(AppManager::appName(), QStringLiteral("Bench kit"));
-    EXPECT_EQ(AppManager::autoReadTimeout(), 4200);
-    EXPECT_FALSE(AppManager::autoReadEnabled());
-    EXPECT_EQ(AppManager::deviceAddress(), 0x0A);
-    QPoint pos;
-    QSize size;
-    manager()->loadWindowGeometry(pos, size);
-    EXPECT_EQ(pos, QPoint(40, 60));
-    EXPECT_EQ(size, QSize(1241, 699));
+    EXPECT_EQ(current(), Settings("Bench kit", 4200, false, 0x0A));
+    EXPECT_EQ(geometry({}, {}), std::make_pair(QPoint(40, 60), QSize(1241, 699)));
 }
 
 TEST_F(SettingsTest, SplashFlagLivesInTheNativeStore) {
@@ -103,25 +104,22 @@ TEST_F(SettingsTest, SplashFlagLivesInTheNativeStore) {
 // Address: decimal, else hexadecimal ("0x A" from older files), cut to 8 bits;
 // period: 100 to 30000 ms, else the default.
 TEST_F(SettingsTest, StoredTextLoadsWithinTheRules) {
-    const struct {
-        const char *address, *period;
-        uint8_t loadedAddress;
-        int loadedPeriod;
-        bool parsed;
-    } rows[] = {{"42", "100", 0x2A, 100, true},     {"0x2A", "30000", 0x2A, 30000, true},
-                {"2a", "99", 0x2A, 1000, true},     {"zz", "-500", 0, 1000, false},
-                {"", "30001", 0, 1000, false},      {"0x A", "99999999999", 0x0A, 1000, true},
-                {"0x 0", "fast", 0x00, 1000, true}, {"298", "1e3", 0x2A, 1000, true},
-                {"0x1FE", "", 0xFE, 1000, true}};
-    for (const auto& row : rows) {
-        SCOPED_TRACE(std::string(row.address) + " " + row.period);
-        writeIniFile(QByteArray("[Application]\nautoreadTimeout=\"") + row.period +
-                     "\"\n[Device]\nAddress=\"" + row.address + "\"\n");
+    // Stored address and period; loaded address and period; whether the address parsed.
+    const std::tuple<const char*, const char*, uint8_t, int, bool> rows[] = {
+        {"42", "100", 0x2A, 100, true},     {"0x2A", "30000", 0x2A, 30000, true},
+        {"2a", "99", 0x2A, 1000, true},     {"zz", "-500", 0, 1000, false},
+        {"", "30001", 0, 1000, false},      {"0x A", "99999999999", 0x0A, 1000, true},
+        {"0x 0", "fast", 0x00, 1000, true}, {"298", "1e3", 0x2A, 1000, true},
+        {"0x1FE", "", 0xFE, 1000, true}};
+    for (const auto& [address, period, loadedAddress, loadedPeriod, parsed] : rows) {
+        SCOPED_TRACE(std::string(address) + " " + period);
+        writeIniFile(QByteArray("[Application]\nautoreadTimeout=\"") + period +
+                     "\"\n[Device]\nAddress=\"" + address + "\"\n");
         AppManager::setDeviceAddress(0x77);
         AppManager::setAutoReadTimeout(-1);
-        EXPECT_EQ(manager()->loadSettings(), row.parsed);
-        EXPECT_EQ(AppManager::deviceAddress(), row.loadedAddress);
-        EXPECT_EQ(AppManager::autoReadTimeout(), row.loadedPeriod);
+        EXPECT_EQ(manager()->loadSettings(), parsed);
+        EXPECT_EQ(AppManager::deviceAddress(), loadedAddress);
+        EXPECT_EQ(AppManager::autoReadTimeout(), loadedPeriod);
     }
 }
 
@@ -135,11 +133,7 @@ TEST_F(SettingsTest, GarbageFileLoadsTheRulesValues) {
     EXPECT_FALSE(manager()->loadSettings());
     EXPECT_EQ(AppManager::autoReadTimeout(), 1000);
     EXPECT_EQ(AppManager::deviceAddress(), 0);
-    QPoint pos(7, 8);
-    QSize size(640, 480);
-    manager()->loadWindowGeometry(pos, size);
-    EXPECT_EQ(pos, QPoint(7, 8));
-    EXPECT_EQ(size, QSize(640, 480));
+    EXPECT_EQ(geometry({7, 8}, {640, 480}), std::make_pair(QPoint(7, 8), QSize(640, 480)));
 }
 
 } // namespace

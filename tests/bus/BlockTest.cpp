@@ -24,34 +24,27 @@ Bytes BlockString(Bytes data) {
 
 TEST(BlockWrite, EachFormAndFirmwareSendsItsString) {
     const Bytes three{0x11, 0x22, 0x33}, long254 = Counting(254);
-    const struct {
-        const char* name;
-        std::string config;
-        Form form;
-        uint8_t address; // the read bit is ignored
-        Bytes data, sent;
-    } cases[] = {
+    // The read bit of the address is ignored.
+    const std::tuple<const char*, std::string, Form, uint8_t, Bytes, Bytes> cases[] = {
         {"portable, nothing", kAllNative, kPortable, 0xA0, {}, BlockString({})},
         {"portable", kAllNative, kPortable, 0xA1, three, BlockString(three)},
-        {"native: always 261 bytes", kAllNative, kDispatch, 0xA0, three,
-         Padded({0xA0, 0x06, 0xA0, 0x81, 0x03, 0x11, 0x22, 0x33}, 261)},
         {"without 0x06: a zero-filled write-then-read frame", kWriteReadOnly, kDispatch, 0xA0,
          three, Padded({0xA0, 0x05, 0x05, 0x00, 0xA0, 0x81, 0x03, 0x11, 0x22, 0x33}, 263)},
         {"without 0x06, too long for one frame", kWriteReadOnly, kNative, 0xA0, long254,
          BlockString(long254)},
         {"without 0x06, nothing", kWriteReadOnly, kNative, 0xA0, {}, BlockString({})},
+        {"native: always 261 bytes", kAllNative, kDispatch, 0xA0, three,
+         Padded({0xA0, 0x06, 0xA0, 0x81, 0x03, 0x11, 0x22, 0x33}, 261)},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        UseBoard(c.config);
-        const uint8_t* data = c.data.empty() ? nullptr : c.data.data();
-        ASSERT_EQ(
-            BUS_FORMS(BrimSMBusWriteBlock)[c.form](c.address, 0x81, uint8_t(c.data.size()), data),
-            1u);
-        EXPECT_EQ(Sent(), c.sent);
+    for (const auto& [name, config, form, address, data, sent] : cases) {
+        SCOPED_TRACE(name);
+        UseBoard(config);
+        ASSERT_EQ(BUS_FORMS(BrimSMBusWriteBlock)[form](address, 0x81, uint32_t(data.size()),
+                                                       data.empty() ? nullptr : data.data()),
+                  1u);
+        EXPECT_EQ(Sent(), sent);
     }
-    UseBoard(kAllNative);
-    BrimSMBusWriteBlock(0xA0, 0x81, 3, three.data());
+    // The last one in the listing.
     EXPECT_TRUE(Has("BrimSMBusWriteBlock_native(addr=0xa0, cmd=0x81, count=0x0003)"));
 }
 
@@ -67,39 +60,32 @@ class Blocks : public testing::Test {
 };
 
 TEST_F(Blocks, ReadStopsAtTheCallersBufferAndAlwaysEndsTheTransaction) {
-    Sim().setSmbusBlock(0xA0, 0x81, Counting(10, 0x40));
-    Fill();
-    ASSERT_EQ(BrimSMBusReadBlock_portable(0xA0, 0x81, &count, buffer, 4), 1u);
-    // Four bytes, the fourth without acknowledge, then the stop.
-    EXPECT_EQ(Sent(), Portable(0xA0, {0x81}, 5));
-    EXPECT_EQ(count, 10);
-    EXPECT_EQ(Bytes(buffer, buffer + 6), (Bytes{0x40, 0x41, 0x42, 0x43, 0xEE, 0xEE}));
-    // No room: after the count byte one unacknowledged read.
-    Fill();
-    Clear();
-    ASSERT_EQ(BrimSMBusReadBlock_portable(0xA0, 0x81, &count, buffer, 0), 1u);
-    ASSERT_EQ(BrimSMBusReadBlock_native(0xA0, 0x81, &count, buffer, 0), 1u);
-    Bytes expected = Portable(0xA0, {0x81}, 2);
-    expected.insert(expected.end(), {0xA0, 0x07, 0xA0, 0x81});
-    EXPECT_EQ(Sent(), expected);
-    EXPECT_EQ(count, 10);
-    EXPECT_EQ(buffer[0], 0xEE);
-    // Without its bit, the native form reads portably.
-    UseBoard(kWriteReadOnly);
-    Sim().setSmbusBlock(0xA0, 0x81, {1, 2});
-    ASSERT_EQ(BrimSMBusReadBlock(0xA0, 0x81, &count, buffer, 8), 1u);
-    EXPECT_EQ(Sent(), Portable(0xA0, {0x81}, 3));
-    EXPECT_EQ(count, 2);
-    // A count of 0 means 256 bytes in both forms.
-    const Bytes block = Counting(256, 0x5A);
-    Sim().setSmbusBlock(0xA0, 0x82, block);
-    for (Form form : {kPortable, kNative}) {
-        SCOPED_TRACE(form);
+    const Bytes ten = Counting(10, 0x40), full = Counting(256, 0x5A),
+                native{0xA0, 0x07, 0xA0, 0x81};
+    const std::tuple<std::string, Form, Bytes, uint32_t, Bytes, uint8_t> cases[] = {
+        // Four bytes, the fourth without acknowledge, then the stop.
+        {kAllNative, kPortable, ten, 4, Portable(0xA0, {0x81}, 5), 10},
+        // No room: after the count byte one unacknowledged read.
+        {kAllNative, kPortable, ten, 0, Portable(0xA0, {0x81}, 2), 10},
+        {kAllNative, kNative, ten, 0, native, 10},
+        // A count of 0 means 256 bytes in both forms.
+        {kAllNative, kPortable, full, 300, Portable(0xA0, {0x81}, 257), 0},
+        {kAllNative, kNative, full, 300, native, 0},
+        // Without its bit, the native form reads portably.
+        {kWriteReadOnly, kDispatch, {1, 2}, 8, Portable(0xA0, {0x81}, 3), 2},
+    };
+    for (const auto& [config, form, block, room, sent, blockCount] : cases) {
+        SCOPED_TRACE(testing::Message() << form << " into " << room);
+        UseBoard(config);
+        Sim().setSmbusBlock(0xA0, 0x81, block);
         Fill();
-        ASSERT_EQ(BUS_FORMS(BrimSMBusReadBlock)[form](0xA0, 0x82, &count, buffer, 300), 1u);
-        EXPECT_EQ(count, 0);
-        EXPECT_EQ(Bytes(buffer, buffer + 256), block);
-        EXPECT_EQ(buffer[256], 0xEE);
+        ASSERT_EQ(BUS_FORMS(BrimSMBusReadBlock)[form](0xA0, 0x81, &count, buffer, room), 1u);
+        EXPECT_EQ(Sent(), sent);
+        EXPECT_EQ(count, blockCount);
+        // What fits, and nothing past it.
+        Bytes kept(block.begin(), block.begin() + std::min<size_t>(room, block.size()));
+        kept.push_back(0xEE);
+        EXPECT_EQ(Bytes(buffer, buffer + kept.size()), kept);
     }
 }
 
@@ -162,32 +148,27 @@ TEST_F(Blocks, NativeReadWithPecChecksTheChecksumWholeAndInPieces) {
 
 TEST_F(Blocks, WriteThenReadInEachForm) {
     const uint8_t command = 0x05;
-    const struct {
-        Form form;
-        uint32_t writes, reads;
-        Bytes sent;
-        size_t hostWrites;
-    } cases[] = {
+    const std::tuple<Form, uint32_t, uint32_t, Bytes, size_t> cases[] = {
         // One exchange per command.
         {kPortable, 1, 2, Portable(0xA0, {0x05}, 2), 8},
         // Nothing either way: a quick write.
         {kPortable, 0, 0, Portable(0xA0, {}, 0), 3},
         {kDispatch, 1, 2, {0xA0, 0x05, 0x01, 0x02, 0xA0, 0x05}, 1},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.hostWrites);
+    for (const auto& [form, writes, reads, sent, hostWrites] : cases) {
+        SCOPED_TRACE(hostWrites);
         ArrangeDevices();
         Fill();
         Clear();
         uint32_t received = 99;
-        ASSERT_EQ(BUS_FORMS(BrimI2CWriteAndReadBytes)[c.form](0xA0, c.writes, c.reads, &command,
-                                                              buffer, &received),
+        ASSERT_EQ(BUS_FORMS(BrimI2CWriteAndReadBytes)[form](0xA0, writes, reads, &command, buffer,
+                                                            &received),
                   1u);
-        EXPECT_EQ(Sent(), c.sent);
-        EXPECT_EQ(Sim().hostWrites(), c.hostWrites);
-        EXPECT_EQ(received, c.reads);
-        EXPECT_EQ(Bytes(buffer, buffer + 3), (c.reads ? Bytes{0x34, 0x12, 0xEE} : Bytes(3, 0xEE)));
-        EXPECT_EQ(Has("received 2 bytes"), c.reads != 0);
+        EXPECT_EQ(Sent(), sent);
+        EXPECT_EQ(Sim().hostWrites(), hostWrites);
+        EXPECT_EQ(received, reads);
+        EXPECT_EQ(Bytes(buffer, buffer + 3), (reads ? Bytes{0x34, 0x12, 0xEE} : Bytes(3, 0xEE)));
+        EXPECT_EQ(Has("received 2 bytes"), reads != 0);
     }
     // Beyond one count byte: portable.
     uint32_t received = 0;

@@ -15,31 +15,22 @@ TEST(Descriptor, OfFrequenciesAndPeriodsAndTheirTexts) {
     for (const auto& [us, descriptor] :
          {std::pair{2.5, 0x24}, {0.125, 0x11}, {850000., 0x79}, {900000., 0x7F}})
         EXPECT_EQ(BRIM_Frequency_Descriptor_of_usec(us), descriptor) << us;
-    const struct {
-        uint8_t descriptor;
-        const char *frequency, *period;
-    } texts[] = {
+    const std::tuple<uint8_t, const char*, const char*> texts[] = {
         {0x30, "(100KHz)", "(1.00 x 0.01ms)"},    {0x35, "(3.2 x 10KHz)", "(3.2 x 0.01ms)"},
         {0x00, "(100MHz)", "(1.00 x 0.01us)"},    {0x7F, "(undefined)", "(undefined)"},
         {0x11, "(8.0 x 1MHz)", "(1.25 x 0.1us)"}, {0x20, "(1MHz)", "(1.00 x 1us)"},
         {0x24, "(4.0 x 100KHz)", "(2.5 x 1us)"},  {0x79, "(1.25 x 1Hz)", "(8.0 x 0.1s)"},
     };
-    for (const auto& row : texts) {
+    for (const auto& [descriptor, frequency, period] : texts) {
         char text[32];
-        EXPECT_STREQ(BrimFrequencyToString(row.descriptor, text), row.frequency);
-        EXPECT_STREQ(BrimPeriodToString(row.descriptor, text), row.period);
+        EXPECT_STREQ(BrimFrequencyToString(descriptor, text), frequency);
+        EXPECT_STREQ(BrimPeriodToString(descriptor, text), period);
     }
 }
 
 // A call on a board configuration: its result, the bytes it sent (unless
 // kAny) and a line of its listing.
-struct Frame {
-    std::string config;
-    uint32_t (*call)();
-    uint32_t result;
-    Bytes sent;
-    const char* listing;
-};
+using Frame = std::tuple<std::string, uint32_t (*)(), uint32_t, Bytes, const char*>;
 
 const Bytes kAny{0xFF, 0xFF};
 const std::string kSpiNative = kAllNative + "spi_xor = 0x0F\n";
@@ -132,12 +123,12 @@ TEST(Frames, EachCallSendsItsFrameAndListsItself) {
          "firmware command 0xA0 0x09 BRIM_i2cStart_PMBusWriteReadNoStop "},
     };
     // clang-format on
-    for (const Frame& f : frames) {
-        SCOPED_TRACE(f.config + f.listing);
-        UseBoard(f.config);
-        EXPECT_EQ(f.call(), f.result);
-        EXPECT_TRUE(f.sent == kAny || Sent() == f.sent);
-        EXPECT_TRUE(Has(f.listing)) << gListing;
+    for (const auto& [config, call, result, sent, listing] : frames) {
+        SCOPED_TRACE(config + listing);
+        UseBoard(config);
+        EXPECT_EQ(call(), result);
+        EXPECT_TRUE(sent == kAny || Sent() == sent);
+        EXPECT_TRUE(Has(listing)) << gListing;
     }
     UseBoard(kAllNative);
     Sim().setScriptedReplies({{0x10, 0x02}});
@@ -197,17 +188,16 @@ TEST_F(Spi, NativeTransfersOf256BytesAfterAPortableOneAndWithOtherChipSelects) {
     ASSERT_EQ(BrimSpiTransfer(2, kMosi, miso), 1u);
     EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0A, 0x02, 0x10, 0x20}));
     // Other chip selects travel with the transfer.
-    const struct {
-        uint32_t pin;
-        uint8_t activeHigh, option;
-    } cases[] = {{3, 1, 0x97}, {14, 0, 0x16}, {1, 0, 0x86}, {13, 1, 0x0F}, {9, 1, 0x07}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pin);
-        BrimSpiConfigCSPin(c.pin);
-        BrimSpiConfigCSPinActiveHigh(c.activeHigh);
+    // Pin, active high, option byte.
+    const std::tuple<uint32_t, uint8_t, uint8_t> cases[] = {
+        {3, 1, 0x97}, {14, 0, 0x16}, {1, 0, 0x86}, {13, 1, 0x0F}, {9, 1, 0x07}};
+    for (const auto& [pin, activeHigh, option] : cases) {
+        SCOPED_TRACE(pin);
+        BrimSpiConfigCSPin(pin);
+        BrimSpiConfigCSPinActiveHigh(activeHigh);
         Clear();
         ASSERT_EQ(BrimSpiTransfer(2, kMosi, miso), 1u);
-        EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0C, c.option, 0x02, 0x10, 0x20}));
+        EXPECT_EQ(Sent(), (Bytes{0xA0, 0x0C, option, 0x02, 0x10, 0x20}));
         EXPECT_EQ(Bytes(miso, miso + 2), (Bytes{0x1F, 0x2F}));
     }
 }

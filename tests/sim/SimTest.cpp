@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <chrono>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -46,127 +47,108 @@ template <typename Ready> bool eventually(Ready ready, int ms = 2000) {
     return true;
 }
 
-Bytes padded(Bytes frame, size_t size, const Bytes& next) {
-    frame.resize(size, 0x00);
-    frame.insert(frame.end(), next.begin(), next.end());
-    return frame;
+// Bytes written as hex text, "A0 05 2A".
+Bytes hex(const char* text) {
+    std::istringstream in(text);
+    Bytes bytes;
+    for (unsigned b; in >> std::hex >> b;)
+        bytes.push_back(uint8_t(b));
+    return bytes;
 }
 
-struct CommandCase {
-    const char* name;
-    const char* config;
-    Bytes sent;
-    Bytes reply;
-};
+Bytes padded(const char* frame, size_t size, const char* next) {
+    Bytes bytes = hex(frame), more = hex(next);
+    bytes.resize(size, 0x00);
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    return bytes;
+}
 
-const CommandCase kCases[] = {
-    {"Start", "", {0xA0, 0x00}, {0xB0}},
-    {"RepeatedStart", "", {0xA0, 0x01}, {0xB0}},
-    {"BitmaskDefault", "", {0xA0, 0x02}, {0xFF, 0x17, 0xB0}},
-    {"BitmaskOldFirmware", "old_firmware = true", {0xA0, 0x02}, {0xB0}},
-    {"Version", "firmware = 1.5.43", {0xC2, 0x01}, {0x01, 0x05, 0x2B, 0xD2}},
-    {"VersionWrongArgument", "", {0xC2, 0x02}, {0xEE}},
-    {"I2cSpeed", "", {0xA6, 0x24}, {0x24, 0xB6}},
-    {"I2cSpeedRefused", "i2c_refuse = 0x24", {0xA6, 0x24}, {0x30, 0xB6}},
-    {"Script", "", {0xA9, 0x01, 0x02, 0x03}, {0x01, 0x02, 0xB9}},
-    {"P8WriteRead", "", {0xAA, 0x05, 0xAB, 0x10, 0x55, 0xAC, 0x10}, {0xBA, 0xBB, 0x55}},
-    {"SpiSpeedRefused", "spi_refuse = 0x11", {0xAD, 0x11}, {0x14, 0xBD}},
-    {"SpiControlSetAndQuery", "", {0xAE, 0x03, 0xAE, 0x80}, {0x03, 0xBE, 0x03, 0xBE}},
-    {"SpiExchangeXor", "spi_xor = 0xFF", {0xAF, 0x0F}, {0xF0, 0xBF}},
+// Name, board configuration, bytes sent and the reply.
+const std::tuple<const char*, const char*, Bytes, Bytes> kCases[] = {
+    {"Start", "", hex("A0 00"), hex("B0")},
+    {"RepeatedStart", "", hex("A0 01"), hex("B0")},
+    {"BitmaskDefault", "", hex("A0 02"), hex("FF 17 B0")},
+    {"BitmaskOldFirmware", "old_firmware = true", hex("A0 02"), hex("B0")},
+    {"Version", "firmware = 1.5.43", hex("C2 01"), hex("01 05 2B D2")},
+    {"VersionWrongArgument", "", hex("C2 02"), hex("EE")},
+    {"I2cSpeed", "", hex("A6 24"), hex("24 B6")},
+    {"I2cSpeedRefused", "i2c_refuse = 0x24", hex("A6 24"), hex("30 B6")},
+    {"Script", "", hex("A9 01 02 03"), hex("01 02 B9")},
+    {"P8WriteRead", "", hex("AA 05 AB 10 55 AC 10"), hex("BA BB 55")},
+    {"SpiSpeedRefused", "spi_refuse = 0x11", hex("AD 11"), hex("14 BD")},
+    {"SpiControlSetAndQuery", "", hex("AE 03 AE 80"), hex("03 BE 03 BE")},
+    {"SpiExchangeXor", "spi_xor = 0xFF", hex("AF 0F"), hex("F0 BF")},
     // The control byte sets the block size; one byte more starts a new command.
-    {"SpiBlockOf2", "", {0xAE, 0x18, 0xAF, 0x40, 0x41, 0xA4}, {0x18, 0xBE, 0x40, 0x41, 0xBF, 0xEE}},
-    {"SpiBlockOf4", "", {0xAE, 0x38, 0xAF, 1, 2, 3, 4, 0xA4}, {0x38, 0xBE, 1, 2, 3, 4, 0xBF, 0xEE}},
-    {"SpiBlockOf1", "", {0xAE, 0x10, 0xAF, 0x40, 0xA4}, {0x10, 0xBE, 0x40, 0xBF, 0xEE}},
-    {"PinWriteRead",
-     "",
-     {0xF3, 0x01, 0xE3, 0x00, 0xF3, 0x00, 0xE3, 0x00},
-     {0x01, 0x01, 0x00, 0x00}},
-    {"PortableReadByte",
-     "",
-     {0xA0, 0x00, 0xA1, 0x2A, 0xA1, 0x00, 0xA0, 0x01, 0xA1, 0x2B, 0xA2, 0x00, 0xA3, 0x00},
-     {0xB0, 0xB1, 0xB1, 0xB0, 0xB1, 0x12, 0xB2, 0xB3}},
-    {"PortableAddressNack",
-     "",
-     {0xA0, 0x00, 0xA1, 0x40, 0xA1, 0x00, 0xA3, 0x00},
-     {0xB0, 0xE1, 0xE1, 0xB3}},
-    {"QuickAck", "", {0xA0, 0x03, 0x2B}, {0xB0}},
-    {"QuickNack", "", {0xA0, 0x03, 0x40}, {0x00, 0xFA}},
-    {"OptionSetThenGet", "", {0xA0, 0x04, 0x12, 0x05, 0xA0, 0x04, 0x92}, {0x05, 0xB0, 0x05, 0xB0}},
-    {"NativeReadByte", "", {0xA0, 0x05, 0x01, 0x01, 0x2B, 0x00}, {0x12, 0xB0}},
-    {"NativeReadWord", "", {0xA0, 0x05, 0x01, 0x02, 0xA0, 0x10}, {0x10, 0x10, 0xB0}},
-    {"NativeReceiveByte", "", {0xA0, 0x05, 0x00, 0x01, 0x2A}, {0x12, 0xB0}},
-    {"NativeAddressNack", "", {0xA0, 0x05, 0x01, 0x01, 0x40, 0x00}, {0x00, 0xFA}},
-    {"NativeDataNack", "", {0xA0, 0x05, 0x02, 0x00, 0x2A, 0x20, 0x01}, {0x02, 0xFA}},
-    {"ProcessCall", "", {0xA0, 0x05, 0x03, 0x02, 0xA0, 0xC0, 0x34, 0x12}, {0xCB, 0xED, 0xB0}},
-    {"BlockRead", "", {0xA0, 0x07, 0xA0, 0x80}, {0x04, 0x80, 0x81, 0x82, 0x83, 0xB0}},
-    {"BlockReadPec", "", {0xA0, 0x08, 0xA0, 0x81}, {0x04, 0x81, 0x82, 0x83, 0x84, 0x13, 0xB0}},
+    {"SpiBlockOf2", "", hex("AE 18 AF 40 41 A4"), hex("18 BE 40 41 BF EE")},
+    {"SpiBlockOf4", "", hex("AE 38 AF 01 02 03 04 A4"), hex("38 BE 01 02 03 04 BF EE")},
+    {"SpiBlockOf1", "", hex("AE 10 AF 40 A4"), hex("10 BE 40 BF EE")},
+    {"PinWriteRead", "", hex("F3 01 E3 00 F3 00 E3 00"), hex("01 01 00 00")},
+    {"PortableReadByte", "", hex("A0 00 A1 2A A1 00 A0 01 A1 2B A2 00 A3 00"),
+     hex("B0 B1 B1 B0 B1 12 B2 B3")},
+    {"PortableAddressNack", "", hex("A0 00 A1 40 A1 00 A3 00"), hex("B0 E1 E1 B3")},
+    {"QuickAck", "", hex("A0 03 2B"), hex("B0")},
+    {"QuickNack", "", hex("A0 03 40"), hex("00 FA")},
+    {"OptionSetThenGet", "", hex("A0 04 12 05 A0 04 92"), hex("05 B0 05 B0")},
+    {"NativeReadByte", "", hex("A0 05 01 01 2B 00"), hex("12 B0")},
+    {"NativeReadWord", "", hex("A0 05 01 02 A0 10"), hex("10 10 B0")},
+    {"NativeReceiveByte", "", hex("A0 05 00 01 2A"), hex("12 B0")},
+    {"NativeAddressNack", "", hex("A0 05 01 01 40 00"), hex("00 FA")},
+    {"NativeDataNack", "", hex("A0 05 02 00 2A 20 01"), hex("02 FA")},
+    {"ProcessCall", "", hex("A0 05 03 02 A0 C0 34 12"), hex("CB ED B0")},
+    {"BlockRead", "", hex("A0 07 A0 80"), hex("04 80 81 82 83 B0")},
+    {"BlockReadPec", "", hex("A0 08 A0 81"), hex("04 81 82 83 84 13 B0")},
     // Fixed-size frames: their padding is consumed, the next command is understood.
-    {"BlockWriteFrame",
-     "",
-     padded({0xA0, 0x06, 0xA0, 0x85, 0x02, 0x11, 0x22}, 261, {0xA0, 0x07, 0xA0, 0x85}),
-     {0xB0, 0x02, 0x11, 0x22, 0xB0}},
-    {"PaddedWriteReadFrame",
-     "",
-     padded({0xA0, 0x05, 0x03, 0x00, 0xA0, 0x86, 0x01, 0x44}, 263, {0xA0, 0x07, 0xA0, 0x86}),
-     {0xB0, 0x01, 0x44, 0xB0}},
-    {"WordWriteWithBadPec",
-     "",
-     {0xA0, 0x05, 0x04, 0x00, 0xA0, 0x10, 0x34, 0x12, 0x8E ^ 1},
-     {0x04, 0xFA}},
-    {"SpiNativeCs", "", {0xA0, 0x0C, 0x97, 0x01, 0x33}, {0x33, 0xB0}},
+    {"BlockWriteFrame", "", padded("A0 06 A0 85 02 11 22", 261, "A0 07 A0 85"),
+     hex("B0 02 11 22 B0")},
+    {"PaddedWriteReadFrame", "", padded("A0 05 03 00 A0 86 01 44", 263, "A0 07 A0 86"),
+     hex("B0 01 44 B0")},
+    // The PEC of A0 10 34 12 is 8E.
+    {"WordWriteWithBadPec", "", hex("A0 05 04 00 A0 10 34 12 8F"), hex("04 FA")},
+    {"SpiNativeCs", "", hex("A0 0C 97 01 33"), hex("33 B0")},
     // The RAR4120E's power-up values; read-only registers keep theirs, 0x03 its status nibble.
-    {"Rar4120ePowerUp",
-     "",
-     {0xA0, 0x05, 0x01, 23, 0x2A, 0x00},
-     {0x12, 0x00, 0x01, 0x08, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-      0xFF, 0xFF, 0x10, 0x10, 0x00, 0x00, 0x00, 0x00, 0x02, 0x04, 0x3F, 0xB0}},
-    {"Rar4120eReadOnlyBits",
-     "",
-     {0xA0, 0x05, 0x02, 0x00, 0x2A, 0x00, 0xA5, 0xA0, 0x05, 0x02, 0x00, 0x2A,
-      0x15, 0xA5, 0xA0, 0x05, 0x02, 0x00, 0x2A, 0x02, 0xA5, 0xA0, 0x05, 0x02,
-      0x00, 0x2A, 0x03, 0x55, 0xA0, 0x05, 0x01, 0x04, 0x2A, 0x00, 0xA0, 0x05,
-      0x01, 0x01, 0x2A, 0x15, 0xA0, 0x05, 0x02, 0x00, 0x2A, 0x17, 0x01},
-     {0xB0, 0xB0, 0xB0, 0xB0, 0x12, 0x00, 0xA5, 0x05, 0xB0, 0x04, 0xB0, 0x02, 0xFA}},
-    {"UnknownCommand", "", {0xA4}, {0xEE}},
-    {"SubCommandNotOffered", "native_bitmask = 0x0003", {0xA0, 0x07}, {0xEE}},
-    {"OldFirmwareNative", "old_firmware = true", {0xA0, 0x03}, {0xEE}},
-    {"ZerosBetweenCommands", "", {0x00, 0x00, 0xA0, 0x00, 0x00, 0xA3, 0x00}, {0xB0, 0xB3}},
+    {"Rar4120ePowerUp", "", hex("A0 05 01 17 2A 00"),
+     hex("12 00 01 08 FF FF FF FF FF FF FF FF FF FF 10 10 00 00 00 00 02 04 3F B0")},
+    {"Rar4120eReadOnlyBits", "",
+     hex("A0 05 02 00 2A 00 A5 A0 05 02 00 2A 15 A5 A0 05 02 00 2A 02 A5 A0 05 02 00 2A 03 55 "
+         "A0 05 01 04 2A 00 A0 05 01 01 2A 15 A0 05 02 00 2A 17 01"),
+     hex("B0 B0 B0 B0 12 00 A5 05 B0 04 B0 02 FA")},
+    {"UnknownCommand", "", hex("A4"), hex("EE")},
+    {"SubCommandNotOffered", "native_bitmask = 0x0003", hex("A0 07"), hex("EE")},
+    {"OldFirmwareNative", "old_firmware = true", hex("A0 03"), hex("EE")},
+    {"ZerosBetweenCommands", "", hex("00 00 A0 00 00 A3 00"), hex("B0 B3")},
 };
 
 TEST(Firmware, AnswersEachCommandWithExactBytesWholeOrSplit) {
-    for (const CommandCase& c : kCases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(talk(*makeBoard(c.config), c.sent), c.reply);
-        auto split = makeBoard(c.config);
-        for (uint8_t b : c.sent)
+    for (const auto& [name, config, sent, reply] : kCases) {
+        SCOPED_TRACE(name);
+        EXPECT_EQ(talk(*makeBoard(config), sent), reply);
+        auto split = makeBoard(config);
+        for (uint8_t b : sent)
             split->hostWrite({b});
-        EXPECT_EQ(split->readAvailable(), c.reply);
+        EXPECT_EQ(split->readAvailable(), reply);
     }
 }
 
 TEST(Fault, EachKindChangesTheRepliesItSelectsButNeverTheBannerAndStallsAreNotOvertaken) {
-    const struct {
-        const char* config;
-        Bytes reply; // to kReadByte; for noise, what follows the noise bytes
-        size_t noise;
-    } cases[] = {
-        {"", {0x12, 0xB0}, 0},
-        {"fault = no_reply", {}, 0},
-        {"fault = cut\nfault.bytes = 1", {0x12}, 0},
-        {"fault = stall\nfault.bytes = 1", {0x12}, 0},
-        {"fault = wrong_completion", {0x12, 0xB1}, 0},
-        {"fault = noise\nfault.bytes = 3", {0x12, 0xB0}, 3},
+    // The reply to kReadByte: its noise bytes, then the rest.
+    const std::tuple<const char*, size_t, Bytes> cases[] = {
+        {"", 0, {0x12, 0xB0}},
+        {"fault = no_reply", 0, {}},
+        {"fault = cut\nfault.bytes = 1", 0, {0x12}},
+        {"fault = stall\nfault.bytes = 1", 0, {0x12}},
+        {"fault = wrong_completion", 0, {0x12, 0xB1}},
+        {"fault = noise\nfault.bytes = 3", 3, {0x12, 0xB0}},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.config);
-        auto board = makeBoard(c.config);
+    for (const auto& [config, noise, rest] : cases) {
+        SCOPED_TRACE(config);
+        auto board = makeBoard(config);
         board->endReset();
         EXPECT_EQ(board->readAvailable(), kBanner);
         const Bytes reply = talk(*board, kReadByte);
-        ASSERT_EQ(reply.size(), c.noise + c.reply.size());
+        ASSERT_EQ(reply.size(), noise + rest.size());
         EXPECT_TRUE(
-            std::all_of(reply.begin(), reply.begin() + c.noise, podsim::NoiseSource::allowed));
-        EXPECT_EQ(Bytes(reply.begin() + c.noise, reply.end()), c.reply);
+            std::all_of(reply.begin(), reply.begin() + noise, podsim::NoiseSource::allowed));
+        EXPECT_EQ(Bytes(reply.begin() + noise, reply.end()), rest);
     }
     // After, times and period select the replies.
     const std::pair<const char*, std::vector<size_t>> selections[] = {
@@ -180,12 +162,8 @@ TEST(Fault, EachKindChangesTheRepliesItSelectsButNeverTheBannerAndStallsAreNotOv
             sizes.push_back(talk(*board, kReadByte).size());
         EXPECT_EQ(sizes, expected) << config;
     }
-    auto board = makeBoard();
-    podsim::Fault f;
-    f.kind = podsim::FaultKind::Stall;
-    f.bytes = 2;
-    f.delayUs = 60000000; // held back far longer than any step of the test takes
-    board->setFault(f);
+    // The rest held back far longer than any step of the test takes.
+    auto board = makeBoard("fault = stall\nfault.bytes = 2\nfault.delay_us = 60000000");
     board->hostWrite({0xC2, 0x01});
     EXPECT_EQ(board->available(), 2u);
     board->clearFault();
