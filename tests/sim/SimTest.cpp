@@ -38,7 +38,7 @@ std::unique_ptr<podsim::Board> makeBoard(const std::string& cfg = "") {
 }
 
 // Polls until ready() holds; false after `ms` milliseconds.
-template <typename Ready> bool eventually(Ready ready, int ms = 2000) {
+template <typename Ready> bool eventually(Ready ready, int ms = 10000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!ready()) {
         if (std::chrono::steady_clock::now() > end) return false;

@@ -127,7 +127,7 @@ TEST_F(PageTest, AutoReadTakesUpAChangedPeriodAfterTheCurrentOne) {
     page.setAutoRead(true);
     AppManager::setAutoReadTimeout(60);
     EXPECT_EQ(timer->interval(), 40);
-    ASSERT_TRUE(QTest::qWaitFor([this] { return regs(0).size() >= 14; }));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return regs(0).size() >= 14; }, 10000));
     EXPECT_EQ(timer->interval(), 60);
     EXPECT_TRUE(timer->isActive());
     page.setAutoRead(false);

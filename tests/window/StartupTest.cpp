@@ -51,8 +51,8 @@ TEST(Splash, OnlyTrueOrNothingShowsItTheAboutBoxTurnsItOffAndItClosesItself) {
     QSignalSpy expired(&splash, &DlgAbout::sig_splashTimerExpired);
     splash.showDialog();
     EXPECT_TRUE(splash.isVisible());
-    EXPECT_TRUE(expired.wait(DlgAbout::kSplashMs + 1000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !splash.isVisible(); }, 1000));
+    EXPECT_TRUE(expired.wait(DlgAbout::kSplashMs + 10000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !splash.isVisible(); }, 10000));
 }
 
 // Every check box, combo box and slider state of a page, by object name.
