@@ -3,7 +3,6 @@
 
 #include "rerodada.h"
 
-#include <chrono>
 #include <thread>
 
 namespace robustness {
@@ -11,23 +10,13 @@ namespace {
 
 using VanishingPort = Connected;
 
-// Polls until ready() holds; false only when something hangs.
-template <typename Ready> bool within(Ready ready) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 TEST_F(VanishingPort, ReadWaitingForItsReplyFailsAndReconnectWorks) {
     // The request has arrived and its reply is held back far past the read's
     // time-out when the board goes.
     board()->setLatencyUs(60000000);
     board()->clearTraffic();
     std::thread unplugger([] {
-        ASSERT_TRUE(within([] { return board()->hostWrites() > 0; }));
+        ASSERT_TRUE(standin::eventually([] { return board()->hostWrites() > 0; }));
         board()->unplug();
     });
     uint8_t value = 0xEE;
@@ -60,7 +49,7 @@ TEST_F(VanishingPort, BoardThatComesBackOnItsOwnIsUsedAfterAConnect) {
     for (int i = 0; i < 10 && boardConnected(); ++i)
         BrimSMBusReadByte_native(0x2A, 0x00, &value);
     EXPECT_FALSE(boardConnected());
-    ASSERT_TRUE(within([] { return !board()->unplugged(); }));
+    ASSERT_TRUE(standin::eventually([] { return !board()->unplugged(); }));
     ASSERT_TRUE(boardConnect());
     EXPECT_EQ(BrimSMBusReadByte_native(0x2A, 0x00, &value), 1u);
     EXPECT_EQ(value, 0x12);

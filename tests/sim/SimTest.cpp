@@ -10,11 +10,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace ft = podsim::d2xx;
@@ -35,16 +33,6 @@ Bytes talk(podsim::Board& board, const Bytes& out) {
 
 std::unique_ptr<podsim::Board> makeBoard(const std::string& cfg = "") {
     return std::make_unique<podsim::Board>(podsim::Config::fromText(cfg));
-}
-
-// Polls until ready() holds; false after `ms` milliseconds.
-template <typename Ready> bool eventually(Ready ready, int ms = 10000) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 // Bytes written as hex text, "A0 05 2A".
@@ -223,7 +211,8 @@ TEST(D2xx, ListsOpensAndLosesDevicesAndServesTheirBoards) {
     FT(FT_ClrDtr)(h);
     auto read = [&](uint32_t n) {
         Bytes in(n);
-        EXPECT_TRUE(eventually([&] { return !FT(FT_GetStatus)(h, &rx, &tx, &ev) && rx == n; }));
+        EXPECT_TRUE(
+            standin::eventually([&] { return !FT(FT_GetStatus)(h, &rx, &tx, &ev) && rx == n; }));
         EXPECT_EQ(FT(FT_Read)(h, in.data(), n, &rx), ft::kOk);
         return in;
     };

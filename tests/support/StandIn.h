@@ -7,8 +7,10 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <thread>
 
 namespace standin {
 
@@ -35,6 +37,17 @@ inline podsim::Board* board(unsigned index = 0) {
 inline bool reload(const std::string& configText) {
     const auto load = hook<int (*)(const char*)>("podsim_d2xx_reload");
     return load && load(configText.c_str()) == 0;
+}
+
+// Polls until ready() holds, as a simulated board's state changes on another
+// thread; false only after a wait that only a hang reaches.
+template <typename Ready> bool eventually(Ready ready, int ms = 10000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
 }
 
 } // namespace standin
