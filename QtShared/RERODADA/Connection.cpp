@@ -207,8 +207,7 @@ bool Connection::FindBoard(bool sendCR, const uint32_t* bauds, int baudCount, Se
                 continue;
             }
             if (announceRates) {
-                printf("\nTrying port %s @ %u baud \n", szPortName, bauds[i]);
-                fflush(stdout);
+                SearchSay("\nTrying port %s @ %u baud \n", szPortName, bauds[i]);
             }
             if (!DoReset(sendCR)) continue;
             if (Valid_Firmware_Banner()) return succeed();

@@ -28,6 +28,9 @@ extern bool bAutoPortFlag;
 
 // True while BrimBoardStopSearch asks the board search to give up.
 bool SearchStopped();
+// Prints a progress text of the board search on standard output and hands
+// each of its lines to the caller's BrimBoardSetSearchProgress callback.
+void SearchSay(const char* format, ...) __attribute__((format(printf, 1, 2)));
 extern int reference_count;
 
 // Capability state learnt by the probe after each connection.

@@ -5,7 +5,6 @@
 #include "platform/Tick.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,19 +41,16 @@ class SerialPoller : public Connection::Poller {
     SerialHandle handle_;
 };
 
-std::string PortPath(int port) {
-    std::vector<SerialPortInfo> ports = SerialListPorts();
-    if (port < 0 || static_cast<size_t>(port) >= ports.size()) return "";
-    return ports[static_cast<size_t>(port)].path;
+// The device of the listed port with this COM number; empty when none has it.
+std::string PathOf(const std::vector<SerialPortInfo>& ports, int number) {
+    for (const SerialPortInfo& info : ports)
+        if (info.number == number) return info.path;
+    return "";
 }
 
-void Say(const char* format, ...) __attribute__((format(printf, 1, 2)));
-void Say(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    vprintf(format, args);
-    va_end(args);
-    fflush(stdout);
+// Port index p is COM p+1.
+std::string PortPath(int port) {
+    return PathOf(SerialListPorts(), port + 1);
 }
 
 } // namespace
@@ -94,7 +90,7 @@ bool RS232_Connection::OpenPort(int p, const std::string& path, const char* vari
                            szPortName, SerialErrorText(error).c_str());
         return false;
     }
-    if (announce) Say("\nOpened comm port %s\n", szPortName);
+    if (announce) SearchSay("\nOpened comm port %s\n", szPortName);
     // Immediate-return reads come with the non-blocking open; the driver's
     // queues are its own. What is still in flight from earlier is dropped.
     if (!SerialPurge(hCommPort, false, true)) {
@@ -292,7 +288,7 @@ bool EnumeratePortsNext(PortEnumeration* set, char* portName, uint32_t portNameS
     if (set->next >= set->ports.size()) return false;
     const SerialPortInfo& info = set->ports[set->next];
     ++set->next;
-    snprintf(portName, portNameSize, "COM%zu", set->next);
+    snprintf(portName, portNameSize, "COM%d", info.number);
     if (friendlyName && friendlyNameSize > 0)
         snprintf(friendlyName, friendlyNameSize, "%s", info.friendlyName.c_str());
     return true;
@@ -312,32 +308,31 @@ bool SelectSerialPort(const std::vector<std::string>& usbTtys) {
         char strFriendlyName[100];
         while (
             EnumeratePortsNext(set, name, sizeof name, strFriendlyName, sizeof strFriendlyName)) {
-            Say("\nEnumeratePortsNext found serial port %s\n", name);
-            if (strFriendlyName[0]) Say("   strFriendlyName = \"%s\"\n", strFriendlyName);
+            SearchSay("\nEnumeratePortsNext found serial port %s\n", name);
+            if (strFriendlyName[0]) SearchSay("   strFriendlyName = \"%s\"\n", strFriendlyName);
             int index = atoi(name + 3) - 1;
             if (index < 0 || index >= kCandidatePorts) {
-                Say("This software only accepts COM1-COM%d\n", kCandidatePorts);
+                SearchSay("This software only accepts COM1-COM%d\n", kCandidatePorts);
                 continue;
             }
             // The USB search has already tried this tty with the USB board's settings.
-            const size_t at = static_cast<size_t>(index);
-            if (at < listed.size() &&
-                std::find(usbTtys.begin(), usbTtys.end(), listed[at].path) != usbTtys.end()) {
-                RERODADA_TRACE("%s was tried as a USB device: skipped", listed[at].path.c_str());
+            const std::string path = PathOf(listed, index + 1);
+            if (std::find(usbTtys.begin(), usbTtys.end(), path) != usbTtys.end()) {
+                RERODADA_TRACE("%s was tried as a USB device: skipped", path.c_str());
                 continue;
             }
             candidate[index] = true;
             for (const char* text : {strFriendlyName, name}) {
                 if (strstr(text, "Bluetooth") || strstr(text, "BT ")) {
                     candidate[index] = false;
-                    Say("   *** skip this port ***\n");
+                    SearchSay("   *** skip this port ***\n");
                 }
             }
             for (const char* text : {strFriendlyName, name}) {
                 if (strstr(text, "Kelvo")) {
                     preferred = index;
                     candidate[index] = true;
-                    Say("   +++ prefer this port +++\n");
+                    SearchSay("   +++ prefer this port +++\n");
                 }
             }
         }
@@ -347,17 +342,17 @@ bool SelectSerialPort(const std::vector<std::string>& usbTtys) {
     RS232_Connection& serial = TheRS232Connection();
     if (SearchStopped()) return false;
     if (preferred >= 0) {
-        Say("Testing COM%d\n", preferred + 1);
+        SearchSay("Testing COM%d\n", preferred + 1);
         if (serial.Try_Open_Port_Send_CR(preferred)) return true;
     }
     RERODADA_TRACE("checking %d RS232 ports...", kCandidatePorts);
     for (int i = 0; i < kCandidatePorts; ++i) {
         if (SearchStopped()) return false;
         if (!candidate[i]) {
-            Say("Skipping COM%d\n", i + 1);
+            SearchSay("Skipping COM%d\n", i + 1);
             continue;
         }
-        Say("Testing COM%d\n", i + 1);
+        SearchSay("Testing COM%d\n", i + 1);
         if (serial.Try_Open_Port(i)) return true;
     }
     return false;

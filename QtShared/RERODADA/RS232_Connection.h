@@ -58,7 +58,8 @@ RS232_Connection& TheRS232Connection();
 // tried.
 bool SelectSerialPort(const std::vector<std::string>& usbTtys);
 
-// Listing of present serial ports, numbered COM1, COM2, ... in a stable order.
+// Listing of present serial ports by their COM names (the numbers of
+// platform::SerialListPorts).
 struct PortEnumeration;
 PortEnumeration* EnumeratePortsFirst();
 bool EnumeratePortsNext(PortEnumeration* set, char* portName, uint32_t portNameSize,

@@ -69,6 +69,19 @@ RERODADA_API(void) BrimBoardBanner_GetRequiredPrefix(char* buffer, uint32_t size
    it may be called from another thread during a search, and it does not
    initialise the library. */
 RERODADA_API(void) BrimBoardStopSearch(bool stop);
+/* Receives the board search's progress lines: every line the search prints on
+   standard output ("EnumeratePortsNext found serial port COM5", "Testing
+   COM5", "Skipping COM2", "Trying port \\.\COM5 @ 115200 baud", ...),
+   one call per line, without the line break and trailing blanks, empty lines
+   left out. It is called on the thread that runs the search, while that
+   search waits for it: it must return quickly and must not call any function
+   of this library. context is the value given with it. */
+typedef void(RERODADA_CALL* BrimSearchProgress)(const char* line, void* context);
+/* Sets the progress callback of later searches; NULL removes it. Once this
+   returns, the previous callback is not called any more. Like
+   BrimBoardStopSearch it may be called from another thread and does not
+   initialise the library. */
+RERODADA_API(void) BrimBoardSetSearchProgress(BrimSearchProgress callback, void* context);
 
 /* ---- Raw primitives, modem lines and pins ----------------------------- */
 RERODADA_API(bool) ReroDada2ByteWrite(uint8_t b0, uint8_t b1, uint8_t rxMinCount);

@@ -1,6 +1,47 @@
 #include "SerialPort.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
 namespace rerodada::platform {
+namespace {
+
+// A Windows user knows a port by its COM number, so a listing of Windows
+// ports keeps those; a Linux listing has none and gets stable numbers from
+// its order.
+std::vector<SerialPortInfo> Numbered(std::vector<SerialPortInfo> listed) {
+    const bool windowsNames = std::any_of(listed.begin(), listed.end(), [](const auto& port) {
+        return ComPortNumber(port.path) > 0;
+    });
+    std::vector<SerialPortInfo> ports;
+    for (SerialPortInfo& port : listed) {
+        port.number = windowsNames ? ComPortNumber(port.path) : static_cast<int>(ports.size()) + 1;
+        if (port.number > 0) ports.push_back(std::move(port));
+    }
+    return ports;
+}
+
+} // namespace
+
+int ComPortNumber(const std::string& path) {
+    const size_t slash = path.find_last_of("/\\");
+    const std::string name = path.substr(slash == std::string::npos ? 0 : slash + 1);
+    if (name.size() < 4 || name.size() > 6 || name[3] == '0') return 0;
+    for (size_t i = 0; i < 3; ++i)
+        if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return 0;
+    int number = 0;
+    for (size_t i = 3; i < name.size(); ++i) {
+        if (!std::isdigit(static_cast<unsigned char>(name[i]))) return 0;
+        number = number * 10 + (name[i] - '0');
+    }
+    return number <= 256 ? number : 0;
+}
+
+std::vector<SerialPortInfo> SerialListPorts() {
+    const char* list = std::getenv("RERODADA_SERIAL_PORTS");
+    return Numbered(list ? SerialPortsFromList(list) : SerialListSystemPorts());
+}
 
 std::vector<SerialPortInfo> SerialPortsFromList(const std::string& list) {
     std::vector<SerialPortInfo> ports;

@@ -6,7 +6,6 @@
 #include <asm/termbits.h>
 #include <cerrno>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -266,9 +265,8 @@ std::string SerialErrorText(int error) {
     return std::strerror(error);
 }
 
-std::vector<SerialPortInfo> SerialListPorts() {
+std::vector<SerialPortInfo> SerialListSystemPorts() {
     std::vector<SerialPortInfo> ports;
-    if (const char* list = std::getenv("RERODADA_SERIAL_PORTS")) return SerialPortsFromList(list);
     DIR* dir = opendir("/sys/class/tty");
     if (!dir) return ports;
     std::vector<std::string> names;
@@ -279,7 +277,7 @@ std::vector<SerialPortInfo> SerialListPorts() {
     closedir(dir);
     std::sort(names.begin(), names.end());
     for (const std::string& name : names)
-        ports.push_back({"/dev/" + name, UsbFriendlyName(name)});
+        ports.push_back({"/dev/" + name, UsbFriendlyName(name), 0});
     return ports;
 }
 

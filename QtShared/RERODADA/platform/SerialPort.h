@@ -62,11 +62,23 @@ std::string SerialErrorText(int error);
 struct SerialPortInfo {
     std::string path;
     std::string friendlyName;
+    // The port's COM number (its index in the board link plus one).
+    int number = 0;
 };
 
-// The serial ports that exist, in a stable order. RERODADA_SERIAL_PORTS,
-// when set, replaces the listing with its colon-separated device paths.
+// The serial ports that exist, in a stable order, numbered. RERODADA_SERIAL_PORTS,
+// when set, replaces the system's listing with its colon-separated device paths.
+// Ports named like Windows ports keep their own numbers (\\.\COM5 is 5) and
+// other entries beside them (a printer port) are left out; any other listing
+// (Linux device paths) is numbered in its order from 1.
 std::vector<SerialPortInfo> SerialListPorts();
+
+// The system's own listing, not yet numbered.
+std::vector<SerialPortInfo> SerialListSystemPorts();
+
+// n for a path whose last component is COMn in any letter case, n from 1 to
+// 256 without leading zeros; else 0.
+int ComPortNumber(const std::string& path);
 
 // The ports of a RERODADA_SERIAL_PORTS value: colon-separated device paths,
 // each optionally followed by "=friendly name"; empty entries are skipped.

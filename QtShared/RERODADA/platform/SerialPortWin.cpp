@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <thread>
 
@@ -74,13 +73,6 @@ std::string DevicePath(const char* path) {
     return std::string("\\\\.\\") + path;
 }
 
-int ComNumber(const std::string& name) {
-    if (name.size() < 4 || _strnicmp(name.c_str(), "com", 3) != 0) return 0;
-    char* end = nullptr;
-    long number = std::strtol(name.c_str() + 3, &end, 10);
-    return *end == 0 && number >= 1 && number <= 256 ? static_cast<int>(number) : 0;
-}
-
 std::string RegistryText(HKEY key, const char* value) {
     char text[256] = {};
     DWORD size = sizeof text - 1;
@@ -116,7 +108,7 @@ std::vector<SerialPortInfo> FromSetup() {
         else
             friendly = RegistryText(key, "FriendlyName");
         RegCloseKey(key);
-        if (ComNumber(name)) ports.push_back({name, friendly});
+        if (ComPortNumber(name)) ports.push_back({name, friendly, 0});
     }
     SetupDiDestroyDeviceInfoList(set);
     return ports;
@@ -138,8 +130,8 @@ std::vector<SerialPortInfo> FromDeviceMap() {
         LONG result = RegEnumValueA(key, i, value, &valueSize, nullptr, &type,
                                     reinterpret_cast<BYTE*>(data), &dataSize);
         if (result == ERROR_NO_MORE_ITEMS) break;
-        if (result == ERROR_SUCCESS && type == REG_SZ && ComNumber(data))
-            ports.push_back({data, ""});
+        if (result == ERROR_SUCCESS && type == REG_SZ && ComPortNumber(data))
+            ports.push_back({data, "", 0});
     }
     RegCloseKey(key);
     return ports;
@@ -264,19 +256,18 @@ std::string SerialErrorText(int error) {
     return result;
 }
 
-std::vector<SerialPortInfo> SerialListPorts() {
-    if (const char* list = std::getenv("RERODADA_SERIAL_PORTS")) return SerialPortsFromList(list);
+std::vector<SerialPortInfo> SerialListSystemPorts() {
     std::vector<SerialPortInfo> ports = FromSetup();
     // Ports the setup interface does not know (wine has none there) still
     // appear in the device map.
     for (const SerialPortInfo& mapped : FromDeviceMap()) {
         const bool known = std::any_of(ports.begin(), ports.end(), [&](const SerialPortInfo& p) {
-            return ComNumber(p.path) == ComNumber(mapped.path);
+            return ComPortNumber(p.path) == ComPortNumber(mapped.path);
         });
         if (!known) ports.push_back(mapped);
     }
     std::sort(ports.begin(), ports.end(), [](const SerialPortInfo& a, const SerialPortInfo& b) {
-        return ComNumber(a.path) < ComNumber(b.path);
+        return ComPortNumber(a.path) < ComPortNumber(b.path);
     });
     for (SerialPortInfo& port : ports)
         port.path = "\\\\.\\" + port.path;
