@@ -28,7 +28,7 @@ constexpr uint32_t kFtOpenByDescription = 2;
 // description.
 constexpr size_t kFtTextSize = 65;
 
-constexpr size_t kCandidatePorts = 20;
+constexpr int kCandidatePorts = 20;
 
 std::string d2xxLibraryName() {
     if (const char* chosen = std::getenv("RERODADA_D2XX_LIBRARY")) return chosen;
@@ -79,12 +79,12 @@ std::vector<SerialCandidate> listSerialPorts(const UsbListing& usb) {
     std::vector<SerialCandidate> ports;
     for (const rerodada::platform::SerialPortInfo& info : rerodada::platform::SerialListPorts()) {
         SerialCandidate port;
-        port.name = "COM" + std::to_string(ports.size() + 1);
+        port.name = "COM" + std::to_string(info.number);
         port.path = info.path;
         port.friendlyName = info.friendlyName;
         const bool bluetooth =
             contains(port.friendlyName, "Bluetooth") || contains(port.friendlyName, "BT ");
-        const bool inRange = ports.size() < kCandidatePorts;
+        const bool inRange = info.number <= kCandidatePorts;
         port.triedFirst = inRange && contains(port.friendlyName, "Kelvo");
         port.usbDevice =
             std::any_of(usb.kernelDevices.begin(), usb.kernelDevices.end(),

@@ -29,7 +29,7 @@ struct UsbListing {
 UsbListing listUsbDevices();
 
 struct SerialCandidate {
-    std::string name; // COM1, COM2, ...
+    std::string name; // COM1, COM2, ... as the board link numbers them
     std::string path;
     std::string friendlyName;
     // The connect's choice: ports past COM20 and Bluetooth ports are not

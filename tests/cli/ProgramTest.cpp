@@ -49,6 +49,12 @@ const CliRun kRuns[] = {
      "  COM1  /nonexistent/ttyA  \"USB Serial\"\n"
      "  COM2  /nonexistent/ttyB  \"Bluetooth Link\"  (not tried)\n"
      "  COM3  /nonexistent/ttyC  \"Kelvo Command Module\"  (tried first)\n"},
+    // Windows ports keep their numbers, past COM20 untried; a printer port is no serial port.
+    {{"RERODADA_SERIAL_PORTS=/nonexistent/COM5:/nonexistent/LPT1:/nonexistent/COM34=Kelvo Link",
+      "--list-ports"},
+     0,
+     "*Serial ports:\n  COM5  /nonexistent/COM5\n"
+     "  COM34  /nonexistent/COM34  \"Kelvo Link\"  (not tried)\n"},
 #if !defined(_WIN32)
     // Listed, never opened; the second USB device is gone.
     {{kNoUsb, "RERODADA_USB_TTYS=/dev/null=PL000009=PODLINK USB:/nonexistent/ttyUSB1=PL000010",
