@@ -1,7 +1,6 @@
 #include "BoardSearch.h"
 
 #include "DeviceAccess.h"
-#include "OutputTap.h"
 
 #include <QRegularExpression>
 #include <QThread>
@@ -16,13 +15,16 @@
 
 namespace {
 
+const QRegularExpression& testingPort() {
+    static const QRegularExpression testing(QStringLiteral("^Testing (COM\\d+)$"));
+    return testing;
+}
+
 // The serial search's own lines: "Testing COM2", and for the preferred port
 // "Trying port /dev/ttyUSB0 @ 9600 baud".
-QString progressText(const QByteArray& line) {
-    static const QRegularExpression testing(QStringLiteral("^Testing (COM\\d+)$"));
+QString progressText(const QString& text) {
     static const QRegularExpression trying(QStringLiteral("^Trying port (\\S+) @ (\\d+) baud$"));
-    const QString text = QString::fromLocal8Bit(line);
-    QRegularExpressionMatch match = testing.match(text);
+    QRegularExpressionMatch match = testingPort().match(text);
     if (match.hasMatch()) return QStringLiteral("serial port ") + match.captured(1);
     match = trying.match(text);
     if (match.hasMatch())
@@ -52,10 +54,7 @@ BoardSearch::BoardSearch(QObject* parent) : QObject(parent) {}
 BoardSearch::~BoardSearch() {
     if (!m_thread) return;
     stop();
-    m_thread->wait();
-    delete m_thread;
-    m_tap.reset();
-    stopBoardSearch(false);
+    release();
 }
 
 bool BoardSearch::start() {
@@ -64,16 +63,7 @@ bool BoardSearch::start() {
         std::lock_guard<std::mutex> lock(m_portsMutex);
         m_portsTried.clear();
     }
-    m_tap = std::make_unique<OutputTap>([this](const QByteArray& line) {
-        static const QRegularExpression testing(QStringLiteral("^Testing (COM\\d+)$"));
-        const QRegularExpressionMatch match = testing.match(QString::fromLocal8Bit(line));
-        if (match.hasMatch()) {
-            std::lock_guard<std::mutex> lock(m_portsMutex);
-            m_portsTried << match.captured(1);
-        }
-        const QString text = progressText(line);
-        if (!text.isEmpty()) emit sig_progress(text);
-    });
+    BrimBoardSetSearchProgress(&BoardSearch::searchLine, this);
     m_thread = QThread::create([this] {
         boardDisconnect();
         m_connected = boardConnect();
@@ -82,6 +72,18 @@ bool BoardSearch::start() {
     emit sig_progress(QStringLiteral("USB devices"));
     m_thread->start();
     return true;
+}
+
+void RERODADA_CALL BoardSearch::searchLine(const char* line, void* context) {
+    auto* search = static_cast<BoardSearch*>(context);
+    const QString text = QString::fromLocal8Bit(line);
+    const QRegularExpressionMatch match = testingPort().match(text);
+    if (match.hasMatch()) {
+        std::lock_guard<std::mutex> lock(search->m_portsMutex);
+        search->m_portsTried << match.captured(1);
+    }
+    const QString progress = progressText(text);
+    if (!progress.isEmpty()) emit search->sig_progress(progress);
 }
 
 QString BoardSearch::summary() const {
@@ -106,10 +108,14 @@ void BoardSearch::stop() {
 
 void BoardSearch::slt_threadFinished() {
     if (!m_thread) return;
+    release();
+    emit sig_finished(m_connected);
+}
+
+void BoardSearch::release() {
     m_thread->wait();
     delete m_thread;
     m_thread = nullptr;
-    m_tap.reset();
+    BrimBoardSetSearchProgress(nullptr, nullptr);
     stopBoardSearch(false);
-    emit sig_finished(m_connected);
 }

@@ -1,15 +1,15 @@
 #ifndef BOARDSEARCH_H
 #define BOARDSEARCH_H
 
+#include "rerodada.h"
+
 #include <QObject>
 #include <QString>
 #include <QStringList>
 
 #include <atomic>
-#include <memory>
 #include <mutex>
 
-class OutputTap;
 class QThread;
 
 // The board search (boardDisconnect, then boardConnect) on a thread of its
@@ -42,8 +42,12 @@ class BoardSearch : public QObject {
     void slt_threadFinished();
 
   private:
+    // The board link's progress callback, on the search's thread.
+    static void RERODADA_CALL searchLine(const char* line, void* context);
+    // Ends a search whose thread has finished.
+    void release();
+
     QThread* m_thread = nullptr;
-    std::unique_ptr<OutputTap> m_tap;
     std::atomic<bool> m_connected{false};
     mutable std::mutex m_portsMutex;
     QStringList m_portsTried;

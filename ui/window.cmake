@@ -12,8 +12,6 @@ if(TARGET evkit_pages)
         ${CMAKE_CURRENT_LIST_DIR}/AutoReadMarker.h
         ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.cpp
         ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.h
-        $<IF:$<BOOL:${WIN32}>,${CMAKE_CURRENT_LIST_DIR}/OutputTapWin.cpp,${CMAKE_CURRENT_LIST_DIR}/OutputTap.cpp>
-        ${CMAKE_CURRENT_LIST_DIR}/OutputTap.h
         ${CMAKE_CURRENT_LIST_DIR}/RegisterFile.cpp
         ${CMAKE_CURRENT_LIST_DIR}/RegisterFile.h
         ${CMAKE_CURRENT_LIST_DIR}/RegisterTips.cpp
