@@ -40,11 +40,6 @@ std::vector<std::string> Com1To20(int listed, const std::vector<int>& skipped = 
     return lines;
 }
 
-TEST(SerialPortSelection, WithoutMarkerTriesTheListedPortsInOrder) {
-    EXPECT_EQ(SelectionLines({}), Com1To20(0));
-    EXPECT_EQ(SelectionLines(std::vector<std::string>(3, "USB Serial Port")), Com1To20(3));
-}
-
 TEST(SerialPortSelection, MarkedPortFirstBluetoothSkippedAboveCom20Ignored) {
     std::vector<std::string> names(22);
     names[1] = "Standard Serial over Bluetooth link";
