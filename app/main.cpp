@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QIcon>
 #include <QMessageBox>
 #include <QTabWidget>
 #include <QTextStream>
@@ -60,7 +61,7 @@ bool parseOptions(const QStringList& args, Options& options) {
             useSimulatedKit();
         } else if (arg == QLatin1String("--simulator-config") && hasValue) {
             options.simulatorConfig = args.at(++i);
-            qputenv("PODLINK_SIM_CONFIG", QFile::encodeName(options.simulatorConfig));
+            useSimulatorConfig(options.simulatorConfig);
         } else if (arg == QLatin1String("--run-script") && hasValue) {
             options.script = args.at(++i);
         } else if (arg == QLatin1String("--quit-after")) {
@@ -142,6 +143,9 @@ int main(int argc, char* argv[]) {
     AppManager::setAppVersion(QString::fromLatin1(kVersion));
     AppManager* appManager = AppManager::instance();
     appManager->loadSettings();
+
+    // The kit's icon on every window; the Windows program file carries it too.
+    app.setWindowIcon(QIcon(QStringLiteral(":/images/rar4120e.png")));
 
     QFile styleSheet(QCoreApplication::applicationDirPath() +
                      QStringLiteral("/STYLE/stylesheet.qss"));

@@ -1,5 +1,6 @@
 # Puts the DLLs the Windows programs load beside them in bin/: the mingw-w64
-# runtime and, for the Qt programs, Qt's libraries and platform plugins.
+# runtime and, for the Qt programs, Qt's libraries, platform plugins and the
+# Windows style plugin (without it widgets look like Windows 95).
 # Tests under wine and the package both use this folder as it is.
 set(RERODADA_RUNTIME_DLLS)
 foreach(dll libstdc++-6.dll libgcc_s_dw2-1.dll libwinpthread-1.dll)
@@ -23,4 +24,6 @@ if(RERODADA_BUILD_GUI)
     file(COPY ${RERODADA_RUNTIME_DLLS} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
     file(COPY "${qt_prefix}/plugins/platforms/qwindows.dll" "${qt_prefix}/plugins/platforms/qoffscreen.dll"
          DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/platforms)
+    file(COPY "${qt_prefix}/plugins/styles/qwindowsvistastyle.dll"
+         DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/styles)
 endif()

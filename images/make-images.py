@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Draws the program's images (status lamps, check boxes, spin-box arrows,
-size grip, splash picture) into PNG files beside this script.
+size grip, splash picture) into PNG files beside this script, and the kit's
+icon as an SVG drawing, a PNG for the window and an ICO for the Windows
+programs (16, 32, 48 and 256 pixels).
 
 Uses the standard library only. Every pixel is the average of a grid of
-samples, so edges come out anti-aliased. The PNGs are kept in the
+samples, so edges come out anti-aliased. The images are kept in the
 repository; run this only to change them."""
 
 import math
@@ -14,7 +16,7 @@ import zlib
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 
-def write_png(name, width, height, pixel, samples=4):
+def png_data(width, height, pixel, samples=4):
     """pixel(x, y) -> (r, g, b, a) in 0..1 for a point in image coordinates."""
     rows = bytearray()
     step = 1.0 / samples
@@ -42,11 +44,18 @@ def write_png(name, width, height, pixel, samples=4):
         return (struct.pack(">I", len(data)) + tag + data +
                 struct.pack(">I", zlib.crc32(tag + data) & 0xFFFFFFFF))
 
-    png = (b"\x89PNG\r\n\x1a\n" +
-           chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
-           chunk(b"IDAT", raw) + chunk(b"IEND", b""))
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", raw) + chunk(b"IEND", b""))
+
+
+def write_file(name, data):
     with open(os.path.join(HERE, name), "wb") as f:
-        f.write(png)
+        f.write(data)
+
+
+def write_png(name, width, height, pixel, samples=4):
+    write_file(name, png_data(width, height, pixel, samples))
 
 
 def hexrgb(h):
@@ -195,6 +204,112 @@ def splash():
     return pixel, w, h
 
 
+# The kit's icon on a 256-unit square: four lit LEDs wired to the driver chip
+# below them. Each shape is drawn both by the rasteriser and as SVG.
+ICON_LEDS = [74.0, 110.0, 146.0, 182.0]
+ICON_LED_Y = 74.0
+ICON_SHAPES = (
+    [("rect", 12, 12, 244, 244, 44, ("#1C4F80", "#0B2A4A"))] +
+    [("glow", x, ICON_LED_Y, 34, "#EAF4FF", 0.75) for x in ICON_LEDS] +
+    [("line", x, ICON_LED_Y, x, 148, 7, "#7FB2E5") for x in ICON_LEDS] +
+    [("rect", side, y - 6, side + 18, y + 6, 2, ("#C9D2DB", "#8E99A5"))
+     for side in (48, 190) for y in (164, 184, 204)] +
+    [("rect", 62, 144, 194, 222, 10, ("#3A3F45", "#1C1F23")),
+     ("circle", 80, 162, 6, "#5A616A")] +
+    [("circle", x, ICON_LED_Y, 15, "#CFE6FF") for x in ICON_LEDS] +
+    [("circle", x, ICON_LED_Y, 11, "#FFFFFF") for x in ICON_LEDS])
+
+
+def icon_shape_colour(shape, x, y):
+    """The colour and coverage (r, g, b, a) of one shape at a point."""
+    kind = shape[0]
+    if kind == "rect":
+        _, x0, y0, x1, y1, r, (top, bottom) = shape
+        qx = max(x0 + r - x, 0.0, x - (x1 - r))
+        qy = max(y0 + r - y, 0.0, y - (y1 - r))
+        if x < x0 or x > x1 or y < y0 or y > y1 or math.hypot(qx, qy) > r:
+            return CLEAR
+        return mix(hexrgb(top), hexrgb(bottom), (y - y0) / (y1 - y0)) + (1.0,)
+    if kind == "circle":
+        _, cx, cy, r, colour = shape
+        return hexrgb(colour) + (1.0,) if math.hypot(x - cx, y - cy) <= r else CLEAR
+    if kind == "line":
+        _, ax, ay, bx, by, width, colour = shape
+        return hexrgb(colour) + (1.0,) if seg_dist(x, y, ax, ay, bx, by) <= width / 2 else CLEAR
+    _, cx, cy, r, colour, peak = shape
+    return hexrgb(colour) + (peak * max(0.0, 1.0 - math.hypot(x - cx, y - cy) / r),)
+
+
+def icon(size):
+    scale = 256.0 / size
+
+    def pixel(x, y):
+        r = g = b = a = 0.0
+        for shape in ICON_SHAPES:
+            sr, sg, sb, sa = icon_shape_colour(shape, x * scale, y * scale)
+            if sa <= 0.0:
+                continue
+            # Source over destination, with colours not premultiplied.
+            out = sa + a * (1.0 - sa)
+            r, g, b = ((s * sa + d * a * (1.0 - sa)) / out for s, d in ((sr, r), (sg, g), (sb, b)))
+            a = out
+        return (r, g, b, a)
+
+    return pixel
+
+
+def icon_svg():
+    gradients, body = {}, []
+
+    def gradient(element, stops):
+        """The id of a gradient, defined once for each look."""
+        key = (element, stops)
+        if key not in gradients:
+            gradients[key] = ('g%d' % len(gradients), '<%s id="g%d"%s>%s</%s>' % (
+                element, len(gradients),
+                ' x1="0" y1="0" x2="0" y2="1"' if element == "linearGradient" else "",
+                stops, element))
+        return gradients[key][0]
+
+    for shape in ICON_SHAPES:
+        kind = shape[0]
+        if kind == "rect":
+            _, x0, y0, x1, y1, r, (top, bottom) = shape
+            fill = gradient("linearGradient", '<stop offset="0" stop-color="%s"/>'
+                            '<stop offset="1" stop-color="%s"/>' % (top, bottom))
+            body.append('<rect x="%g" y="%g" width="%g" height="%g" rx="%g" fill="url(#%s)"/>'
+                        % (x0, y0, x1 - x0, y1 - y0, r, fill))
+        elif kind == "circle":
+            _, cx, cy, r, colour = shape
+            body.append('<circle cx="%g" cy="%g" r="%g" fill="%s"/>' % (cx, cy, r, colour))
+        elif kind == "line":
+            _, ax, ay, bx, by, width, colour = shape
+            body.append('<line x1="%g" y1="%g" x2="%g" y2="%g" stroke="%s" stroke-width="%g"/>'
+                        % (ax, ay, bx, by, colour, width))
+        else:
+            _, cx, cy, r, colour, peak = shape
+            fill = gradient("radialGradient", '<stop offset="0" stop-color="%s" stop-opacity="%g"/>'
+                            '<stop offset="1" stop-color="%s" stop-opacity="0"/>'
+                            % (colour, peak, colour))
+            body.append('<circle cx="%g" cy="%g" r="%g" fill="url(#%s)"/>' % (cx, cy, r, fill))
+    defs = [definition for _, definition in gradients.values()]
+    return ('<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" '
+            'viewBox="0 0 256 256">\n<defs>\n%s\n</defs>\n%s\n</svg>\n'
+            % ("\n".join(defs), "\n".join(body))).encode()
+
+
+def ico_data(images):
+    """An ICO of (size, PNG data) pairs; Windows Vista and later read PNG entries."""
+    header = struct.pack("<HHH", 0, 1, len(images))
+    offset = len(header) + 16 * len(images)
+    entries, blobs = b"", b""
+    for size, png in images:
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(png),
+                               offset + len(blobs))
+        blobs += png
+    return header + entries + blobs
+
+
 def main():
     write_png("GreyStatus-20px.png", 17, 17,
               lamp(hexrgb("#E4E4E4"), hexrgb("#8E8E8E"), hexrgb("#7A7A7A")))
@@ -214,6 +329,11 @@ def main():
     write_png("sizegrip.png", 12, 12, size_grip())
     pixel, w, h = splash()
     write_png("splash-background.png", w, h, pixel, samples=2)
+    write_file("rar4120e.svg", icon_svg())
+    icons = [(size, png_data(size, size, icon(size), 4 if size < 256 else 2))
+             for size in (16, 32, 48, 256)]
+    write_file("rar4120e.png", icons[-1][1])
+    write_file("rar4120e.ico", ico_data(icons))
 
 
 if __name__ == "__main__":

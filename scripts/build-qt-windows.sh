@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds Qt 5 for Windows (i686, mingw-w64) from Debian's own qtbase source
-# package: Core, Gui, Widgets, Test and the windows and offscreen platform
-# plugins, with the host tools (qmake, moc, rcc, uic) for this machine.
-# Installs into a cache keyed by version and configure flags and prints the
-# cache's path as the last line; a cached build is reused as it is.
+# package: Core, Gui, Widgets, Test, the windows and offscreen platform
+# plugins and the Windows style plugin, with the host tools (qmake, moc, rcc,
+# uic) for this machine. Installs into a cache keyed by version and configure
+# flags and prints the cache's path as the last line; a cached build is reused
+# as it is, and one made before the style plugin was added gets only the
+# plugin, built in the build tree kept beside it.
 # Usage: scripts/build-qt-windows.sh   (QT_WIN_CACHE overrides /var/cache/rar4120e)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,7 +26,8 @@ scripts/install-deps.sh g++-mingw-w64-i686-posix dpkg-dev build-essential perl p
 hash=$(printf '%s\n' "$version" "${flags[@]}" "$(${triplet}-g++-posix -dumpversion 2>/dev/null)" \
        | sha256sum | cut -c1-12)
 prefix="$cache_root/qt-$version-$triplet-$hash"
-if [ -f "$prefix/.complete" ]; then
+style_plugin="$prefix/plugins/styles/qwindowsvistastyle.dll"
+if [ -f "$prefix/.complete" ] && [ -f "$style_plugin" ]; then
     echo "$prefix"
     exit 0
 fi
@@ -70,14 +73,18 @@ jobs="${QT_WIN_JOBS:-2}"
 [ -f src/corelib/Makefile ] || make sub-src-qmake_all
 make -j"$jobs" -C src sub-moc sub-rcc sub-uic sub-corelib sub-gui sub-widgets sub-testlib \
     sub-platformsupport sub-winmain
-for p in windows offscreen; do
-    make -j"$jobs" -C "src/plugins/platforms/$p"
+for p in platforms/windows platforms/offscreen styles/windowsvista; do
+    make -j"$jobs" -C "src/plugins/$p"
 done
-make -C . sub-qmake-qmake-aux-pro-install_subtargets install_mkspecs
-for d in src/tools/bootstrap src/tools/moc src/tools/rcc src/tools/uic src/winmain src/corelib src/gui \
-         src/widgets src/testlib src/platformsupport src/plugins/platforms/windows \
-         src/plugins/platforms/offscreen; do
-    make -C "$d" install
-done
+# A complete cache is in use by other builds: it only gains the plugin.
+if [ ! -f "$prefix/.complete" ]; then
+    make -C . sub-qmake-qmake-aux-pro-install_subtargets install_mkspecs
+    for d in src/tools/bootstrap src/tools/moc src/tools/rcc src/tools/uic src/winmain src/corelib \
+             src/gui src/widgets src/testlib src/platformsupport src/plugins/platforms/windows \
+             src/plugins/platforms/offscreen; do
+        make -C "$d" install
+    done
+fi
+make -C src/plugins/styles/windowsvista install
 touch "$prefix/.complete"
 echo "$prefix"

@@ -64,6 +64,19 @@ cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i6
     -DCMAKE_C_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" \
     -DRERODADA_WINE_SIM_PORT="$sim_port" >/dev/null
 nice cmake --build "$build" -j2
+if [ "$gui" = ON ]; then
+    # The program is a windowed program with a manifest (resource type 24),
+    # the runner a console program.
+    evkit_pe=$(i686-w64-mingw32-objdump -p "$build/bin/rar4120e-evkit.exe")
+    cli_pe=$(i686-w64-mingw32-objdump -p "$build/bin/rar4120e-cli.exe")
+    grep -q 'Subsystem.*(Windows GUI)' <<<"$evkit_pe" &&
+        grep -Eq '^[0-9a-f]+   Entry: ID: 0x000018,' <<<"$evkit_pe" &&
+        grep -q 'Subsystem.*(Windows CUI)' <<<"$cli_pe" || {
+        echo "rar4120e-evkit.exe is to be a windowed program with a manifest," \
+             "rar4120e-cli.exe a console program" >&2
+        exit 1
+    }
+fi
 
 # A prefix of the build's own. The wineserver starts before ctest, so that it
 # does not inherit ctest's output pipe; it and the simulator stop at the end.
@@ -93,4 +106,33 @@ wine "$build/bin/desktop-keeper.exe" "Z:$ready" </dev/null >/dev/null 2>&1 &
 for _ in $(seq 600); do [ -f "$ready" ] && break; sleep 0.1; done
 [ -f "$ready" ] || { echo "wine's desktop did not start" >&2; exit 1; }
 ctest --test-dir "$build" -j2 --output-on-failure --label-exclude posix-only "$@"
+
+# The package, unzipped as a user would into a folder whose name no ANSI code
+# page holds, finds the simulated kit: the runner, and the window with a
+# configuration and a script from that folder, on Xvfb's screen.
+if [ "$gui" = ON ]; then
+    zip=$(scripts/package-windows.sh "$build" | tail -n1)
+    folder="$WINEPREFIX/drive_c/Prüfstand Δοκιμή 試験"
+    app="$folder/$(basename "$zip" .zip)"
+    rm -rf "$folder"
+    mkdir -p "$folder"
+    unzip -q "$zip" -d "$folder"
+    printf 'device = 0x50\n' >"$app/kit.conf"
+    printf 'readbyte 50 00\n' >"$app/check.scr"
+    export LC_ALL=C.UTF-8
+    cli=$(cd "$app" && timeout 120 wine rar4120e-cli.exe --simulator -c "readbyte 2A 00") || true
+    [ "$(tr -d '\r' <<<"$cli")" = $'\t12' ] ||
+        { echo "rar4120e-cli.exe in $app did not read DEV_ID 0x12: $cli" >&2; exit 1; }
+    # wine's desktop process starts again, on Xvfb's screen.
+    wineserver -k 2>/dev/null || true
+    wineserver -w 2>/dev/null || true
+    windows=$(winepath -w "$app")
+    window=$(cd "$app" && timeout 120 xvfb-run -a -s "-screen 0 1400x900x24" wine rar4120e-evkit.exe \
+        --simulator --simulator-config "$windows\kit.conf" --run-script "$windows\check.scr" \
+        --quit-after --trace 2>&1) || true
+    grep -q "reply ok=1 command=readbyte 50 00" <<<"$window" ||
+        { echo "rar4120e-evkit.exe in $app did not run its script on the simulated kit:" \
+               "$window" >&2; exit 1; }
+    echo "The package runs in $folder"
+fi
 echo "Windows build and tests took $(($(date +%s) - started)) s"

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -408,7 +409,13 @@ Config Config::fromText(const std::string& text) {
 }
 
 Config Config::fromFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in;
+    try {
+        // The name is UTF-8, which Windows needs as UTF-16; bytes elsewhere.
+        in.open(std::filesystem::u8path(path), std::ios::binary);
+    } catch (const std::exception&) {
+        // Not UTF-8: no file has that name.
+    }
     if (!in) throw ConfigError("cannot read config file '" + path + "'");
     std::ostringstream text;
     text << in.rdbuf();

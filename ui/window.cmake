@@ -34,8 +34,21 @@ if(TARGET evkit_pages)
                                ${PROJECT_SOURCE_DIR}/console)
     target_link_libraries(evkit_window PUBLIC evkit_pages evkit_core Qt5::Widgets ${CMAKE_DL_LIBS})
 
-    add_executable(rar4120e-evkit ${PROJECT_SOURCE_DIR}/app/main.cpp)
+    # A windowed program on Windows (Qt's WinMain calls main): no console
+    # opens beside the window, and none can end it without closeEvent.
+    add_executable(rar4120e-evkit WIN32 ${PROJECT_SOURCE_DIR}/app/main.cpp)
     target_link_libraries(rar4120e-evkit PRIVATE evkit_window)
+    if(WIN32)
+        # Icon, version information and manifest. Where a toolchain links a
+        # default manifest (default-manifest.o), the linker drops it for this one.
+        set(RC_NAME rar4120e-evkit)
+        set(RC_DESCRIPTION "RAR4120E EV Kit control program")
+        set(RC_MANIFEST 1)
+        configure_file(${PROJECT_SOURCE_DIR}/app/rar4120e.rc.in rar4120e-evkit.rc @ONLY)
+        set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/rar4120e-evkit.rc PROPERTIES
+            OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/images/rar4120e.ico;${PROJECT_SOURCE_DIR}/app/rar4120e-evkit.manifest")
+        target_sources(rar4120e-evkit PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/rar4120e-evkit.rc)
+    endif()
 
     # The command reference lives beside the program, where the Help action
     # looks for it.

@@ -2,7 +2,7 @@
 
 #include "platform/Tick.h"
 
-#include <cstdlib>
+#include <string>
 
 namespace rerodada {
 
@@ -11,7 +11,8 @@ FTDI_DLL* TheFTDIdll = nullptr;
 namespace {
 
 const char* DriverFileName() {
-    if (const char* chosen = std::getenv("RERODADA_D2XX_LIBRARY")) return chosen;
+    static std::string chosen;
+    if (platform::LibraryFromEnvironment("RERODADA_D2XX_LIBRARY", &chosen)) return chosen.c_str();
 #if defined(_WIN32)
     return "FTD2XX.dll";
 #else

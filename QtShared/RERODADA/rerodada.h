@@ -1,11 +1,28 @@
 /*
  * RERODADA: the board-link library of the RAR4120E evaluation kit.
  *
- * Every function declared here is exported from librerodada.so under its plain
- * name with C linkage (on Windows: __declspec(dllexport) and __stdcall).
+ * Linux: librerodada.so exports every function declared here under its plain
+ * name with C linkage.
+ * Windows (32-bit): RERODADA.dll exports them with C linkage and __stdcall,
+ * under decorated names: the name, "@" and the byte count of the arguments
+ * (BrimBoardConnect@0, BrimBoardGetBanner@8). The Windows package's sdk folder
+ * holds this header, the import library libRERODADA.dll.a for mingw-w64, and
+ * RERODADA.def, the list of those names, from which Microsoft's tools make an
+ * import library (lib /def:RERODADA.def /machine:x86 /out:RERODADA.lib).
+ *
  * Results are 1 for success and 0 for failure (or a value or byte count);
  * output parameters are written only on success. Every function except the
  * few noted initialises the library on its first call.
+ *
+ * bool is one byte, as a result (only the low byte of EAX carries it) and as
+ * a parameter. Callers in other languages must say so, or they read and pass
+ * four-byte values. C#: [return: MarshalAs(UnmanagedType.I1)] on the function
+ * and [MarshalAs(UnmanagedType.I1)] on each bool parameter, with the decorated
+ * name as the entry point:
+ *     [DllImport("RERODADA.dll", EntryPoint = "BrimBoardAutoPort@4")]
+ *     [return: MarshalAs(UnmanagedType.I1)]
+ *     static extern bool BrimBoardAutoPort([MarshalAs(UnmanagedType.I1)] bool flag);
+ * Visual Basic: the same attributes, <MarshalAs(UnmanagedType.I1)>.
  */
 #ifndef RERODADA_H
 #define RERODADA_H

@@ -7,7 +7,6 @@
 #include <algorithm>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 
 namespace portlisting {
@@ -31,7 +30,8 @@ constexpr size_t kFtTextSize = 65;
 constexpr int kCandidatePorts = 20;
 
 std::string d2xxLibraryName() {
-    if (const char* chosen = std::getenv("RERODADA_D2XX_LIBRARY")) return chosen;
+    std::string chosen;
+    if (rerodada::platform::LibraryFromEnvironment("RERODADA_D2XX_LIBRARY", &chosen)) return chosen;
 #if defined(_WIN32)
     return "FTD2XX.dll";
 #else

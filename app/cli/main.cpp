@@ -68,7 +68,7 @@ bool parseOptions(const QStringList& args, Options& options) {
         } else if (arg == QLatin1String("--simulator")) {
             useSimulatedKit();
         } else if (arg == QLatin1String("--simulator-config") && hasValue) {
-            qputenv("PODLINK_SIM_CONFIG", QFile::encodeName(args.at(++i)));
+            useSimulatorConfig(args.at(++i));
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             options.help = true;
         } else if (arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {

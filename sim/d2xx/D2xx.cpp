@@ -12,6 +12,11 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <string>
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 using namespace podsim;
 using namespace podsim::d2xx;
@@ -27,6 +32,24 @@ struct Device {
     uint8_t wordLength = 8, stopBits = 0, parity = 0;
     uint16_t flow = 0;
 };
+
+// PODLINK_SIM_CONFIG as Config::fromFile takes it: Windows keeps the
+// environment in UTF-16, and file names are UTF-8 here.
+std::string configFileName() {
+#if defined(_WIN32)
+    const wchar_t* name = _wgetenv(L"PODLINK_SIM_CONFIG");
+    if (name == nullptr) return std::string();
+    const int length = WideCharToMultiByte(CP_UTF8, 0, name, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) return std::string();
+    std::string utf8(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, name, -1, &utf8[0], length, nullptr, nullptr);
+    utf8.pop_back();
+    return utf8;
+#else
+    const char* name = std::getenv("PODLINK_SIM_CONFIG");
+    return name == nullptr ? std::string() : name;
+#endif
+}
 
 struct Registry {
     std::mutex mutex;
@@ -54,8 +77,8 @@ struct Registry {
     }
 
     int loadFromEnv() {
-        const char* path = std::getenv("PODLINK_SIM_CONFIG");
-        if (path == nullptr || *path == '\0') {
+        const std::string path = configFileName();
+        if (path.empty()) {
             build(Config());
             error.clear();
             return 0;

@@ -1,6 +1,7 @@
 // rar4120e-cli on the simulated kit: output, exit status, line sources, --dump, --list-ports.
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -55,6 +56,11 @@ const CliRun kRuns[] = {
      0,
      "*Serial ports:\n  COM5  /nonexistent/COM5\n"
      "  COM34  /nonexistent/COM34  \"Kelvo Link\"  (not tried)\n"},
+    // The D2XX library and the simulator's configuration in a folder named in any script.
+    {{"RERODADA_D2XX_LIBRARY=@/Prüfstand Δοκιμή 試験/d2xx.dll", "--simulator-config",
+      "@/Prüfstand Δοκιμή 試験/kit.conf", "--list-ports", "-c", "readbyte 2A 00"},
+     0,
+     "*d2xx.dll):\n  USB0  PODLINK USB  S/N KIT1\n*\t12\n"},
 #if !defined(_WIN32)
     // Listed, never opened; the second USB device is gone.
     {{kNoUsb, "RERODADA_USB_TTYS=/dev/null=PL000009=PODLINK USB:/nonexistent/ttyUSB1=PL000010",
@@ -69,10 +75,17 @@ const CliRun kRuns[] = {
 
 TEST(Program, OutputAndExitStatus) {
     QTemporaryDir dir;
-    QFile script(dir.filePath("two.scr"));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.write("# set then read\nwritebyte 2A 16 21\r\nreadbyte 2A 16\n\necho Grüße\n");
-    script.close();
+    const auto write = [&](const QString& name, const QByteArray& text) {
+        QFile file(dir.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+    };
+    ASSERT_TRUE(
+        write("two.scr", "# set then read\nwritebyte 2A 16 21\r\nreadbyte 2A 16\n\necho Grüße\n"));
+    // No ANSI code page holds this folder's name: Windows reaches it by its UTF-16 name only.
+    ASSERT_TRUE(QDir(dir.path()).mkdir("Prüfstand Δοκιμή 試験"));
+    ASSERT_TRUE(QFile::copy(qEnvironmentVariable("RERODADA_D2XX_LIBRARY"),
+                            dir.filePath("Prüfstand Δοκιμή 試験/d2xx.dll")));
+    ASSERT_TRUE(write("Prüfstand Δοκιμή 試験/kit.conf", "usb.serial = KIT\n"));
     for (const CliRun& run : kRuns) {
         SCOPED_TRACE(run.args.join(' ').toStdString());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -82,7 +95,7 @@ TEST(Program, OutputAndExitStatus) {
             if (arg.startsWith('<'))
                 input = arg.mid(1).toUtf8();
             else if (arg.contains(QRegExp("^[A-Z0-9_]+=")))
-                env.insert(arg.section('=', 0, 0), arg.section('=', 1));
+                env.insert(arg.section('=', 0, 0), arg.section('=', 1).replace('@', dir.path()));
             else
                 args << arg.replace('@', dir.path());
         }

@@ -1,4 +1,5 @@
 // The window's start: splash, board search, demo question, link guard, options.
+#include "SimulatedKit.h"
 #include "SimulatorCheck.h"
 #include "WindowTestSupport.h"
 
@@ -120,12 +121,16 @@ TEST(Startup, NoBoardSaysWhyAndOffersDemoModeWithTheDefaults) {
     AppManager::setDemoMode(false);
 }
 
-TEST(Startup, AFaultySimulatorConfigurationIsNamedWithItsLine) {
+TEST(Startup, AFaultySimulatorConfigurationNamedInAnyScriptIsNamedWithItsLine) {
     QTemporaryDir dir;
-    const QString path = writeFile(dir.filePath("kit.conf"), "# kit\nno.such.key = 1\n");
+    // No ANSI code page holds this name: Windows finds it by its UTF-16 name only.
+    const QString path = writeFile(dir.filePath(QStringLiteral("Prüfstand Δοκιμή 試験.conf")),
+                                   "# kit\nno.such.key = 1\n");
     const auto reloadFile = standin::hook<int (*)(const char*)>("podsim_d2xx_reload_file");
     ASSERT_NE(reloadFile, nullptr);
-    EXPECT_NE(reloadFile(QFile::encodeName(path).constData()), 0);
+    useSimulatorConfig(path);
+    EXPECT_NE(reloadFile(nullptr), 0); // as the stand-in reads it when it loads
+    useSimulatorConfig(QString());
     EXPECT_TRUE(simulatorConfigProblem().contains(path + ": line 2")) << simulatorConfigProblem();
     ASSERT_TRUE(reloadSimulator());
     EXPECT_TRUE(simulatorConfigProblem().isEmpty());
