@@ -2,6 +2,7 @@
 
 #include "DeviceAccess.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QThread>
 
@@ -10,8 +11,6 @@
 #else
 #include <dlfcn.h>
 #endif
-
-#include <cstdlib>
 
 namespace {
 
@@ -36,11 +35,13 @@ QString progressText(const QString& text) {
 // Whether the board link loaded the D2XX library: it uses the file that
 // RERODADA_D2XX_LIBRARY names, or the driver's usual name.
 bool d2xxLoaded() {
-    const char* chosen = std::getenv("RERODADA_D2XX_LIBRARY");
+    QString chosen = qEnvironmentVariable("RERODADA_D2XX_LIBRARY");
 #if defined(_WIN32)
-    return GetModuleHandleA(chosen && *chosen ? chosen : "FTD2XX.dll") != nullptr;
+    if (chosen.isEmpty()) chosen = QStringLiteral("FTD2XX.dll");
+    return GetModuleHandleW(reinterpret_cast<const wchar_t*>(chosen.utf16())) != nullptr;
 #else
-    void* handle = dlopen(chosen && *chosen ? chosen : "libftd2xx.so", RTLD_NOW | RTLD_NOLOAD);
+    if (chosen.isEmpty()) chosen = QStringLiteral("libftd2xx.so");
+    void* handle = dlopen(QFile::encodeName(chosen).constData(), RTLD_NOW | RTLD_NOLOAD);
     if (!handle) return false;
     dlclose(handle);
     return true;
