@@ -172,7 +172,7 @@ bool Connection::ReadReply(uint32_t minCount, Poller& poller, bool idleAfterByte
             if (room == 0)
                 platform::SleepMilliseconds(due);
             else
-                poller.Wait(due);
+                poller.Wait(due, minCount - nResultCount);
         }
     }
     CommDebugHexDump("Read", szResult, nResultCount);
