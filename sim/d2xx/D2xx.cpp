@@ -160,12 +160,16 @@ class Notifier {
         kick();
     }
 
-    // Once this returns, the handle's event is not touched again.
-    void forget(uintptr_t handle) {
+    // Once this returns, the handle's event (every event: null) is not
+    // touched again.
+    void forget(const uintptr_t* handle) {
         std::thread ending;
         {
             std::lock_guard<std::mutex> lock(signalMutex);
-            watches.erase(handle);
+            if (handle)
+                watches.erase(*handle);
+            else
+                watches.clear();
             if (!watches.empty() || !thread.joinable()) return;
             ending = std::move(thread);
             running = false;
@@ -188,6 +192,14 @@ class Notifier {
 
   private:
     using Clock = std::chrono::steady_clock;
+#if defined(_WIN32)
+    // A timed wait on a condition ends on a whole millisecond under wine (on
+    // a timer tick on Windows itself), where a sleep ends when asked: a
+    // release nearer than this is slept for, and kicks wait until then.
+    static constexpr Clock::duration kSleepBelow = std::chrono::milliseconds(2);
+#else
+    static constexpr Clock::duration kSleepBelow = Clock::duration::zero();
+#endif
     struct Watch {
         std::shared_ptr<Board> board;
         void* event;
@@ -199,10 +211,15 @@ class Notifier {
         Clock::time_point wake = Clock::time_point::max();
         for (;;) {
             const auto due = [&] { return kickPending || current != generation; };
-            if (wake == Clock::time_point::max())
+            if (wake == Clock::time_point::max()) {
                 kicked.wait(lock, due);
-            else
+            } else if (kSleepBelow > Clock::duration::zero() && wake - Clock::now() < kSleepBelow) {
+                lock.unlock();
+                std::this_thread::sleep_until(wake);
+                lock.lock();
+            } else {
                 kicked.wait_until(lock, wake, due);
+            }
             if (current != generation) return;
             kickPending = false;
             lock.unlock();
@@ -243,6 +260,15 @@ Notifier& notifier() {
     static Notifier* const n = new Notifier;
     return *n;
 }
+
+#if !defined(_WIN32)
+// A device still open when the library is unloaded: the thread stops first.
+// (At a Windows process's end the thread has stopped already, perhaps holding
+// a lock.)
+struct StopNotifierAtUnload {
+    ~StopNotifierAtUnload() { notifier().forget(nullptr); }
+} stopNotifierAtUnload;
+#endif
 
 // Runs fn, with the registry locked, on the plugged-in device behind handle.
 template <typename Fn> uint32_t withDevice(void* handle, Fn fn) {
@@ -445,7 +471,8 @@ uint32_t PODSIM_D2XX_CALL FT_Write(void* handle, const void* buffer, uint32_t co
 }
 
 uint32_t PODSIM_D2XX_CALL FT_Close(void* handle) {
-    notifier().forget(reinterpret_cast<uintptr_t>(handle));
+    const auto key = reinterpret_cast<uintptr_t>(handle);
+    notifier().forget(&key);
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     Device* d = r.find(handle);
@@ -474,7 +501,7 @@ uint32_t PODSIM_D2XX_CALL FT_SetEventNotification(void* handle, uint32_t mask, v
     if ((mask & kEventRxChar) && event != nullptr)
         notifier().watch(key, std::move(board), event);
     else
-        notifier().forget(key);
+        notifier().forget(&key);
     return kOk;
 }
 
