@@ -279,27 +279,28 @@ bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_
 }
 
 void SerialWaitReadable(SerialHandle handle, uint32_t ms) {
-    // The driver waits: a read with these time-outs returns at once with
-    // what is buffered, or else with the first byte that arrives, or after
-    // ms. The bytes go to the next read. An overlapped WaitCommEvent would
-    // do too, but would make every read and write of the port overlapped.
+    // The driver waits: a read of one byte with a total time-out of ms
+    // returns when a byte arrives, and the byte goes to the next read. This
+    // is the plainest form of a waiting read, and wine returns it on the
+    // byte, where it lets the MAXDWORD "first byte" time-outs run to their
+    // end. An overlapped WaitCommEvent would do too, but would make every
+    // read and write of the port overlapped.
     struct FirstByte final : Event {
         explicit FirstByte(SerialHandle h) : handle(h) {}
         void Wait(uint32_t ms) override {
             COMMTIMEOUTS saved{};
             if (ms == 0 || !GetCommTimeouts(Win(handle), &saved)) return;
             COMMTIMEOUTS waiting = saved;
-            waiting.ReadIntervalTimeout = MAXDWORD;
-            waiting.ReadTotalTimeoutMultiplier = MAXDWORD;
-            waiting.ReadTotalTimeoutConstant = std::min<DWORD>(ms, MAXDWORD - 1);
+            waiting.ReadIntervalTimeout = 0;
+            waiting.ReadTotalTimeoutMultiplier = 0;
+            waiting.ReadTotalTimeoutConstant = ms;
             if (!SetCommTimeouts(Win(handle), &waiting)) return;
-            uint8_t buffer[256];
+            uint8_t byte = 0;
             DWORD got = 0;
-            if (ReadFile(Win(handle), buffer, sizeof buffer, &got, nullptr) && got > 0) {
+            if (ReadFile(Win(handle), &byte, 1, &got, nullptr) && got == 1) {
                 Taken& taken = TakenBytes();
                 std::lock_guard<std::mutex> lock(taken.mutex);
-                std::vector<uint8_t>& kept = taken.bytes[handle];
-                kept.insert(kept.end(), buffer, buffer + got);
+                taken.bytes[handle].push_back(byte);
             }
             SetCommTimeouts(Win(handle), &saved);
         }
