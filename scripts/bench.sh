@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Builds the benchmarks (Release) and runs them all against the board
-# simulator, then prints each benchmark's median against its goal.
+# simulator, then prints each benchmark's median against its goal, and last
+# B10's waits and sleeps per transaction (bench_waits, which fails the
+# script when it counts a sleep shorter than a reply's line time).
 # Usage: scripts/bench.sh [build-dir]   (default build-bench)
 # BENCH_REPETITIONS (default 5) sets the repeated runs per benchmark, and
 # BENCH_MEMORY_RUNS (default 3) those of the memory benchmarks, which run in
@@ -14,7 +16,8 @@ memory_runs="${BENCH_MEMORY_RUNS:-3}"
 filter="${BENCH_FILTER:-.}"
 
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build "$dir" -j"$(nproc)" --target bench_link bench_serial bench_app bench_memory bench_stall
+cmake --build "$dir" -j"$(nproc)" --target bench_link bench_serial bench_app bench_memory bench_stall \
+    bench_waits
 
 # Only the simulator: no real serial port, no real USB device.
 export RERODADA_SERIAL_PORTS=
@@ -106,3 +109,5 @@ widths = [max(len(r[i]) for r in rows + [header]) for i in range(len(header))]
 for r in [header] + rows:
     print("  ".join(r[i].ljust(widths[i]) for i in range(len(header))).rstrip())
 PY
+
+"$dir/bin/bench_waits"

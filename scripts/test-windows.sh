@@ -106,6 +106,8 @@ wine "$build/bin/desktop-keeper.exe" "Z:$ready" </dev/null >/dev/null 2>&1 &
 for _ in $(seq 600); do [ -f "$ready" ] && break; sleep 0.1; done
 [ -f "$ready" ] || { echo "wine's desktop did not start" >&2; exit 1; }
 ctest --test-dir "$build" -j2 --output-on-failure --label-exclude posix-only "$@"
+# B10: waits and sleeps per transaction; fails on a sleep shorter than a reply's line time.
+[ -f "$build/bin/bench_waits.exe" ] && wine "$build/bin/bench_waits.exe" --serial "$sim_port"
 
 # The package, unzipped as a user would into a folder whose name no ANSI code
 # page holds, finds the simulated kit: the runner, and the window with a

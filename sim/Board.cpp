@@ -278,6 +278,16 @@ int64_t Board::microsUntilNext() {
     return std::max<int64_t>(0, wait.count());
 }
 
+Board::Releases Board::releases() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Releases r{Clock::time_point(), Clock::time_point::max()};
+    if (unpluggedLocked()) return r;
+    const size_t n = availableLocked(Clock::now());
+    if (n > 0) r.newest = out_[n - 1].due;
+    if (n < out_.size()) r.next = out_[n].due;
+    return r;
+}
+
 uint32_t Board::modemStatus() {
     std::lock_guard<std::mutex> lock(mutex_);
     return unpluggedLocked() ? 0 : modem_;

@@ -14,6 +14,7 @@
 //   size_t hostRead(uint8_t* buf, size_t max);
 //   std::vector<uint8_t> readAvailable();  everything readable now
 //   int64_t microsUntilNext();             -1 nothing queued, 0 readable now
+//   Releases releases();                   when bytes became and will become readable
 //   uint32_t modemStatus();                0x10 CTS, 0x20 DSR, 0x40 RI, 0x80 DCD
 //   bool unplugged(); void unplug(); void replug(); void unplugAfter(int64_t writes);
 // Inspection and control for tests:
@@ -82,6 +83,13 @@ class Board {
     size_t hostRead(uint8_t* buf, size_t max);
     std::vector<uint8_t> readAvailable();
     int64_t microsUntilNext();
+    // When the newest byte readable now became readable (the clock's epoch
+    // when none is), and when the next byte held back will (the clock's
+    // maximum when none is): what a driver's receive notification follows.
+    struct Releases {
+        std::chrono::steady_clock::time_point newest, next;
+    };
+    Releases releases();
     uint32_t modemStatus();
     void setModemStatus(uint32_t bits);
 

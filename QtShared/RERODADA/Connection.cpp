@@ -28,12 +28,13 @@ Connection* Active_Connection = &TheNullConnection();
 
 namespace {
 
-// Waits until ms have passed since start, measured on the tick counter.
+// Waits until ms have passed since start, measured on the tick counter. Each
+// sleep is for the whole time left: a clock whose sleeps end early is
+// slept on again for what is still missing.
 void WaitSince(uint32_t start, uint32_t ms) {
-    uint32_t elapsed = TickCount() - start;
-    if (elapsed < ms) platform::SleepMilliseconds(ms - elapsed);
-    while (TickCount() - start < ms)
-        platform::SleepMicroseconds(100);
+    uint32_t elapsed;
+    while ((elapsed = TickCount() - start) < ms)
+        platform::SleepMilliseconds(ms - elapsed);
 }
 
 // A NUL that some firmware sends before its banner is dropped.
@@ -171,7 +172,7 @@ bool Connection::ReadReply(uint32_t minCount, Poller& poller, bool idleAfterByte
             if (room == 0)
                 platform::SleepMilliseconds(due);
             else
-                poller.Wait(due);
+                poller.Wait(due, minCount - nResultCount);
         }
     }
     CommDebugHexDump("Read", szResult, nResultCount);

@@ -35,10 +35,12 @@ class Connection {
         // way (indexed by FirstFailure), the toggled polarity stays.
         bool keepPolarityAfterResetFailure[3];
     };
-    // Byte source of a read; returns the number taken, -1 on a transport error.
+    // Byte source of a read; Poll returns the number taken, -1 on a
+    // transport error. Wait returns when bytes arrive or ms pass; bytesDue
+    // are those the read still expects.
     struct Poller {
         virtual long Poll(uint8_t* into, uint32_t room) = 0;
-        virtual void Wait(uint32_t ms) = 0;
+        virtual void Wait(uint32_t ms, uint32_t bytesDue) = 0;
         virtual ~Poller() = default;
     };
     explicit Connection(ConnectionType type);

@@ -3,6 +3,7 @@
 #define RERODADA_FTDI_DLL_H
 
 #include "Logs.h"
+#include "platform/DriverEvent.h"
 #include "platform/DynamicLibrary.h"
 
 #include <cstdint>
@@ -17,6 +18,7 @@ constexpr uint32_t FT_LIST_NUMBER_ONLY = 0x80000000;
 constexpr uint32_t FT_PURGE_RX = 1;
 constexpr uint32_t FT_PURGE_TX = 2;
 constexpr uint16_t FT_FLOW_RTS_CTS = 0x0100;
+constexpr uint32_t FT_EVENT_RXCHAR = 1;
 
 #if defined(_WIN32)
 #define RERODADA_FT_CALL __stdcall
@@ -59,8 +61,9 @@ class FtdiApi {
                                uint32_t* written) = 0;
     virtual FT_STATUS FT_Close(FT_HANDLE h) = 0;
     virtual FT_STATUS FT_SetLatencyTimer(FT_HANDLE h, uint8_t ms) = 0;
-    // Waits a little, or until bytes arrive, between polls that found none.
-    virtual void WaitForBytes(FT_HANDLE h, uint32_t ms) = 0;
+    // Waits, after a poll that found none, until bytes arrive or ms pass;
+    // lineUs is the time the bytes still expected take on the line.
+    virtual void WaitForBytes(FT_HANDLE h, uint32_t ms, uint32_t lineUs) = 0;
 };
 
 // A library loaded at run time whose functions are looked up on every call;
@@ -71,6 +74,11 @@ class Dynamic_Link {
     Dynamic_Link(const Dynamic_Link&) = delete;
     Dynamic_Link& operator=(const Dynamic_Link&) = delete;
     bool Loaded() const { return module != nullptr; }
+    // Whether the library has the function: Call cannot tell a missing one
+    // from one that succeeded.
+    bool Has(const char* name) const {
+        return module && platform::LibrarySymbol(module, name) != nullptr;
+    }
     const char* FileName() const { return fileName; }
 
   protected:
@@ -92,7 +100,9 @@ class Dynamic_Link {
 
 class FTDI_DLL : public Dynamic_Link, public FtdiApi {
   public:
+    // The library RERODADA_D2XX_LIBRARY names, or else the vendor's.
     FTDI_DLL();
+    explicit FTDI_DLL(const char* fileName);
     FT_STATUS FT_ListDevices(void* arg1, void* arg2, uint32_t flags) override {
         return Call("FT_ListDevices", arg1, arg2, flags);
     }
@@ -134,11 +144,20 @@ class FTDI_DLL : public Dynamic_Link, public FtdiApi {
                        uint32_t* written) override {
         return Call("FT_Write", h, buffer, count, written);
     }
-    FT_STATUS FT_Close(FT_HANDLE h) override { return Call("FT_Close", h); }
+    FT_STATUS FT_Close(FT_HANDLE h) override;
     FT_STATUS FT_SetLatencyTimer(FT_HANDLE h, uint8_t ms) override {
         return Call("FT_SetLatencyTimer", h, ms);
     }
-    void WaitForBytes(FT_HANDLE h, uint32_t ms) override;
+    void WaitForBytes(FT_HANDLE h, uint32_t ms, uint32_t lineUs) override;
+
+  private:
+    // Whether the driver sets rxEvent when bytes arrive for h; asks it to on
+    // the first wait of each opened device.
+    bool Notifies(FT_HANDLE h);
+
+    platform::DriverEvent rxEvent;
+    FT_HANDLE notifying = nullptr;
+    FT_HANDLE refused = nullptr;
 };
 
 // Created by the library's initialisation; never released.

@@ -209,7 +209,7 @@ FT_STATUS KernelFtdi::FT_SetLatencyTimer(FT_HANDLE h, uint8_t ms) {
     return FT_NOT_SUPPORTED;
 }
 
-void KernelFtdi::WaitForBytes(FT_HANDLE h, uint32_t ms) {
+void KernelFtdi::WaitForBytes(FT_HANDLE h, uint32_t ms, uint32_t) {
     if (Is(h) && received.empty()) SerialWaitReadable(fd, ms);
 }
 

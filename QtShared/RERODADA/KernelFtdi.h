@@ -35,7 +35,7 @@ class KernelFtdi : public FtdiApi {
     FT_STATUS FT_Write(FT_HANDLE h, const void* buffer, uint32_t count, uint32_t* written) override;
     FT_STATUS FT_Close(FT_HANDLE h) override;
     FT_STATUS FT_SetLatencyTimer(FT_HANDLE h, uint8_t ms) override;
-    void WaitForBytes(FT_HANDLE h, uint32_t ms) override;
+    void WaitForBytes(FT_HANDLE h, uint32_t ms, uint32_t lineUs) override;
 
     // The tty of the open device; empty when none is open.
     const std::string& Path() const { return device.path; }

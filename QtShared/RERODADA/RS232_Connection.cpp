@@ -35,7 +35,7 @@ class SerialPoller : public Connection::Poller {
         }
         return n;
     }
-    void Wait(uint32_t ms) override { SerialWaitReadable(handle_, ms); }
+    void Wait(uint32_t ms, uint32_t) override { SerialWaitReadable(handle_, ms); }
 
   private:
     SerialHandle handle_;

@@ -36,7 +36,7 @@ const char* ChipName(uint32_t type) {
 
 class UsbPoller : public Connection::Poller {
   public:
-    UsbPoller(FtdiApi& api, FT_HANDLE h) : api_(api), handle_(h) {}
+    UsbPoller(FtdiApi& api, FT_HANDLE h, uint32_t baud) : api_(api), handle_(h), baud_(baud) {}
     long Poll(uint8_t* into, uint32_t room) override {
         uint32_t rx = 0, tx = 0, event = 0;
         // A failed status query ends the read, as a failed FT_Read does.
@@ -55,11 +55,17 @@ class UsbPoller : public Connection::Poller {
         }
         return static_cast<long>(got);
     }
-    void Wait(uint32_t ms) override { api_.WaitForBytes(handle_, ms); }
+    void Wait(uint32_t ms, uint32_t bytesDue) override {
+        // 10 bits a byte on the line: start, 8 data bits and at least one stop bit.
+        uint64_t lineUs = baud_ ? uint64_t{bytesDue} * 10 * 1000000 / baud_ : 0;
+        api_.WaitForBytes(handle_, ms,
+                          static_cast<uint32_t>(std::min<uint64_t>(lineUs, UINT32_MAX)));
+    }
 
   private:
     FtdiApi& api_;
     FT_HANDLE handle_;
+    uint32_t baud_;
 };
 
 char gDescription[96];
@@ -263,7 +269,7 @@ bool USB_Connection::WriteFramedByRTS(const uint8_t* data, uint32_t count, uint3
 
 void USB_Connection::Drain() {
     if (!IsOpen()) return;
-    UsbPoller poller(Api(), m_ftHandle);
+    UsbPoller poller(Api(), m_ftHandle, baud);
     DrainWith(poller);
 }
 
@@ -272,7 +278,7 @@ bool USB_Connection::Read(uint32_t minCount) {
         RERODADA_TRACE("\n\tfailure: invalid handle!");
         return false;
     }
-    UsbPoller poller(Api(), m_ftHandle);
+    UsbPoller poller(Api(), m_ftHandle, baud);
     return ReadReply(minCount, poller, true, "FT_Read terminated by gnREAD_IDLE_TIMEOUT_msec.",
                      "FT_Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.",
                      "FT_Read terminated by gnGROSS_READSTRING_TIMEOUT_msec (RxBytes == 0).");

@@ -6,6 +6,8 @@
 #include "../Board.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -13,9 +15,12 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <pthread.h>
 #endif
 
 using namespace podsim;
@@ -26,7 +31,9 @@ namespace {
 constexpr uint32_t kChipResetBaud = 9600; // what the chip runs at before the host sets a rate
 
 struct Device {
-    std::unique_ptr<Board> board;
+    // Shared with the notifier, which watches it until the handle is
+    // closed, also across a reload.
+    std::shared_ptr<Board> board;
     std::string serial;
     bool open = false;
     uint8_t wordLength = 8, stopBits = 0, parity = 0;
@@ -70,7 +77,7 @@ struct Registry {
                 boardCfg.silent = true;
             }
             auto d = std::make_unique<Device>();
-            d->board = std::make_unique<Board>(boardCfg);
+            d->board = std::make_shared<Board>(boardCfg);
             d->serial = c.usbSerial + std::to_string(i + 1);
             devices.push_back(std::move(d));
         }
@@ -124,6 +131,164 @@ struct LoadTimeConfig {
     }
 } loadTimeConfig;
 
+#if !defined(_WIN32)
+struct EventHandle {
+    pthread_cond_t eCondVar;
+    pthread_mutex_t eMutex;
+    int iVar;
+};
+#endif
+
+void setEvent(void* event) {
+#if defined(_WIN32)
+    SetEvent(static_cast<HANDLE>(event));
+#else
+    auto* e = static_cast<EventHandle*>(event);
+    pthread_mutex_lock(&e->eMutex);
+    pthread_cond_signal(&e->eCondVar);
+    pthread_mutex_unlock(&e->eMutex);
+#endif
+}
+
+// Sets the host's events as the chip's driver does for FT_EVENT_RXCHAR: when
+// received bytes become readable, whether at once after a host call that
+// made the board answer or later, when the link's latency releases them. A
+// thread of its own waits for the next release while any event is watched;
+// it ends with the last one, on the caller's thread, so that no thread is
+// left when the library is unloaded.
+//
+// Lock order: signalMutex, then kickMutex, a board's mutex or the host's
+// event mutex. The host checks the queue with its event mutex held, so the
+// registry's mutex is never held while signalMutex is taken.
+class Notifier {
+  public:
+    void watch(uintptr_t handle, std::shared_ptr<Board> board, void* event) {
+        {
+            std::lock_guard<std::mutex> lock(signalMutex);
+            watches[handle] = {std::move(board), event, {}};
+            if (!thread.joinable()) {
+                uint64_t generation;
+                {
+                    std::lock_guard<std::mutex> kickLock(kickMutex);
+                    generation = current;
+                }
+                thread = std::thread([this, generation] { run(generation); });
+                running = true;
+            }
+        }
+        kick();
+    }
+
+    // Once this returns, the handle's event (every event: null) is not
+    // touched again.
+    void forget(const uintptr_t* handle) {
+        std::thread ending;
+        {
+            std::lock_guard<std::mutex> lock(signalMutex);
+            if (handle)
+                watches.erase(*handle);
+            else
+                watches.clear();
+            if (!watches.empty() || !thread.joinable()) return;
+            ending = std::move(thread);
+            running = false;
+            std::lock_guard<std::mutex> kickLock(kickMutex);
+            ++current;
+        }
+        kicked.notify_all();
+        ending.join();
+    }
+
+    // Bytes may have been queued: look again now.
+    void kick() {
+        if (!running) return;
+        {
+            std::lock_guard<std::mutex> lock(kickMutex);
+            kickPending = true;
+        }
+        kicked.notify_all();
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+#if defined(_WIN32)
+    // A timed wait on a condition ends on a whole millisecond under wine (on
+    // a timer tick on Windows itself), where a sleep ends when asked: a
+    // release nearer than this is slept for, and kicks wait until then.
+    static constexpr Clock::duration kSleepBelow = std::chrono::milliseconds(2);
+#else
+    static constexpr Clock::duration kSleepBelow = Clock::duration::zero();
+#endif
+    struct Watch {
+        std::shared_ptr<Board> board;
+        void* event;
+        Clock::time_point signalled; // release time of the newest byte told about
+    };
+
+    void run(uint64_t generation) {
+        std::unique_lock<std::mutex> lock(kickMutex);
+        Clock::time_point wake = Clock::time_point::max();
+        for (;;) {
+            const auto due = [&] { return kickPending || current != generation; };
+            if (wake == Clock::time_point::max()) {
+                kicked.wait(lock, due);
+            } else if (kSleepBelow > Clock::duration::zero() && wake - Clock::now() < kSleepBelow) {
+                lock.unlock();
+                std::this_thread::sleep_until(wake);
+                lock.lock();
+            } else {
+                kicked.wait_until(lock, wake, due);
+            }
+            if (current != generation) return;
+            kickPending = false;
+            lock.unlock();
+            wake = signalReleased();
+            lock.lock();
+        }
+    }
+
+    // Sets the events of the devices with newly readable bytes; returns
+    // when the next held-back byte is released.
+    Clock::time_point signalReleased() {
+        std::lock_guard<std::mutex> lock(signalMutex);
+        Clock::time_point next = Clock::time_point::max();
+        for (auto& [handle, watch] : watches) {
+            const Board::Releases releases = watch.board->releases();
+            if (releases.newest > watch.signalled) {
+                watch.signalled = releases.newest;
+                setEvent(watch.event);
+            }
+            next = std::min(next, releases.next);
+        }
+        return next;
+    }
+
+    std::mutex signalMutex;
+    std::map<uintptr_t, Watch> watches;
+    std::thread thread;
+    std::atomic<bool> running{false};
+    std::mutex kickMutex;
+    std::condition_variable kicked;
+    bool kickPending = false;
+    uint64_t current = 0; // the generation of thread that is to run
+};
+
+// Never destroyed: a program's own destructors may still close devices
+// after this library's have run.
+Notifier& notifier() {
+    static Notifier* const n = new Notifier;
+    return *n;
+}
+
+#if !defined(_WIN32)
+// A device still open when the library is unloaded: the thread stops first.
+// (At a Windows process's end the thread has stopped already, perhaps holding
+// a lock.)
+struct StopNotifierAtUnload {
+    ~StopNotifierAtUnload() { notifier().forget(nullptr); }
+} stopNotifierAtUnload;
+#endif
+
 // Runs fn, with the registry locked, on the plugged-in device behind handle.
 template <typename Fn> uint32_t withDevice(void* handle, Fn fn) {
     Registry& r = registry();
@@ -132,6 +297,13 @@ template <typename Fn> uint32_t withDevice(void* handle, Fn fn) {
     if (d == nullptr) return kInvalidHandle;
     if (d->board->unplugged()) return kIoError;
     return fn(*d);
+}
+
+// The same for a call after which the board may have queued an answer.
+template <typename Fn> uint32_t withDeviceAnswering(void* handle, Fn fn) {
+    const uint32_t status = withDevice(handle, fn);
+    notifier().kick();
+    return status;
 }
 
 void copyText(char* dst, const std::string& src, size_t size) {
@@ -250,14 +422,14 @@ uint32_t PODSIM_D2XX_CALL FT_Purge(void* handle, uint32_t mask) {
 }
 
 uint32_t PODSIM_D2XX_CALL FT_SetDtr(void* handle) {
-    return withDevice(handle, [](Device& d) {
+    return withDeviceAnswering(handle, [](Device& d) {
         d.board->setDtr(true);
         return kOk;
     });
 }
 
 uint32_t PODSIM_D2XX_CALL FT_ClrDtr(void* handle) {
-    return withDevice(handle, [](Device& d) {
+    return withDeviceAnswering(handle, [](Device& d) {
         d.board->setDtr(false);
         return kOk;
     });
@@ -307,7 +479,7 @@ uint32_t PODSIM_D2XX_CALL FT_Read(void* handle, void* buffer, uint32_t count, ui
 uint32_t PODSIM_D2XX_CALL FT_Write(void* handle, const void* buffer, uint32_t count,
                                    uint32_t* bytesWritten) {
     if (bytesWritten != nullptr) *bytesWritten = 0;
-    return withDevice(handle, [&](Device& d) {
+    return withDeviceAnswering(handle, [&](Device& d) {
         if (buffer == nullptr || bytesWritten == nullptr) return kInvalidParameter;
         d.board->hostWrite(static_cast<const uint8_t*>(buffer), count);
         // The board may have been pulled out while these bytes were on their way.
@@ -318,6 +490,8 @@ uint32_t PODSIM_D2XX_CALL FT_Write(void* handle, const void* buffer, uint32_t co
 }
 
 uint32_t PODSIM_D2XX_CALL FT_Close(void* handle) {
+    const auto key = reinterpret_cast<uintptr_t>(handle);
+    notifier().forget(&key);
     Registry& r = registry();
     std::lock_guard<std::mutex> lock(r.mutex);
     Device* d = r.find(handle);
@@ -333,6 +507,21 @@ uint32_t PODSIM_D2XX_CALL FT_SetLatencyTimer(void* handle, uint8_t ms) {
         d.board->setLatencyTimerMs(ms);
         return kOk;
     });
+}
+
+uint32_t PODSIM_D2XX_CALL FT_SetEventNotification(void* handle, uint32_t mask, void* event) {
+    std::shared_ptr<Board> board;
+    const uint32_t status = withDevice(handle, [&](Device& d) {
+        board = d.board;
+        return kOk;
+    });
+    if (status != kOk) return status;
+    const auto key = reinterpret_cast<uintptr_t>(handle);
+    if ((mask & kEventRxChar) && event != nullptr)
+        notifier().watch(key, std::move(board), event);
+    else
+        notifier().forget(&key);
+    return kOk;
 }
 
 podsim::Board* podsim_d2xx_board(unsigned index) {

@@ -26,6 +26,8 @@ constexpr uint32_t kOpenByDescription = 2;
 constexpr uint32_t kPurgeRx = 1;
 constexpr uint32_t kPurgeTx = 2;
 
+constexpr uint32_t kEventRxChar = 1;
+
 } // namespace podsim::d2xx
 
 #if defined(_WIN32)
@@ -66,6 +68,13 @@ PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_Write(void* handle, const void* 
                                                       uint32_t count, uint32_t* bytesWritten);
 PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_Close(void* handle);
 PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetLatencyTimer(void* handle, uint8_t ms);
+// With kEventRxChar in mask, event is set whenever received bytes become
+// readable: on Windows it is an event HANDLE; elsewhere it points to the
+// driver's EVENT_HANDLE { pthread_cond_t; pthread_mutex_t; int }, whose
+// condition is signalled with its mutex held. A mask without it, or a null
+// event, ends the notification; so does FT_Close.
+PODSIM_D2XX_EXPORT uint32_t PODSIM_D2XX_CALL FT_SetEventNotification(void* handle, uint32_t mask,
+                                                                     void* event);
 
 // Test hooks. The board of device `index` (in configuration order), or null;
 // it lives until the next reload.

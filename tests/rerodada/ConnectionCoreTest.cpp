@@ -1,12 +1,15 @@
 // The connection core (reads, banners, the baud and polarity search) against a
-// connection whose board is a script.
+// connection whose board is a script, and the USB reads' waits on D2XX libraries.
 #include "Logs.h"
 #include "RS232_Connection.h"
 #include "USB_Connection.h"
+#include "platform/DynamicLibrary.h"
 #include "platform/Tick.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <string>
@@ -37,7 +40,7 @@ struct ScriptPoller : Connection::Poller {
         return n;
     }
     // Returns when the next chunk comes or the time is up.
-    void Wait(uint32_t ms) override {
+    void Wait(uint32_t ms, uint32_t) override {
         const uint32_t now = Now();
         uint32_t wake = now + ms;
         if (!chunks.empty()) wake = std::min(wake, std::max(chunks.front().atMs, now));
@@ -102,7 +105,7 @@ struct FakeConnection : Null_Connection {
 };
 
 // The library's own time-outs, on a fake clock whose sleeps only move it on;
-// its tick counter wraps 50 ms into each test.
+// its tick counter wraps 50 ms into each test. Its sleeps are recorded.
 class ConnectionCore : public ::testing::Test, public platform::Clock {
   protected:
     ConnectionCore() {
@@ -115,8 +118,15 @@ class ConnectionCore : public ::testing::Test, public platform::Clock {
         gAutoBaudFlag = true;
     }
     uint64_t Microseconds() override { return us_; }
-    void Sleep(uint64_t us) override { us_ += us; }
+    void Sleep(uint64_t us) override { sleeps.push_back(us), us_ += us; }
+    // Waits for the system are real; the clock moves on by what they took.
+    void Await(platform::Event& event, uint64_t us) override {
+        const auto start = std::chrono::steady_clock::now();
+        event.Wait(static_cast<uint32_t>(us / 1000));
+        us_ += (std::chrono::steady_clock::now() - start) / std::chrono::microseconds(1);
+    }
     uint64_t us_ = (uint64_t{1} << 32) * 1000 - 50'000;
+    std::vector<uint64_t> sleeps;
     // Reads the chunks; tells which time-out ended the read, from the trace,
     // and when, counted from the read's start.
     std::string ReadEnd(const Chunks& chunks, uint32_t minCount) {
@@ -269,6 +279,35 @@ TEST_F(ConnectionCore, FixedBaudOpenRetriesWithTheOtherPolarityAsTheVariantSays)
         EXPECT_EQ(fixed.IsConnected(), c.connects);
         EXPECT_EQ(fixed.closes, c.connects ? 0 : 1);
     }
+}
+
+// On the D2XX path a read waits for the driver's event, not in short sleeps
+// that a coarse system timer (15.6 ms on Windows) would stretch.
+TEST_F(ConnectionCore, UsbBannerHeldBackIsAwaitedWithoutShortSleeps) {
+    const char* standIn = std::getenv("RERODADA_D2XX_LIBRARY");
+    const auto reload = reinterpret_cast<int (*)(const char*)>(
+        platform::LibrarySymbol(platform::LibraryLoad(standIn), "podsim_d2xx_reload"));
+    ASSERT_TRUE(reload && reload("baud = 19200\nlatency_us = 3000\nusb.latency_timer = 0") == 0);
+    const std::pair<const char*, bool> rows[] = {
+        {standIn, true},
+#ifdef PARTIAL_D2XX_LIBRARY
+        // No event: the banner's line time (2,083 µs at 19200) at a time, to the time-out.
+        {PARTIAL_D2XX_LIBRARY, false}
+#endif
+    };
+    gAutoBaudFlag = false; // the board's 19200 baud only
+    for (const auto& [library, connects] : rows) {
+        SCOPED_TRACE(library);
+        sleeps.clear();
+        FTDI_DLL d2xx(library);
+        USB_Connection usb;
+        usb.UseDriver(&d2xx);
+        EXPECT_EQ(usb.Try_Open_Port(0), connects);
+        EXPECT_EQ(sleeps.size() == 2, connects) << "with the event only the reset sleeps";
+        for (size_t i = 0; i + 1 < sleeps.size(); ++i)
+            EXPECT_GE(sleeps[i], 2083u) << "sleep " << i;
+    }
+    reload("");
 }
 
 } // namespace

@@ -1,18 +1,17 @@
 #include "platform/SerialPort.h"
 
 #include "platform/PosixSerialCalls.h"
+#include "platform/Tick.h"
 
 #include <algorithm>
 #include <asm/termbits.h>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/file.h>
 #include <sys/ioctl.h>
-#include <thread>
 #include <unistd.h>
 
 namespace rerodada::platform {
@@ -29,13 +28,12 @@ int RealOpen(const char* path, int flags) {
 int RealIoctl(int fd, unsigned long request, void* argument) {
     return ::ioctl(fd, request, argument);
 }
+// Time and sleeps of the link's clock, which a test or benchmark may replace.
 uint64_t RealNow() {
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+    return Microseconds();
 }
 void RealSleep(uint64_t us) {
-    std::this_thread::sleep_for(std::chrono::microseconds(us));
+    SleepMicroseconds(static_cast<uint32_t>(std::min<uint64_t>(us, UINT32_MAX)));
 }
 
 // Pseudo-terminals and some adapters carry no modem lines.
@@ -246,15 +244,24 @@ bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_
         if (!WaitWritable(handle, deadline)) return false;
     }
     if (!Drain(handle, baud, deadline)) return false;
-    // A pseudo-terminal, and some adapters, report drained at once.
+    // A driver that sent the bytes took about their line time to drain; one
+    // that reports them gone within half of it (a pseudo-terminal, some
+    // adapters) has not, and the rest of their time is waited out.
     uint64_t now = sys.nowMicroseconds();
-    if (now < start + lineUs) sys.sleepMicroseconds(start + lineUs - now);
+    if (now < start + lineUs / 2) sys.sleepMicroseconds(start + lineUs - now);
     return true;
 }
 
 void SerialWaitReadable(SerialHandle handle, uint32_t ms) {
-    pollfd p{handle, POLLIN, 0};
-    SerialCalls().poll(&p, 1, static_cast<int>(ms));
+    struct Readable final : Event {
+        explicit Readable(SerialHandle h) : handle(h) {}
+        void Wait(uint32_t ms) override {
+            pollfd p{handle, POLLIN, 0};
+            SerialCalls().poll(&p, 1, static_cast<int>(ms));
+        }
+        SerialHandle handle;
+    } readable(handle);
+    AwaitEvent(readable, ms);
 }
 
 int SerialLastError() {

@@ -49,9 +49,10 @@ bool SerialPurge(SerialHandle handle, bool receive, bool transmit);
 // Bytes buffered right now, without blocking; -1 on error.
 long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room);
 // Sends every byte and returns once they are on the line: drained by the
-// driver, and no earlier than their own time on the line at baud (10 bits a
-// byte) from the start of the write. False when they cannot all go out
-// within a time that grows with the count.
+// driver, and, when the driver reports them gone within half their time on
+// the line at baud (10 bits a byte), not before that time from the start of
+// the write. False when they cannot all go out within a time that grows
+// with the count.
 bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud);
 // Waits until bytes can be read or the time is over.
 void SerialWaitReadable(SerialHandle handle, uint32_t ms);

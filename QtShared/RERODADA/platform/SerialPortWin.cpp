@@ -3,14 +3,16 @@
 // registry's SERIALCOMM map as second source.
 #include "platform/SerialPort.h"
 
+#include "platform/Tick.h"
+
 #include <windows.h>
 
 #include <setupapi.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
-#include <thread>
+#include <map>
+#include <mutex>
 
 namespace rerodada::platform {
 
@@ -34,6 +36,24 @@ SerialResult Refusal() {
 
 SerialResult ModemLine(SerialHandle handle, DWORD function) {
     return EscapeCommFunction(Win(handle), function) ? SerialResult::Ok : Refusal();
+}
+
+// Bytes that a wait for the first byte took in, by port; the next read hands
+// them out first.
+struct Taken {
+    std::mutex mutex;
+    std::map<SerialHandle, std::vector<uint8_t>> bytes;
+};
+
+Taken& TakenBytes() {
+    static Taken taken;
+    return taken;
+}
+
+void DropTaken(SerialHandle handle) {
+    Taken& taken = TakenBytes();
+    std::lock_guard<std::mutex> lock(taken.mutex);
+    taken.bytes.erase(handle);
 }
 
 constexpr uint64_t kBitsPerByte = 10;
@@ -162,7 +182,9 @@ SerialHandle SerialOpen(const char* path) {
 }
 
 void SerialClose(SerialHandle handle) {
-    if (handle != kInvalidSerialHandle) CloseHandle(Win(handle));
+    if (handle == kInvalidSerialHandle) return;
+    DropTaken(handle);
+    CloseHandle(Win(handle));
 }
 
 bool SerialInUse(int error) {
@@ -191,6 +213,7 @@ SerialResult SerialModemStatus(SerialHandle handle, uint32_t* status) {
 }
 
 bool SerialPurge(SerialHandle handle, bool receive, bool transmit) {
+    if (receive) DropTaken(handle);
     DWORD flags = (receive ? PURGE_RXABORT | PURGE_RXCLEAR : 0) |
                   (transmit ? PURGE_TXABORT | PURGE_TXCLEAR : 0);
     return PurgeComm(Win(handle), flags) != 0;
@@ -198,15 +221,29 @@ bool SerialPurge(SerialHandle handle, bool receive, bool transmit) {
 
 long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room) {
     if (room == 0) return 0;
+    size_t handed = 0;
+    {
+        Taken& taken = TakenBytes();
+        std::lock_guard<std::mutex> lock(taken.mutex);
+        auto it = taken.bytes.find(handle);
+        if (it != taken.bytes.end()) {
+            handed = std::min(room, it->second.size());
+            std::copy_n(it->second.begin(), handed, buffer);
+            it->second.erase(it->second.begin(), it->second.begin() + handed);
+            if (it->second.empty()) taken.bytes.erase(it);
+        }
+    }
+    if (handed == room) return static_cast<long>(handed);
     DWORD got = 0;
-    DWORD ask = static_cast<DWORD>(std::min<size_t>(room, MAXDWORD));
-    if (!ReadFile(Win(handle), buffer, ask, &got, nullptr)) return -1;
-    return static_cast<long>(got);
+    DWORD ask = static_cast<DWORD>(std::min<size_t>(room - handed, MAXDWORD));
+    if (!ReadFile(Win(handle), buffer + handed, ask, &got, nullptr))
+        return handed ? static_cast<long>(handed) : -1;
+    return static_cast<long>(handed + got);
 }
 
 bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud) {
     // One WriteFile takes at most a DWORD; the timeouts bound each one.
-    const auto start = std::chrono::steady_clock::now();
+    const uint64_t start = Microseconds();
     size_t sent = 0;
     while (sent < count) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - sent, 1u << 20));
@@ -219,24 +256,49 @@ bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_
         sent += n;
     }
     if (!FlushFileBuffers(Win(handle))) return false;
-    // A driver may report the bytes gone while they are still on the line
-    // (a pseudo-terminal under wine does); they take 10 bits each.
+    // A driver that sent the bytes took about their line time (10 bits a
+    // byte) to flush; one that reports them gone within half of it (a
+    // pseudo-terminal under wine, some adapters) has not, and the rest of
+    // their time is waited out.
     if (baud > 0) {
-        const auto lineTime = std::chrono::microseconds(
-            static_cast<long long>(count * kBitsPerByte * 1000000 / baud));
-        std::this_thread::sleep_until(start + lineTime);
+        const uint64_t lineUs = count * kBitsPerByte * 1000000 / baud;
+        const uint64_t now = Microseconds();
+        if (now < start + lineUs / 2)
+            SleepMicroseconds(
+                static_cast<uint32_t>(std::min<uint64_t>(start + lineUs - now, MAXDWORD)));
     }
     return true;
 }
 
 void SerialWaitReadable(SerialHandle handle, uint32_t ms) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    do {
-        COMSTAT stat{};
-        DWORD errors = 0;
-        if (!ClearCommError(Win(handle), &errors, &stat) || stat.cbInQue > 0) return;
-        Sleep(1);
-    } while (std::chrono::steady_clock::now() < end);
+    // The driver waits: a read of one byte with a total time-out of ms
+    // returns when a byte arrives, and the byte goes to the next read. This
+    // is the plainest form of a waiting read, and wine returns it on the
+    // byte, where it lets the MAXDWORD "first byte" time-outs run to their
+    // end. An overlapped WaitCommEvent would do too, but would make every
+    // read and write of the port overlapped.
+    struct FirstByte final : Event {
+        explicit FirstByte(SerialHandle h) : handle(h) {}
+        void Wait(uint32_t ms) override {
+            COMMTIMEOUTS saved{};
+            if (ms == 0 || !GetCommTimeouts(Win(handle), &saved)) return;
+            COMMTIMEOUTS waiting = saved;
+            waiting.ReadIntervalTimeout = 0;
+            waiting.ReadTotalTimeoutMultiplier = 0;
+            waiting.ReadTotalTimeoutConstant = ms;
+            if (!SetCommTimeouts(Win(handle), &waiting)) return;
+            uint8_t byte = 0;
+            DWORD got = 0;
+            if (ReadFile(Win(handle), &byte, 1, &got, nullptr) && got == 1) {
+                Taken& taken = TakenBytes();
+                std::lock_guard<std::mutex> lock(taken.mutex);
+                taken.bytes[handle].push_back(byte);
+            }
+            SetCommTimeouts(Win(handle), &saved);
+        }
+        SerialHandle handle;
+    } firstByte(handle);
+    AwaitEvent(firstByte, ms);
 }
 
 int SerialLastError() {
