@@ -150,6 +150,12 @@ void setEvent(void* event) {
 #endif
 }
 
+#if defined(_WIN32)
+// Set when the process ends: Windows has then stopped the notifier's thread,
+// perhaps while it held a lock, before it unloads this library.
+std::atomic<bool> gProcessEnding{false};
+#endif
+
 // Sets the host's events as the chip's driver does for FT_EVENT_RXCHAR: when
 // received bytes become readable, whether at once after a host call that
 // made the board answer or later, when the link's latency releases them. A
@@ -182,6 +188,9 @@ class Notifier {
     // Once this returns, the handle's event (every event: null) is not
     // touched again.
     void forget(const uintptr_t* handle) {
+#if defined(_WIN32)
+        if (gProcessEnding) return;
+#endif
         std::thread ending;
         {
             std::lock_guard<std::mutex> lock(signalMutex);
@@ -568,3 +577,10 @@ unsigned podsim_d2xx_device_count() {
     std::lock_guard<std::mutex> lock(r.mutex);
     return static_cast<unsigned>(r.devices.size());
 }
+
+#if defined(_WIN32)
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+    if (reason == DLL_PROCESS_DETACH && reserved != nullptr) gProcessEnding = true;
+    return TRUE;
+}
+#endif
