@@ -14,7 +14,7 @@
 #include "RegisterMap.h"
 #include "RegisterTips.h"
 #include "ScriptRunner.h"
-#include "StatusLabel.h"
+#include "StatusBar.h"
 #include "SystemManager.h"
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
@@ -31,7 +31,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -39,10 +38,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSaveFile>
-#include <QStatusBar>
 #include <QTextStream>
 #include <QTimer>
-#include <QToolButton>
 #include <QUrl>
 
 #include <map>
@@ -80,17 +77,6 @@ QScrollArea* scrolling(QWidget* page) {
         area->setMinimumHeight(page->minimumSizeHint().expandedTo(page->minimumSize()).height());
     }
     return area;
-}
-
-QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
-    auto* label = new StatusLabel(parent);
-    label->setMargin(3);
-    label->setMinimumWidth(240);
-    label->setFixedHeight(24);
-    label->setStyleSheet(QStringLiteral("QLabel {background-color: rgb(220,220,220);}"));
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    label->setAlignment(alignment);
-    return label;
 }
 
 // The last value each writebyte line of a register file gives each
@@ -135,7 +121,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->tabWidget->addTab(m_commLog, QStringLiteral("Log"));
     ui->tabWidget->setCurrentIndex(0);
 
-    createStatusBar();
+    m_status = new StatusBar(statusBar(), ui->actionStop);
+    m_lblMessage = m_status->message();
+    m_lblMessage->setText(AppManager::statusMessageA());
+    m_lblBoard = m_status->board();
+    m_lblBoard->setText(AppManager::statusMessageB());
+    m_lblKit = m_status->kit();
+    m_lblAddress = m_status->address();
+    showAddress();
 
     ui->cbAutoRead->setChecked(AppManager::autoReadEnabled());
     m_page1->setAutoRead(AppManager::autoReadEnabled());
@@ -213,44 +206,8 @@ void MainWindow::placeWindow() {
     move(x, y);
 }
 
-void MainWindow::createStatusBar() {
-    auto* container = new QWidget(this);
-    container->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    container->setFixedHeight(24);
-    auto* layout = new QHBoxLayout(container);
-    layout->setContentsMargins(3, 0, 3, 0);
-    statusBar()->addWidget(container, 1);
-    statusBar()->setSizeGripEnabled(true);
-    statusBar()->setStyleSheet(QStringLiteral(
-        "QSizeGrip { image: url(:/images/sizegrip.png); width: 16px; height: 16px; }"));
-
-    m_lblMessage = makeStatusLabel(container, Qt::AlignLeft | Qt::AlignVCenter);
-    m_lblMessage->setText(AppManager::statusMessageA());
-    m_lblBoard = makeStatusLabel(container, Qt::AlignCenter);
-    m_lblBoard->setText(AppManager::statusMessageB());
-    m_lblKit = makeStatusLabel(container, Qt::AlignRight | Qt::AlignVCenter);
-    for (QLabel* label : {m_lblMessage, m_lblBoard, m_lblKit})
-        layout->addWidget(label, 1);
-    m_lblAddress = makeStatusLabel(container, Qt::AlignCenter);
-    m_lblAddress->setMinimumWidth(90);
-    m_lblAddress->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_lblAddress->setToolTip(QStringLiteral("The device address in use (Device > Set Address)"));
-    layout->addWidget(m_lblAddress);
-    showAddress();
-
-    // Shown only while a search or a script runs.
-    m_btnStop = new QToolButton(container);
-    m_btnStop->setDefaultAction(ui->actionStop);
-    m_btnStop->setFixedHeight(22);
-    m_btnStop->hide();
-    layout->insertWidget(1, m_btnStop);
-}
-
 void MainWindow::showAddress() {
-    m_lblAddress->setText(QStringLiteral("I2C 0x%1")
-                              .arg(QString::number(AppManager::deviceAddress(), 16)
-                                       .toUpper()
-                                       .rightJustified(2, QLatin1Char('0'))));
+    m_status->showAddress(AppManager::deviceAddress());
 }
 
 void MainWindow::slt_aboutClicked() {
@@ -332,7 +289,7 @@ void MainWindow::setSearching(bool searching) {
     ui->actionStop->setText(searching ? QStringLiteral("Cancel Search") : QStringLiteral("Stop"));
     // The search's progress replaces the message only while it runs.
     if (!searching) m_lblMessage->setText(m_messageBeforeSearch);
-    m_btnStop->setVisible(searching);
+    m_status->setStopVisible(searching);
     const bool autoRead = !searching && ui->cbAutoRead->isChecked();
     m_page1->setAutoRead(autoRead);
     m_page2->setAutoRead(autoRead);
@@ -346,7 +303,7 @@ void MainWindow::setScriptRunning(bool running) {
         action->setEnabled(!running);
     ui->actionStop->setEnabled(running);
     ui->actionStop->setText(running ? QStringLiteral("Stop Script") : QStringLiteral("Stop"));
-    m_btnStop->setVisible(running);
+    m_status->setStopVisible(running);
 }
 
 void MainWindow::on_actionStop_triggered() {
@@ -695,3 +652,4 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     boardDisconnect();
     event->accept();
 }
+

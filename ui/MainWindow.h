@@ -8,7 +8,7 @@
 #include <cstdint>
 
 class QLabel;
-class QToolButton;
+class StatusBar;
 class BoardSearch;
 class CommLog;
 class ScriptRunner;
@@ -109,7 +109,6 @@ class MainWindow : public QMainWindow {
 
   private:
     void placeWindow();
-    void createStatusBar();
     void startSearch();
     void setSearching(bool searching);
     void setScriptRunning(bool running);
@@ -120,6 +119,7 @@ class MainWindow : public QMainWindow {
     void showAddress();
 
     Ui::MainWindow* ui;
+    StatusBar* m_status = nullptr;
     QLabel* m_lblMessage = nullptr;
     QLabel* m_lblBoard = nullptr;
     QLabel* m_lblKit = nullptr;
@@ -138,7 +138,6 @@ class MainWindow : public QMainWindow {
     bool m_closeAfterSearch = false;
     QString m_messageBeforeSearch;
     ScriptRunner* m_script = nullptr;
-    QToolButton* m_btnStop = nullptr;
 };
 
 #endif // MAINWINDOW_H

@@ -123,8 +123,7 @@ TEST_F(WindowTest, TabsAboutStatusBarAndTooltips) {
     EXPECT_EQ(titles, (QStringList{"RAR4120E_A", "RAR4120E_B", "Debug", "Log"}));
     EXPECT_EQ(tabs->currentIndex(), 0);
     trigger("actionAbout");
-    ASSERT_NE(window->aboutDialog(), nullptr);
-    EXPECT_TRUE(window->aboutDialog()->isVisible());
+    ASSERT_TRUE(window->aboutDialog() && window->aboutDialog()->isVisible());
     window->aboutDialog()->hide();
 
     window->show();
@@ -139,8 +138,8 @@ TEST_F(WindowTest, TabsAboutStatusBarAndTooltips) {
     window->slt_commandSend("statusmsga " + longText);
     auto* label = static_cast<StatusLabel*>(window->messageLabel());
     EXPECT_EQ(label->text(), longText);
-    EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026)));
-    EXPECT_LT(label->shownText().size(), longText.size());
+    EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026)) &&
+                label->shownText().size() < longText.size());
 
     const QString ena = window->page1()->findChild<QCheckBox*>("cb_ena")->toolTip();
     EXPECT_TRUE(ena.startsWith("ENA: register 0x02 ISET, bit ")) << ena;
@@ -155,31 +154,52 @@ std::string paramName(const testing::TestParamInfo<const char*>& info) {
 }
 
 // The window fits a 1366x768 screen less 80 pixels of taskbar and title bar, with room to spare,
-// whichever sans font stands in for the style sheet's Arial (Liberation Sans has its metrics).
+// whichever sans font stands in for the style sheet's Arial (Liberation Sans has its metrics), and
+// cuts no text of the pages or the status bar; text 1.5 or 2 times as large, as 144 or 192 dpi
+// draw it ("Liberation Sans 150"), fits a screen as many times as large.
 class LeastSize : public ConnectedWindowTest, public testing::WithParamInterface<const char*> {};
 
-TEST_P(LeastSize, FitsALaptopScreen) {
-    const QString family = GetParam();
+TEST_P(LeastSize, FitsALaptopScreenAndCutsNoText) {
+    QString family = GetParam();
+    const double scale = std::max(100, family.section(' ', -1).toInt()) / 100.0;
+    family.remove(QRegularExpression(" \\d+$"));
     // Fontconfig may name the foundry too: "Nimbus Sans [urw]".
     const QRegularExpression named("^" + family + "( \\[.*\\])?$");
     if (QFontDatabase().families().filter(named).isEmpty())
         GTEST_SKIP() << family << " is not installed (scripts/install-deps.sh installs it)";
     QFile sheet(QCoreApplication::applicationDirPath() + "/STYLE/stylesheet.qss");
     ASSERT_TRUE(sheet.open(QIODevice::ReadOnly)) << sheet.fileName();
+    const QString font = "'" + family + "'", size = QString("%1pt").arg(11 * scale);
     window->show(); // the status bar's labels count only when shown
-    qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()).replace("Arial", "'" + family + "'"));
+    qApp->setStyleSheet(
+        QString::fromUtf8(sheet.readAll()).replace("Arial", font).replace("11pt", size));
     for (QWidget* widget : window->findChildren<QWidget*>() + QList<QWidget*>{window.get()})
-        widget->setStyleSheet(widget->styleSheet().replace("Arial", "'" + family + "'"));
+        widget->setStyleSheet(widget->styleSheet().replace("Arial", font).replace("11pt", size));
+    QApplication::processEvents(); // the layouts take up the new sizes
     const QString used = QFontInfo(window->debugPanel()->font()).family();
     const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
-    qApp->setStyleSheet(QString());
     EXPECT_TRUE(named.match(used).hasMatch()) << "measured with " << used;
-    EXPECT_TRUE(least.width() <= 1366 && least.height() <= 660)
+    EXPECT_TRUE(least.width() <= 1366 * scale && least.height() <= 660 * scale)
         << family << ": " << least.width() << "x" << least.height();
+    window->resize(least);
+    for (QWidget* page : {(QWidget*)window->page1(), (QWidget*)window->page2()}) {
+        window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(page == window->page2());
+        QApplication::processEvents();
+        for (QWidget* text :
+             page->findChildren<QWidget*>() + window->statusBar()->findChildren<QWidget*>()) {
+            const QRegularExpression showsText("Label|Button|CheckBox|ComboBox|SpinBox");
+            if (!text->isVisible() || !showsText.match(text->metaObject()->className()).hasMatch())
+                continue;
+            EXPECT_TRUE(text->rect().contains(QRect(QPoint(), text->sizeHint())))
+                << text->objectName() << text->property("text").toString();
+        }
+    }
+    qApp->setStyleSheet(QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, LeastSize,
-                         testing::Values("Liberation Sans", "DejaVu Sans", "Nimbus Sans"),
+                         testing::Values("Liberation Sans", "DejaVu Sans", "Nimbus Sans",
+                                         "Liberation Sans 150", "Liberation Sans 200"),
                          paramName);
 
 TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
