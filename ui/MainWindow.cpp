@@ -16,6 +16,7 @@
 #include "ScriptRunner.h"
 #include "StatusBar.h"
 #include "SystemManager.h"
+#include "WindowPlacement.h"
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
 #include "processCommand.h"
@@ -106,7 +107,7 @@ std::map<std::pair<uint8_t, uint8_t>, uint8_t> registerWrites(const QString& pat
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
     ui->setupUi(this);
     setWindowTitle(AppManager::appName());
-    placeWindow();
+    placeWindow(this);
 
     m_page1 = new frmMainPage(this);
     m_page2 = new frmMainPage2(this);
@@ -185,25 +186,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
 
 MainWindow::~MainWindow() {
     delete ui;
-}
-
-// Restores the stored size and keeps the window inside the screen's
-// available area.
-void MainWindow::placeWindow() {
-    QPoint pos(0, 0);
-    QSize size(-1, -1);
-    AppManager::instance()->loadWindowGeometry(pos, size);
-    if (size.width() < 1 || size.height() < 1) return;
-    resize(size);
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect frame = frameGeometry();
-    int x = pos.x();
-    if (x > area.right() - frame.width()) x = area.right() - frame.width();
-    if (x < area.left()) x = area.left();
-    int y = pos.y();
-    if (y > area.bottom() - frame.height()) y = area.bottom() - frame.height();
-    if (y < area.top()) y = area.top();
-    move(x, y);
 }
 
 void MainWindow::showAddress() {

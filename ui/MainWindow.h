@@ -108,7 +108,6 @@ class MainWindow : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void placeWindow();
     void startSearch();
     void setSearching(bool searching);
     void setScriptRunning(bool running);

@@ -26,6 +26,8 @@ if(TARGET evkit_pages)
         ${CMAKE_CURRENT_LIST_DIR}/StatusBar.h
         ${CMAKE_CURRENT_LIST_DIR}/StatusLabel.cpp
         ${CMAKE_CURRENT_LIST_DIR}/StatusLabel.h
+        ${CMAKE_CURRENT_LIST_DIR}/WindowPlacement.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/WindowPlacement.h
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.cpp
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.h
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.ui

@@ -1,5 +1,6 @@
 // The connected main window: commands, actions, dialogs, scripts, status bar, closing.
 #include "StatusLabel.h"
+#include "WindowPlacement.h"
 #include "WindowTestSupport.h"
 #include "processCommand.h"
 
@@ -217,6 +218,20 @@ TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
     EXPECT_EQ(ini("Device/Address").toString(), "0x2C");
     EXPECT_EQ(ini("Application/windowPosition").toPoint(), QPoint(12, 34));
     EXPECT_EQ(ini("Application/windowSize").toSize(), QSize(800, 600));
+}
+
+// Available areas of the screens there are, the primary first; a stored frame; where it opens.
+TEST(WindowPlacement, OnTheScreenThatHoldsItElseOnThePrimaryAndWhole) {
+    const QRect primary(0, 0, 1920, 1040), right(1920, 0, 1280, 984), left(-1600, 100, 1600, 860);
+    const std::tuple<const char*, QVector<QRect>, QRect, QPoint> rows[] = {
+        {"on the second screen", {primary, right}, {2000, 50, 1000, 700}, {2000, 50}},
+        {"on a screen that is gone", {primary}, {2000, 50, 1000, 700}, {920, 50}},
+        {"mostly on the second screen", {primary, right}, {1500, 100, 1000, 600}, {1920, 100}},
+        {"partly off the right edge", {primary}, {1500, 200, 1000, 700}, {920, 200}},
+        {"on a screen to the left", {primary, left}, {-1500, 150, 1000, 700}, {-1500, 150}},
+        {"larger than the screen", {primary}, {100, 100, 2500, 1200}, {0, 0}}};
+    for (const auto& [where, screens, frame, position] : rows)
+        EXPECT_EQ(windowPosition(screens, frame), position) << where;
 }
 
 TEST_F(WindowTest, ErrorsNameWhatFailedAndChangeNothing) {
