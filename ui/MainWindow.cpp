@@ -631,7 +631,33 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     AppManager* app = AppManager::instance();
     app->saveSettings();
     if (!isMaximized()) app->saveWindowGeometry(pos(), size());
+    // A problem not told before is told now, before the window goes.
+    reportSettingsProblem(true);
     boardDisconnect();
     event->accept();
 }
 
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Over the window, once it is there.
+    QTimer::singleShot(0, this, [this] { reportSettingsProblem(false); });
+}
+
+// Once a session, and only to a user who sees the window, so that a window
+// never shown is never held up. The warning leaves the window usable; at the
+// close it waits for the user, as it would vanish with the window.
+void MainWindow::reportSettingsProblem(bool waitForAnswer) {
+    if (m_settingsProblemTold || !isVisible()) return;
+    const QString problem = AppManager::instance()->settingsProblem();
+    if (problem.isEmpty()) return;
+    m_settingsProblemTold = true;
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Settings"), problem,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (waitForAnswer) {
+        box->exec();
+        return;
+    }
+    box->setWindowModality(Qt::NonModal);
+    box->show();
+}

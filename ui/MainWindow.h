@@ -106,8 +106,10 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
+    void reportSettingsProblem(bool waitForAnswer);
     void startSearch();
     void setSearching(bool searching);
     void setScriptRunning(bool running);
@@ -137,6 +139,7 @@ class MainWindow : public QMainWindow {
     bool m_closeAfterSearch = false;
     QString m_messageBeforeSearch;
     ScriptRunner* m_script = nullptr;
+    bool m_settingsProblemTold = false;
 };
 
 #endif // MAINWINDOW_H

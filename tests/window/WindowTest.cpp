@@ -234,6 +234,26 @@ TEST(WindowPlacement, OnTheScreenThatHoldsItElseOnThePrimaryAndWhole) {
         EXPECT_EQ(windowPosition(screens, frame), position) << where;
 }
 
+TEST_F(WindowTest, SettingsThatCannotBeSavedAreToldOnceNamingTheFile) {
+    QFile::remove("RAR4120E.ini");
+    ASSERT_TRUE(QDir().mkdir("RAR4120E.ini")); // even root cannot write the file then
+    window->show();
+    ASSERT_TRUE(processEventsUntil([&] { return window->findChild<QMessageBox*>(); }));
+    const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath("RAR4120E.ini"));
+    const QString told = window->findChild<QMessageBox*>()->text();
+    EXPECT_TRUE(told.startsWith("Settings cannot be saved to " + path + ": ")) << told;
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // the window stays usable
+    bool toldAgain = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* again = QApplication::activeModalWidget()) toldAgain = again->close();
+    });
+    window->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(toldAgain || window->isVisible());
+    EXPECT_EQ(window->findChildren<QMessageBox*>().size(), 1);
+    EXPECT_TRUE(QDir().rmdir("RAR4120E.ini"));
+}
+
 TEST_F(WindowTest, ErrorsNameWhatFailedAndChangeNothing) {
     // Help without a program for the file (the offscreen desktop has none).
     const QString help = nextMessage([&] { trigger("actionCommand_Reference"); });
