@@ -1,7 +1,10 @@
 #include "AppManager.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
+#include <QTemporaryFile>
 #include <QVariant>
 
 namespace {
@@ -127,6 +130,25 @@ void AppManager::saveWindowGeometry(QPoint pos, QSize size) {
     m_fileSettings.setValue(kKeyWindowSize, size);
     m_fileSettings.endGroup();
     m_fileSettings.sync();
+}
+
+QString AppManager::settingsProblem() {
+    const QFileInfo file(m_fileSettings.fileName());
+    // The store writes a new file beside the old one and renames it: the
+    // folder must take new files, even when the file itself is writable.
+    QTemporaryFile probe(file.absolutePath() + QStringLiteral("/XXXXXX"));
+    QString reason;
+    if (!probe.open())
+        reason = QStringLiteral("the folder is not writable. Start the program from a folder you "
+                                "can write to.");
+    else if (!m_fileSettings.isWritable())
+        reason = QStringLiteral("the file cannot be written. Make it writable, or start the "
+                                "program from another folder.");
+    else if (m_fileSettings.status() == QSettings::AccessError)
+        reason = QStringLiteral("the file could not be written.");
+    if (reason.isEmpty()) return QString();
+    return QStringLiteral("Settings cannot be saved to %1: %2")
+        .arg(QDir::toNativeSeparators(file.absoluteFilePath()), reason);
 }
 
 QString AppManager::appName() {

@@ -29,6 +29,10 @@ class AppManager : public QObject {
     void loadWindowGeometry(QPoint& pos, QSize& size);
     void saveWindowGeometry(QPoint pos, QSize size);
 
+    // Why RAR4120E.ini cannot be written, in a sentence for the user that
+    // names the file; empty when it can.
+    QString settingsProblem();
+
     static QString appName();
     static void setAppName(const QString& name);
     static QString appVersion();

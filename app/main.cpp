@@ -128,6 +128,12 @@ void reportSimulatorConfigProblem(const QString& problem) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // Drawn at the screen's scale, 125 % and 150 % included (not rounded to
+    // 100 % or 200 %), with sharp text and images.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+    QGuiApplication::setHighDpiScaleFactorRoundingPolicy(
+        Qt::HighDpiScaleFactorRoundingPolicy::PassThrough);
     QApplication app(argc, argv);
     Options options;
     if (!parseOptions(QCoreApplication::arguments(), options)) {

@@ -3,16 +3,26 @@
 # simulated kit: over USB through the D2XX stand-in, or with --serial over
 # COM7, which the wine prefix maps to podlink-sim's pseudo-terminal. With
 # --package the program runs from the zip of scripts/package-windows.sh,
-# unzipped into a folder of its own, as a Windows user would run it.
-# Usage: scripts/screenshot-windows.sh [--serial] [--package] [build-dir]
+# unzipped into a folder of its own, as a Windows user would run it. With
+# --dpi N Windows' display scale is N dpi (96 is 100 %, 144 is 150 %, 192 is
+# 200 %) on a screen as many times as large; with --tab N the program starts
+# on tab N.
+# Usage: scripts/screenshot-windows.sh [--serial] [--package] [--dpi N] [--tab N] [build-dir]
 #        (after scripts/test-windows.sh, and scripts/package-windows.sh for --package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 serial=no
 package=no
-while [ "${1:-}" = --serial ] || [ "${1:-}" = --package ]; do
-    [ "$1" = --serial ] && serial=yes
-    [ "$1" = --package ] && package=yes
+dpi=96
+tab=""
+while true; do
+    case "${1:-}" in
+    --serial) serial=yes ;;
+    --package) package=yes ;;
+    --dpi) dpi=$2; shift ;;
+    --tab) tab=$2; shift ;;
+    *) break ;;
+    esac
     shift
 done
 build=$(realpath "${1:-build-win}")
@@ -23,6 +33,10 @@ work=$(mktemp -d)
 sim_pid=""
 stop() {
     [ -n "$sim_pid" ] && kill "$sim_pid" 2>/dev/null
+    wineserver -k 2>/dev/null || true
+    # The prefix's other users see Windows' default scale.
+    [ "$dpi" = 96 ] || wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+        /d 96 /f >/dev/null 2>&1 || true
     wineserver -k 2>/dev/null || true
     rm -rf "$work"
 }
@@ -53,11 +67,15 @@ if [ "$package" = yes ]; then
 fi
 # The splash flag lives in the registry on Windows.
 wine reg add 'HKCU\Software\Corvelle\RAR4120E' /v ShowSplash /t REG_SZ /d false /f >/dev/null
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f >/dev/null
+[ -n "$tab" ] && options+=(--tab "$tab") && name=$name-tab$tab
+[ "$dpi" = 96 ] || name=$name-dpi$dpi
+screen=$((1400 * dpi / 96))x$((900 * dpi / 96))
 # wine's desktop process starts with the wineserver and must see the virtual screen.
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
 cd "$start_in"
-xvfb-run -a -s "-screen 0 1400x900x24" bash -c '
+xvfb-run -a -s "-screen 0 ${screen}x24" bash -c '
     wine "$1" "${@:3}" &
     pid=$!
     sleep 30

@@ -37,7 +37,8 @@ podsim::Board* simulatedBoard() {
 }
 
 bool shoot(QWidget& page, const QSize& size, const QString& file) {
-    page.resize(size);
+    // Larger text needs a larger page, as the window's scroll area gives it.
+    page.resize(size.expandedTo(page.minimumSizeHint()));
     page.show();
     QApplication::processEvents();
     return page.grab().save(file);

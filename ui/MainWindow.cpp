@@ -14,8 +14,9 @@
 #include "RegisterMap.h"
 #include "RegisterTips.h"
 #include "ScriptRunner.h"
-#include "StatusLabel.h"
+#include "StatusBar.h"
 #include "SystemManager.h"
+#include "WindowPlacement.h"
 #include "frmMainPage.h"
 #include "frmMainPage2.h"
 #include "processCommand.h"
@@ -31,7 +32,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
@@ -39,10 +39,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QSaveFile>
-#include <QStatusBar>
 #include <QTextStream>
 #include <QTimer>
-#include <QToolButton>
 #include <QUrl>
 
 #include <map>
@@ -82,17 +80,6 @@ QScrollArea* scrolling(QWidget* page) {
     return area;
 }
 
-QLabel* makeStatusLabel(QWidget* parent, Qt::Alignment alignment) {
-    auto* label = new StatusLabel(parent);
-    label->setMargin(3);
-    label->setMinimumWidth(240);
-    label->setFixedHeight(24);
-    label->setStyleSheet(QStringLiteral("QLabel {background-color: rgb(220,220,220);}"));
-    label->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    label->setAlignment(alignment);
-    return label;
-}
-
 // The last value each writebyte line of a register file gives each
 // register, by device address and register.
 std::map<std::pair<uint8_t, uint8_t>, uint8_t> registerWrites(const QString& path) {
@@ -120,7 +107,7 @@ std::map<std::pair<uint8_t, uint8_t>, uint8_t> registerWrites(const QString& pat
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWindow) {
     ui->setupUi(this);
     setWindowTitle(AppManager::appName());
-    placeWindow();
+    placeWindow(this);
 
     m_page1 = new frmMainPage(this);
     m_page2 = new frmMainPage2(this);
@@ -135,7 +122,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->tabWidget->addTab(m_commLog, QStringLiteral("Log"));
     ui->tabWidget->setCurrentIndex(0);
 
-    createStatusBar();
+    m_status = new StatusBar(statusBar(), ui->actionStop);
+    m_lblMessage = m_status->message();
+    m_lblMessage->setText(AppManager::statusMessageA());
+    m_lblBoard = m_status->board();
+    m_lblBoard->setText(AppManager::statusMessageB());
+    m_lblKit = m_status->kit();
+    m_lblAddress = m_status->address();
+    showAddress();
 
     ui->cbAutoRead->setChecked(AppManager::autoReadEnabled());
     m_page1->setAutoRead(AppManager::autoReadEnabled());
@@ -194,63 +188,8 @@ MainWindow::~MainWindow() {
     delete ui;
 }
 
-// Restores the stored size and keeps the window inside the screen's
-// available area.
-void MainWindow::placeWindow() {
-    QPoint pos(0, 0);
-    QSize size(-1, -1);
-    AppManager::instance()->loadWindowGeometry(pos, size);
-    if (size.width() < 1 || size.height() < 1) return;
-    resize(size);
-    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
-    const QRect frame = frameGeometry();
-    int x = pos.x();
-    if (x > area.right() - frame.width()) x = area.right() - frame.width();
-    if (x < area.left()) x = area.left();
-    int y = pos.y();
-    if (y > area.bottom() - frame.height()) y = area.bottom() - frame.height();
-    if (y < area.top()) y = area.top();
-    move(x, y);
-}
-
-void MainWindow::createStatusBar() {
-    auto* container = new QWidget(this);
-    container->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    container->setFixedHeight(24);
-    auto* layout = new QHBoxLayout(container);
-    layout->setContentsMargins(3, 0, 3, 0);
-    statusBar()->addWidget(container, 1);
-    statusBar()->setSizeGripEnabled(true);
-    statusBar()->setStyleSheet(QStringLiteral(
-        "QSizeGrip { image: url(:/images/sizegrip.png); width: 16px; height: 16px; }"));
-
-    m_lblMessage = makeStatusLabel(container, Qt::AlignLeft | Qt::AlignVCenter);
-    m_lblMessage->setText(AppManager::statusMessageA());
-    m_lblBoard = makeStatusLabel(container, Qt::AlignCenter);
-    m_lblBoard->setText(AppManager::statusMessageB());
-    m_lblKit = makeStatusLabel(container, Qt::AlignRight | Qt::AlignVCenter);
-    for (QLabel* label : {m_lblMessage, m_lblBoard, m_lblKit})
-        layout->addWidget(label, 1);
-    m_lblAddress = makeStatusLabel(container, Qt::AlignCenter);
-    m_lblAddress->setMinimumWidth(90);
-    m_lblAddress->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    m_lblAddress->setToolTip(QStringLiteral("The device address in use (Device > Set Address)"));
-    layout->addWidget(m_lblAddress);
-    showAddress();
-
-    // Shown only while a search or a script runs.
-    m_btnStop = new QToolButton(container);
-    m_btnStop->setDefaultAction(ui->actionStop);
-    m_btnStop->setFixedHeight(22);
-    m_btnStop->hide();
-    layout->insertWidget(1, m_btnStop);
-}
-
 void MainWindow::showAddress() {
-    m_lblAddress->setText(QStringLiteral("I2C 0x%1")
-                              .arg(QString::number(AppManager::deviceAddress(), 16)
-                                       .toUpper()
-                                       .rightJustified(2, QLatin1Char('0'))));
+    m_status->showAddress(AppManager::deviceAddress());
 }
 
 void MainWindow::slt_aboutClicked() {
@@ -332,7 +271,7 @@ void MainWindow::setSearching(bool searching) {
     ui->actionStop->setText(searching ? QStringLiteral("Cancel Search") : QStringLiteral("Stop"));
     // The search's progress replaces the message only while it runs.
     if (!searching) m_lblMessage->setText(m_messageBeforeSearch);
-    m_btnStop->setVisible(searching);
+    m_status->setStopVisible(searching);
     const bool autoRead = !searching && ui->cbAutoRead->isChecked();
     m_page1->setAutoRead(autoRead);
     m_page2->setAutoRead(autoRead);
@@ -346,7 +285,7 @@ void MainWindow::setScriptRunning(bool running) {
         action->setEnabled(!running);
     ui->actionStop->setEnabled(running);
     ui->actionStop->setText(running ? QStringLiteral("Stop Script") : QStringLiteral("Stop"));
-    m_btnStop->setVisible(running);
+    m_status->setStopVisible(running);
 }
 
 void MainWindow::on_actionStop_triggered() {
@@ -692,6 +631,33 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     AppManager* app = AppManager::instance();
     app->saveSettings();
     if (!isMaximized()) app->saveWindowGeometry(pos(), size());
+    // A problem not told before is told now, before the window goes.
+    reportSettingsProblem(true);
     boardDisconnect();
     event->accept();
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    // Over the window, once it is there.
+    QTimer::singleShot(0, this, [this] { reportSettingsProblem(false); });
+}
+
+// Once a session, and only to a user who sees the window, so that a window
+// never shown is never held up. The warning leaves the window usable; at the
+// close it waits for the user, as it would vanish with the window.
+void MainWindow::reportSettingsProblem(bool waitForAnswer) {
+    if (m_settingsProblemTold || !isVisible()) return;
+    const QString problem = AppManager::instance()->settingsProblem();
+    if (problem.isEmpty()) return;
+    m_settingsProblemTold = true;
+    auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Settings"), problem,
+                                QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    if (waitForAnswer) {
+        box->exec();
+        return;
+    }
+    box->setWindowModality(Qt::NonModal);
+    box->show();
 }

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 class QLabel;
-class QToolButton;
+class StatusBar;
 class BoardSearch;
 class CommLog;
 class ScriptRunner;
@@ -106,10 +106,10 @@ class MainWindow : public QMainWindow {
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
   private:
-    void placeWindow();
-    void createStatusBar();
+    void reportSettingsProblem(bool waitForAnswer);
     void startSearch();
     void setSearching(bool searching);
     void setScriptRunning(bool running);
@@ -120,6 +120,7 @@ class MainWindow : public QMainWindow {
     void showAddress();
 
     Ui::MainWindow* ui;
+    StatusBar* m_status = nullptr;
     QLabel* m_lblMessage = nullptr;
     QLabel* m_lblBoard = nullptr;
     QLabel* m_lblKit = nullptr;
@@ -138,7 +139,7 @@ class MainWindow : public QMainWindow {
     bool m_closeAfterSearch = false;
     QString m_messageBeforeSearch;
     ScriptRunner* m_script = nullptr;
-    QToolButton* m_btnStop = nullptr;
+    bool m_settingsProblemTold = false;
 };
 
 #endif // MAINWINDOW_H

@@ -22,6 +22,19 @@ QString StatusLabel::shownText() const {
                                     contentsRect().width() - 2 * margin());
 }
 
+void StatusLabel::setLeastWidth(double lines) {
+    m_leastWidth = lines;
+    updateGeometry();
+}
+
+QSize StatusLabel::minimumSizeHint() const {
+    return QSize(qRound(m_leastWidth * fontMetrics().height()), QLabel::minimumSizeHint().height());
+}
+
+QSize StatusLabel::sizeHint() const {
+    return QLabel::sizeHint().expandedTo(minimumSizeHint());
+}
+
 void StatusLabel::paintEvent(QPaintEvent* event) {
     if (fits()) {
         QLabel::paintEvent(event);

@@ -16,6 +16,12 @@ class StatusLabel : public QLabel {
     // The text as shown in the label's present width.
     QString shownText() const;
 
+    // The least width, in heights of a line of the label's text: the label
+    // keeps its proportions at any text size.
+    void setLeastWidth(double lines);
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override;
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
@@ -23,6 +29,8 @@ class StatusLabel : public QLabel {
   private:
     QString plainText() const;
     bool fits() const;
+
+    double m_leastWidth = 0;
 };
 
 #endif // STATUSLABEL_H

@@ -20,8 +20,12 @@ if(TARGET evkit_pages)
         ${CMAKE_CURRENT_LIST_DIR}/SimulatorCheck.h
         ${CMAKE_CURRENT_LIST_DIR}/ScriptRunner.cpp
         ${CMAKE_CURRENT_LIST_DIR}/ScriptRunner.h
+        ${CMAKE_CURRENT_LIST_DIR}/StatusBar.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/StatusBar.h
         ${CMAKE_CURRENT_LIST_DIR}/StatusLabel.cpp
         ${CMAKE_CURRENT_LIST_DIR}/StatusLabel.h
+        ${CMAKE_CURRENT_LIST_DIR}/WindowPlacement.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/WindowPlacement.h
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.cpp
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.h
         ${PROJECT_SOURCE_DIR}/console/ConsoleBox.ui

@@ -93,14 +93,6 @@ TEST_F(SettingsTest, RoundTripThroughTheFile) {
     EXPECT_EQ(geometry({}, {}), std::make_pair(QPoint(40, 60), QSize(1241, 699)));
 }
 
-TEST_F(SettingsTest, SplashFlagLivesInTheNativeStore) {
-    manager()->nativeSettings()->setValue(QStringLiteral("ShowSplash"), QStringLiteral("FALSE"));
-    manager()->nativeSettings()->sync();
-    QSettings reread(QStringLiteral("Corvelle"), QStringLiteral("RAR4120E"));
-    EXPECT_EQ(reread.value(QStringLiteral("ShowSplash")).toString(), QStringLiteral("FALSE"));
-    manager()->nativeSettings()->remove(QStringLiteral("ShowSplash"));
-}
-
 // Address: decimal, else hexadecimal ("0x A" from older files), cut to 8 bits;
 // period: 100 to 30000 ms, else the default.
 TEST_F(SettingsTest, StoredTextLoadsWithinTheRules) {

@@ -15,10 +15,13 @@ using namespace windowtest;
 
 namespace {
 
-// Only an absent value (then recorded as "TRUE") or "TRUE" shows the splash.
+// Only an absent value (then recorded as "TRUE") or "TRUE" shows the splash. The flag lives in
+// the native store of Corvelle's RAR4120E (the registry on Windows).
 TEST(Splash, OnlyTrueOrNothingShowsItTheAboutBoxTurnsItOffAndItClosesItself) {
     QSettings* native = AppManager::instance()->nativeSettings();
-    const auto stored = [&] { return native->value("ShowSplash").toString(); };
+    const auto stored = [] {
+        return QSettings("Corvelle", "RAR4120E").value("ShowSplash").toString();
+    };
     using Row = std::tuple<const char*, bool, const char*>;
     for (const auto& [before, shown, after] : {Row{nullptr, true, "TRUE"},
                                                {"TRUE", true, "TRUE"},
@@ -177,8 +180,7 @@ TEST(Search, RunsBesideTheEventLoopWithControlsDisabledUntilStoppedOrClosed) {
     // Closing during a search closes once the search has stopped, long before a sweep ends.
     action("actionConnect")->trigger();
     ASSERT_TRUE(window.searching());
-    EXPECT_FALSE(window.close());
-    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(!window.close() && window.isVisible());
     ASSERT_TRUE(processEventsUntil([&] { return !window.isVisible(); }));
     EXPECT_FALSE(window.searching());
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);

@@ -1,5 +1,6 @@
 // The connected main window: commands, actions, dialogs, scripts, status bar, closing.
 #include "StatusLabel.h"
+#include "WindowPlacement.h"
 #include "WindowTestSupport.h"
 #include "processCommand.h"
 
@@ -123,8 +124,7 @@ TEST_F(WindowTest, TabsAboutStatusBarAndTooltips) {
     EXPECT_EQ(titles, (QStringList{"RAR4120E_A", "RAR4120E_B", "Debug", "Log"}));
     EXPECT_EQ(tabs->currentIndex(), 0);
     trigger("actionAbout");
-    ASSERT_NE(window->aboutDialog(), nullptr);
-    EXPECT_TRUE(window->aboutDialog()->isVisible());
+    ASSERT_TRUE(window->aboutDialog() && window->aboutDialog()->isVisible());
     window->aboutDialog()->hide();
 
     window->show();
@@ -139,8 +139,8 @@ TEST_F(WindowTest, TabsAboutStatusBarAndTooltips) {
     window->slt_commandSend("statusmsga " + longText);
     auto* label = static_cast<StatusLabel*>(window->messageLabel());
     EXPECT_EQ(label->text(), longText);
-    EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026)));
-    EXPECT_LT(label->shownText().size(), longText.size());
+    EXPECT_TRUE(label->shownText().endsWith(QChar(0x2026)) &&
+                label->shownText().size() < longText.size());
 
     const QString ena = window->page1()->findChild<QCheckBox*>("cb_ena")->toolTip();
     EXPECT_TRUE(ena.startsWith("ENA: register 0x02 ISET, bit ")) << ena;
@@ -155,31 +155,52 @@ std::string paramName(const testing::TestParamInfo<const char*>& info) {
 }
 
 // The window fits a 1366x768 screen less 80 pixels of taskbar and title bar, with room to spare,
-// whichever sans font stands in for the style sheet's Arial (Liberation Sans has its metrics).
+// whichever sans font stands in for the style sheet's Arial (Liberation Sans has its metrics), and
+// cuts no text of the pages or the status bar; text 1.5 or 2 times as large, as 144 or 192 dpi
+// draw it ("Liberation Sans 150"), fits a screen as many times as large.
 class LeastSize : public ConnectedWindowTest, public testing::WithParamInterface<const char*> {};
 
-TEST_P(LeastSize, FitsALaptopScreen) {
-    const QString family = GetParam();
+TEST_P(LeastSize, FitsALaptopScreenAndCutsNoText) {
+    QString family = GetParam();
+    const double scale = std::max(100, family.section(' ', -1).toInt()) / 100.0;
+    family.remove(QRegularExpression(" \\d+$"));
     // Fontconfig may name the foundry too: "Nimbus Sans [urw]".
     const QRegularExpression named("^" + family + "( \\[.*\\])?$");
     if (QFontDatabase().families().filter(named).isEmpty())
         GTEST_SKIP() << family << " is not installed (scripts/install-deps.sh installs it)";
     QFile sheet(QCoreApplication::applicationDirPath() + "/STYLE/stylesheet.qss");
     ASSERT_TRUE(sheet.open(QIODevice::ReadOnly)) << sheet.fileName();
+    const QString font = "'" + family + "'", size = QString("%1pt").arg(11 * scale);
     window->show(); // the status bar's labels count only when shown
-    qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()).replace("Arial", "'" + family + "'"));
+    qApp->setStyleSheet(
+        QString::fromUtf8(sheet.readAll()).replace("Arial", font).replace("11pt", size));
     for (QWidget* widget : window->findChildren<QWidget*>() + QList<QWidget*>{window.get()})
-        widget->setStyleSheet(widget->styleSheet().replace("Arial", "'" + family + "'"));
+        widget->setStyleSheet(widget->styleSheet().replace("Arial", font).replace("11pt", size));
+    QApplication::processEvents(); // the layouts take up the new sizes
     const QString used = QFontInfo(window->debugPanel()->font()).family();
     const QSize least = window->minimumSizeHint().expandedTo(window->minimumSize());
-    qApp->setStyleSheet(QString());
     EXPECT_TRUE(named.match(used).hasMatch()) << "measured with " << used;
-    EXPECT_TRUE(least.width() <= 1366 && least.height() <= 660)
+    EXPECT_TRUE(least.width() <= 1366 * scale && least.height() <= 660 * scale)
         << family << ": " << least.width() << "x" << least.height();
+    window->resize(least);
+    for (QWidget* page : {(QWidget*)window->page1(), (QWidget*)window->page2()}) {
+        window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(page == window->page2());
+        QApplication::processEvents();
+        for (QWidget* text :
+             page->findChildren<QWidget*>() + window->statusBar()->findChildren<QWidget*>()) {
+            const QRegularExpression showsText("Label|Button|CheckBox|ComboBox|SpinBox");
+            if (!text->isVisible() || !showsText.match(text->metaObject()->className()).hasMatch())
+                continue;
+            EXPECT_TRUE(text->rect().contains(QRect(QPoint(), text->sizeHint())))
+                << text->objectName() << text->property("text").toString();
+        }
+    }
+    qApp->setStyleSheet(QString());
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, LeastSize,
-                         testing::Values("Liberation Sans", "DejaVu Sans", "Nimbus Sans"),
+                         testing::Values("Liberation Sans", "DejaVu Sans", "Nimbus Sans",
+                                         "Liberation Sans 150", "Liberation Sans 200"),
                          paramName);
 
 TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
@@ -197,6 +218,40 @@ TEST_F(WindowTest, CloseSavesTheSettingsAndTheGeometryOfANormalWindowOnly) {
     EXPECT_EQ(ini("Device/Address").toString(), "0x2C");
     EXPECT_EQ(ini("Application/windowPosition").toPoint(), QPoint(12, 34));
     EXPECT_EQ(ini("Application/windowSize").toSize(), QSize(800, 600));
+}
+
+// Available areas of the screens there are, the primary first; a stored frame; where it opens.
+TEST(WindowPlacement, OnTheScreenThatHoldsItElseOnThePrimaryAndWhole) {
+    const QRect primary(0, 0, 1920, 1040), right(1920, 0, 1280, 984), left(-1600, 100, 1600, 860);
+    const std::tuple<const char*, QVector<QRect>, QRect, QPoint> rows[] = {
+        {"on the second screen", {primary, right}, {2000, 50, 1000, 700}, {2000, 50}},
+        {"on a screen that is gone", {primary}, {2000, 50, 1000, 700}, {920, 50}},
+        {"mostly on the second screen", {primary, right}, {1500, 100, 1000, 600}, {1920, 100}},
+        {"partly off the right edge", {primary}, {1500, 200, 1000, 700}, {920, 200}},
+        {"on a screen to the left", {primary, left}, {-1500, 150, 1000, 700}, {-1500, 150}},
+        {"larger than the screen", {primary}, {100, 100, 2500, 1200}, {0, 0}}};
+    for (const auto& [where, screens, frame, position] : rows)
+        EXPECT_EQ(windowPosition(screens, frame), position) << where;
+}
+
+TEST_F(WindowTest, SettingsThatCannotBeSavedAreToldOnceNamingTheFile) {
+    QFile::remove("RAR4120E.ini");
+    ASSERT_TRUE(QDir().mkdir("RAR4120E.ini")); // even root cannot write the file then
+    window->show();
+    ASSERT_TRUE(processEventsUntil([&] { return window->findChild<QMessageBox*>(); }));
+    const QString path = QDir::toNativeSeparators(QDir::current().absoluteFilePath("RAR4120E.ini"));
+    const QString told = window->findChild<QMessageBox*>()->text();
+    EXPECT_TRUE(told.startsWith("Settings cannot be saved to " + path + ": ")) << told;
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr); // the window stays usable
+    bool toldAgain = false;
+    QTimer::singleShot(0, [&] {
+        if (QWidget* again = QApplication::activeModalWidget()) toldAgain = again->close();
+    });
+    window->close();
+    QApplication::processEvents();
+    EXPECT_FALSE(toldAgain || window->isVisible());
+    EXPECT_EQ(window->findChildren<QMessageBox*>().size(), 1);
+    EXPECT_TRUE(QDir().rmdir("RAR4120E.ini"));
 }
 
 TEST_F(WindowTest, ErrorsNameWhatFailedAndChangeNothing) {
