@@ -2,19 +2,15 @@
 // podlink-sim serving the board on a pseudo-terminal; B4 on the USB board
 // reached through the kernel's FTDI driver, podlink-sim --usb serving it.
 #include "BenchSupport.h"
+#include "SimulatorProcess.h"
 #include "rerodada.h"
 
 #include <benchmark/benchmark.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
 #include <string>
 #include <vector>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -22,37 +18,6 @@ constexpr uint8_t kChip = 0x2A;
 constexpr uint8_t kDevId = 0x00;
 
 pid_t gSimulator = -1;
-
-// Starts podlink-sim with args and returns the pseudo-terminal it prints first.
-std::string startSimulator(std::initializer_list<const char*> args, pid_t* pid) {
-    int out[2];
-    if (pipe(out) != 0) return std::string();
-    *pid = fork();
-    if (*pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> argv{const_cast<char*>(BENCH_PODLINK_SIM)};
-        for (const char* arg : args)
-            argv.push_back(const_cast<char*>(arg));
-        argv.push_back(nullptr);
-        execv(BENCH_PODLINK_SIM, argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    std::string path;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n')
-        path += c;
-    close(out[0]);
-    return path;
-}
-
-void stopSimulator(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
 
 using ReadByte = uint32_t (*)(uint8_t, uint8_t, uint8_t*);
 
@@ -93,7 +58,7 @@ BENCHMARK(B2_ReadByte_Portable_Pty)
 void B4_Connect_KernelDriver(benchmark::State& state) {
     BrimBoardDisconnect();
     pid_t usbSimulator = -1;
-    const std::string pty = startSimulator({"--usb"}, &usbSimulator);
+    const std::string pty = StartSimulator(BENCH_PODLINK_SIM, {"--usb"}, &usbSimulator);
     if (pty.empty()) {
         state.SkipWithError("podlink-sim --usb did not start");
         return;
@@ -108,7 +73,7 @@ void B4_Connect_KernelDriver(benchmark::State& state) {
     }
     BrimBoardDisconnect();
     setenv("RERODADA_USB_TTYS", "", 1);
-    stopSimulator(usbSimulator);
+    StopSimulator(usbSimulator);
 }
 BENCHMARK(B4_Connect_KernelDriver)
     ->MeasureProcessCPUTime()
@@ -121,16 +86,16 @@ BENCHMARK(B4_Connect_KernelDriver)
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    const std::string pty = startSimulator({}, &gSimulator);
+    const std::string pty = StartSimulator(BENCH_PODLINK_SIM, {}, &gSimulator);
     if (pty.empty()) {
         std::fprintf(stderr, "podlink-sim did not start\n");
-        stopSimulator(gSimulator);
+        StopSimulator(gSimulator);
         return 1;
     }
     bench::useSerialPorts(pty);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     BrimBoardDisconnect();
-    stopSimulator(gSimulator);
+    StopSimulator(gSimulator);
     return 0;
 }

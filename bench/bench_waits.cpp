@@ -25,9 +25,7 @@
 #include <vector>
 
 #if !defined(_WIN32)
-#include <csignal>
-#include <sys/wait.h>
-#include <unistd.h>
+#include "SimulatorProcess.h"
 #endif
 
 namespace {
@@ -141,40 +139,6 @@ bool RunPath(const char* name, const std::function<bool()>& connect, int refresh
     return tally.shortSleeps == 0;
 }
 
-#if !defined(_WIN32)
-// podlink-sim with args on a pseudo-terminal; returns its path, empty when it
-// did not start.
-std::string StartSimulator(const std::vector<const char*>& args, pid_t* pid) {
-    int out[2];
-    if (pipe(out) != 0) return std::string();
-    *pid = fork();
-    if (*pid == 0) {
-        dup2(out[1], STDOUT_FILENO);
-        close(out[0]);
-        close(out[1]);
-        std::vector<char*> argv{const_cast<char*>(BENCH_WAITS_PODLINK_SIM)};
-        for (const char* arg : args)
-            argv.push_back(const_cast<char*>(arg));
-        argv.push_back(nullptr);
-        execv(BENCH_WAITS_PODLINK_SIM, argv.data());
-        _exit(127);
-    }
-    close(out[1]);
-    std::string path;
-    char c;
-    while (read(out[0], &c, 1) == 1 && c != '\n')
-        path += c;
-    close(out[0]);
-    return path;
-}
-
-void StopSimulator(pid_t pid) {
-    if (pid <= 0) return;
-    kill(pid, SIGTERM);
-    waitpid(pid, nullptr, 0);
-}
-#endif
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -214,10 +178,11 @@ int main(int argc, char** argv) {
     if (!serialPort.empty()) ok &= RunPath("serial port", serial(serialPort), refreshes);
 #else
     pid_t serialSimulator = -1, usbSimulator = -1;
-    if (serialPort.empty()) serialPort = StartSimulator({}, &serialSimulator);
+    if (serialPort.empty())
+        serialPort = StartSimulator(BENCH_WAITS_PODLINK_SIM, {}, &serialSimulator);
     if (!serialPort.empty()) ok &= RunPath("serial pty", serial(serialPort), refreshes);
     SetEnv("RERODADA_SERIAL_PORTS", "");
-    const std::string usbTty = StartSimulator({"--usb"}, &usbSimulator);
+    const std::string usbTty = StartSimulator(BENCH_WAITS_PODLINK_SIM, {"--usb"}, &usbSimulator);
     if (!usbTty.empty()) {
         ok &= RunPath(
             "kernel driver tty, no latency",

@@ -45,13 +45,7 @@ if(TARGET evkit_pages)
     if(WIN32)
         # Icon, version information and manifest. Where a toolchain links a
         # default manifest (default-manifest.o), the linker drops it for this one.
-        set(RC_NAME rar4120e-evkit)
-        set(RC_DESCRIPTION "RAR4120E EV Kit control program")
-        set(RC_MANIFEST 1)
-        configure_file(${PROJECT_SOURCE_DIR}/app/rar4120e.rc.in rar4120e-evkit.rc @ONLY)
-        set_source_files_properties(${CMAKE_CURRENT_BINARY_DIR}/rar4120e-evkit.rc PROPERTIES
-            OBJECT_DEPENDS "${PROJECT_SOURCE_DIR}/images/rar4120e.ico;${PROJECT_SOURCE_DIR}/app/rar4120e-evkit.manifest")
-        target_sources(rar4120e-evkit PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/rar4120e-evkit.rc)
+        add_windows_resources(rar4120e-evkit "RAR4120E EV Kit control program" ON)
     endif()
 
     # The command reference lives beside the program, where the Help action

@@ -1,0 +1,17 @@
+# The kit's icon and version information for a Windows program, and for the
+# windowed program its manifest, from one resource template.
+function(add_windows_resources target description manifest)
+    set(RC_NAME ${target})
+    set(RC_DESCRIPTION "${description}")
+    set(depends ${PROJECT_SOURCE_DIR}/images/rar4120e.ico)
+    if(manifest)
+        set(RC_MANIFEST 1)
+        list(APPEND depends ${PROJECT_SOURCE_DIR}/app/rar4120e-evkit.manifest)
+    else()
+        set(RC_MANIFEST 0)
+    endif()
+    set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+    configure_file(${PROJECT_SOURCE_DIR}/app/rar4120e.rc.in ${rc} @ONLY)
+    set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS "${depends}")
+    target_sources(${target} PRIVATE ${rc})
+endfunction()
