@@ -1,6 +1,7 @@
 #include "KernelFtdi.h"
 
 #include "Logs.h"
+#include "RS232_Connection.h"
 
 #include <algorithm>
 #include <cstring>
@@ -61,6 +62,7 @@ FT_STATUS KernelFtdi::FT_Open(int index, FT_HANDLE* handle) {
     fd = opened;
     device = chosen;
     line = SerialLine();
+    writeTimeoutMs = 0;
     received.clear();
     RERODADA_TRACE("%s reached through the kernel driver", device.path.c_str());
     *handle = HandleOf(fd);
@@ -104,9 +106,12 @@ FT_STATUS KernelFtdi::FT_SetFlowControl(FT_HANDLE h, uint16_t mode, uint8_t, uin
     return ApplyLine() == FT_OK ? FT_OK : FT_IO_ERROR;
 }
 
-FT_STATUS KernelFtdi::FT_SetTimeouts(FT_HANDLE h, uint32_t, uint32_t) {
-    // Reads never block here and writes have their own limit.
-    return Is(h) ? FT_OK : FT_INVALID_HANDLE;
+FT_STATUS KernelFtdi::FT_SetTimeouts(FT_HANDLE h, uint32_t, uint32_t writeMs) {
+    // Reads never block here; a write fails as the library's does, after the
+    // write time-out.
+    if (!Is(h)) return FT_INVALID_HANDLE;
+    writeTimeoutMs = writeMs;
+    return FT_OK;
 }
 
 FT_STATUS KernelFtdi::FT_Purge(FT_HANDLE h, uint32_t mask) {
@@ -151,7 +156,7 @@ FT_STATUS KernelFtdi::FT_GetStatus(FT_HANDLE h, uint32_t* rx, uint32_t* tx, uint
     long n = SerialReadAvailable(fd, chunk, sizeof chunk);
     if (n < 0) {
         int error = SerialLastError();
-        RERODADA_TRACE("%s: read failed: %s", device.path.c_str(), SerialErrorText(error).c_str());
+        RERODADA_TRACE("%s: device lost: %s", device.path.c_str(), SerialErrorText(error).c_str());
         return FT_IO_ERROR;
     }
     received.insert(received.end(), chunk, chunk + n);
@@ -173,12 +178,16 @@ FT_STATUS KernelFtdi::FT_Read(FT_HANDLE h, void* buffer, uint32_t count, uint32_
 FT_STATUS KernelFtdi::FT_Write(FT_HANDLE h, const void* buffer, uint32_t count, uint32_t* written) {
     if (!Is(h)) return FT_INVALID_HANDLE;
     *written = 0;
-    if (!SerialWrite(fd, static_cast<const uint8_t*>(buffer), count, line.baud)) {
-        int error = SerialLastError();
-        RERODADA_TRACE("%s: write failed: %s", device.path.c_str(), SerialErrorText(error).c_str());
-        return FT_IO_ERROR;
+    if (SerialWrite(fd, static_cast<const uint8_t*>(buffer), count, line.baud, writeTimeoutMs)) {
+        *written = count;
+        return FT_OK;
     }
-    *written = count;
+    int error = SerialLastError();
+    RERODADA_TRACE("%s: %s", device.path.c_str(), WriteFailure(fd, error, line.rtsCtsFlow).c_str());
+    if (!SerialTimedOut(error)) return FT_IO_ERROR;
+    // As the library's write time-out: nothing counted as written, and the
+    // bytes still queued do not go out ahead of the next request.
+    SerialPurge(fd, false, true);
     return FT_OK;
 }
 

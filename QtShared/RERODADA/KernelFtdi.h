@@ -48,6 +48,8 @@ class KernelFtdi : public FtdiApi {
     platform::SerialHandle fd = platform::kInvalidSerialHandle;
     platform::UsbTtyInfo device;
     platform::SerialLine line;
+    // FT_SetTimeouts's write time-out; 0 until set: a limit that grows with the count.
+    uint32_t writeTimeoutMs = 0;
     // What a status query found waiting, handed out by the reads after it.
     std::vector<uint8_t> received;
 };

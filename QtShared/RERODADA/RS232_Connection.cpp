@@ -30,12 +30,14 @@ class SerialPoller : public Connection::Poller {
     long Poll(uint8_t* into, uint32_t room) override {
         long n = SerialReadAvailable(handle_, into, room);
         if (n < 0) {
-            int error = SerialLastError();
-            RERODADA_TRACE("Error %d: ReadFile failed: %s", error, SerialErrorText(error).c_str());
+            lost = true;
+            RERODADA_TRACE("device lost: %s", SerialErrorText(SerialLastError()).c_str());
         }
         return n;
     }
     void Wait(uint32_t ms, uint32_t) override { SerialWaitReadable(handle_, ms); }
+    // A read failed: the port is of no further use.
+    bool lost = false;
 
   private:
     SerialHandle handle_;
@@ -54,6 +56,14 @@ std::string PortPath(int port) {
 }
 
 } // namespace
+
+std::string WriteFailure(SerialHandle handle, int error, bool ctsFlow) {
+    if (!SerialTimedOut(error)) return "write failed: " + SerialErrorText(error);
+    uint32_t status = 0;
+    if (ctsFlow && SerialModemStatus(handle, &status) == SerialResult::Ok && !(status & kModemCTS))
+        return "write timed out: CTS held off by the board";
+    return "write timed out";
+}
 
 struct PortEnumeration {
     std::vector<SerialPortInfo> ports;
@@ -214,7 +224,7 @@ bool RS232_Connection::Send(const uint8_t* data, uint32_t count) {
     }
     if (!SerialWrite(hCommPort, data, count, baudRate)) {
         int error = SerialLastError();
-        RERODADA_TRACE("Write failed Error %d(%s)", error, SerialErrorText(error).c_str());
+        RERODADA_TRACE("%s: %s", szPortName, WriteFailure(hCommPort, error, false).c_str());
         Close();
         return false;
     }
@@ -263,6 +273,7 @@ void RS232_Connection::Drain() {
     if (hCommPort == kInvalidSerialHandle) return;
     SerialPoller poller(hCommPort);
     DrainWith(poller);
+    if (poller.lost) Close();
 }
 
 bool RS232_Connection::Read(uint32_t minCount) {
@@ -271,9 +282,11 @@ bool RS232_Connection::Read(uint32_t minCount) {
         return false;
     }
     SerialPoller poller(hCommPort);
-    return ReadReply(minCount, poller, false, "Read terminated by gnREAD_IDLE_TIMEOUT_msec.",
-                     "Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.",
-                     "Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.");
+    bool ok = ReadReply(minCount, poller, false, "Read terminated by gnREAD_IDLE_TIMEOUT_msec.",
+                        "Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.",
+                        "Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.");
+    if (poller.lost) Close();
+    return ok;
 }
 
 PortEnumeration* EnumeratePortsFirst() {

@@ -58,6 +58,10 @@ RS232_Connection& TheRS232Connection();
 // tried.
 bool SelectSerialPort(const std::vector<std::string>& usbTtys);
 
+// Why a write to the port failed, for the trace: with RTS/CTS flow control
+// a time-out while the board holds CTS off says so.
+std::string WriteFailure(platform::SerialHandle handle, int error, bool ctsFlow);
+
 // Listing of present serial ports by their COM names (the numbers of
 // platform::SerialListPorts).
 struct PortEnumeration;

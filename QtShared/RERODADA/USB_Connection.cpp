@@ -34,6 +34,13 @@ const char* ChipName(uint32_t type) {
     }
 }
 
+// What the driver answers when the device went away (unplugged, hung up).
+bool DeviceLost(FT_STATUS status) {
+    if (status != FT_IO_ERROR && status != FT_DEVICE_NOT_FOUND) return false;
+    RERODADA_TRACE("device lost: %s", FtStatusName(status));
+    return true;
+}
+
 class UsbPoller : public Connection::Poller {
   public:
     UsbPoller(FtdiApi& api, FT_HANDLE h, uint32_t baud) : api_(api), handle_(h), baud_(baud) {}
@@ -44,6 +51,7 @@ class UsbPoller : public Connection::Poller {
         if (status != FT_OK) {
             RERODADA_TRACE("USB_Connection Error %d: FT_GetStatus failed.",
                            static_cast<int>(status));
+            lost = DeviceLost(status);
             return -1;
         }
         if (rx == 0 || room == 0) return 0;
@@ -51,6 +59,7 @@ class UsbPoller : public Connection::Poller {
         status = api_.FT_Read(handle_, into, std::min(rx, room), &got);
         if (status != FT_OK) {
             RERODADA_TRACE("USB_Connection Error %d: FT_Read failed.", static_cast<int>(status));
+            lost = DeviceLost(status);
             return -1;
         }
         return static_cast<long>(got);
@@ -61,6 +70,7 @@ class UsbPoller : public Connection::Poller {
         api_.WaitForBytes(handle_, ms,
                           static_cast<uint32_t>(std::min<uint64_t>(lineUs, UINT32_MAX)));
     }
+    bool lost = false;
 
   private:
     FtdiApi& api_;
@@ -238,6 +248,7 @@ bool USB_Connection::Send(const uint8_t* data, uint32_t count, bool framed, bool
     ftStatus = Api().FT_Write(m_ftHandle, data, count, &written);
     if (ftStatus != FT_OK) {
         RERODADA_TRACE("Write failed (%s)", FtStatusName(ftStatus));
+        if (DeviceLost(ftStatus)) Close();
         return false;
     }
     if (written == 0) {
@@ -271,6 +282,7 @@ void USB_Connection::Drain() {
     if (!IsOpen()) return;
     UsbPoller poller(Api(), m_ftHandle, baud);
     DrainWith(poller);
+    if (poller.lost) Close();
 }
 
 bool USB_Connection::Read(uint32_t minCount) {
@@ -279,9 +291,11 @@ bool USB_Connection::Read(uint32_t minCount) {
         return false;
     }
     UsbPoller poller(Api(), m_ftHandle, baud);
-    return ReadReply(minCount, poller, true, "FT_Read terminated by gnREAD_IDLE_TIMEOUT_msec.",
-                     "FT_Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.",
-                     "FT_Read terminated by gnGROSS_READSTRING_TIMEOUT_msec (RxBytes == 0).");
+    bool ok = ReadReply(minCount, poller, true, "FT_Read terminated by gnREAD_IDLE_TIMEOUT_msec.",
+                        "FT_Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.",
+                        "FT_Read terminated by gnGROSS_READSTRING_TIMEOUT_msec (RxBytes == 0).");
+    if (poller.lost) Close();
+    return ok;
 }
 
 bool USB_Connection::IsConnected() {

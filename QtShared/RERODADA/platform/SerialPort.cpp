@@ -76,23 +76,21 @@ bool WaitWritable(SerialHandle handle, uint64_t deadline) {
     return SerialCalls().poll(&p, 1, ms) >= 0 || errno == EINTR;
 }
 
-// Waits until the driver's queue is empty, then until the driver reports
-// the last byte sent. The queue is watched first so that a line that does
-// not move fails at the deadline rather than blocking in the drain.
+// Waits until the driver's queue is empty, or fails at the deadline. The
+// drain of the terminal layer (tcdrain) is not used: it has no limit, and a
+// board that holds CTS off with RTS/CTS flow control on would keep it, and
+// the caller, waiting for ever.
 bool Drain(SerialHandle handle, uint32_t baud, uint64_t deadline) {
     PosixSerialCalls& sys = SerialCalls();
-    int queued = 0;
-    while (sys.ioctl(handle, TIOCOUTQ, &queued) == 0 && queued > 0) {
+    for (;;) {
+        int queued = 0;
+        if (sys.ioctl(handle, TIOCOUTQ, &queued) != 0) return NoSuchLine(errno);
+        if (queued <= 0) return true;
         uint64_t left = 0;
         if (!TimeLeft(deadline, &left)) return false;
         uint64_t lineUs = baud ? queued * kBitsPerByte * 1000000 / baud : 1000;
         sys.sleepMicroseconds(std::max<uint64_t>(100, std::min(left, lineUs)));
     }
-    while (sys.ioctl(handle, TCSBRK, reinterpret_cast<void*>(1)) != 0) {
-        if (errno == EINTR) continue;
-        return NoSuchLine(errno);
-    }
-    return true;
 }
 
 std::string ReadLine(const std::string& path) {
@@ -222,16 +220,27 @@ bool SerialPurge(SerialHandle handle, bool receive, bool transmit) {
 
 long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room) {
     if (room == 0) return 0;
-    ssize_t n = SerialCalls().read(handle, buffer, room);
-    if (n >= 0) return n;
-    return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+    PosixSerialCalls& sys = SerialCalls();
+    ssize_t n = sys.read(handle, buffer, room);
+    if (n > 0) return n;
+    if (n < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : -1;
+    // With nothing waiting a raw read returns 0, as it does on a terminal
+    // that hung up (the adapter was unplugged): only the latter polls as such.
+    pollfd p{handle, POLLIN, 0};
+    if (sys.poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR))) {
+        errno = ENODEV;
+        return -1;
+    }
+    return 0;
 }
 
-bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud) {
+bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud,
+                 uint32_t timeoutMs) {
     PosixSerialCalls& sys = SerialCalls();
     const uint64_t start = sys.nowMicroseconds();
     const uint64_t lineUs = baud ? count * kBitsPerByte * 1000000 / baud : 0;
-    const uint64_t deadline = start + 2 * lineUs + kWriteSlackUs;
+    const uint64_t deadline =
+        start + (timeoutMs ? lineUs + uint64_t{timeoutMs} * 1000 : 2 * lineUs + kWriteSlackUs);
     size_t sent = 0;
     while (sent < count) {
         ssize_t n = sys.write(handle, data + sent, count - sent);
@@ -244,12 +253,16 @@ bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_
         if (!WaitWritable(handle, deadline)) return false;
     }
     if (!Drain(handle, baud, deadline)) return false;
-    // A driver that sent the bytes took about their line time to drain; one
-    // that reports them gone within half of it (a pseudo-terminal, some
-    // adapters) has not, and the rest of their time is waited out.
+    // The queue is empty once the last bytes are in the chip's own buffer,
+    // which sends them within their time on the line: that time is waited
+    // out from the start of the write.
     uint64_t now = sys.nowMicroseconds();
-    if (now < start + lineUs / 2) sys.sleepMicroseconds(start + lineUs - now);
+    if (now < start + lineUs) sys.sleepMicroseconds(start + lineUs - now);
     return true;
+}
+
+bool SerialTimedOut(int error) {
+    return error == ETIMEDOUT;
 }
 
 void SerialWaitReadable(SerialHandle handle, uint32_t ms) {

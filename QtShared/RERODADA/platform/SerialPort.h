@@ -46,14 +46,18 @@ SerialResult SerialSetRts(SerialHandle handle, bool on);
 // other end went away (an unplugged adapter, a closed pseudo-terminal).
 SerialResult SerialModemStatus(SerialHandle handle, uint32_t* status);
 bool SerialPurge(SerialHandle handle, bool receive, bool transmit);
-// Bytes buffered right now, without blocking; -1 on error.
+// Bytes buffered right now, without blocking; -1 on error, and on a port
+// whose device went away (an unplugged adapter, a hung-up terminal).
 long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room);
-// Sends every byte and returns once they are on the line: drained by the
-// driver, and, when the driver reports them gone within half their time on
-// the line at baud (10 bits a byte), not before that time from the start of
-// the write. False when they cannot all go out within a time that grows
-// with the count.
-bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud);
+// Sends every byte and returns once they are on the line: out of the
+// driver's queue and, at baud (10 bits a byte), not before their time on
+// the line from the start of the write. False when they cannot all go out in
+// time (SerialTimedOut(SerialLastError()) is then true): with timeoutMs, that
+// long on top of their line time, else a time that grows with the count.
+// Never waits longer, whatever the modem lines do.
+bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud,
+                 uint32_t timeoutMs = 0);
+bool SerialTimedOut(int error);
 // Waits until bytes can be read or the time is over.
 void SerialWaitReadable(SerialHandle handle, uint32_t ms);
 

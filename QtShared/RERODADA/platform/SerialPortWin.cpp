@@ -241,9 +241,13 @@ long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room) {
     return static_cast<long>(handed + got);
 }
 
-bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud) {
+bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_t baud,
+                 uint32_t timeoutMs) {
     // One WriteFile takes at most a DWORD; the timeouts bound each one.
     const uint64_t start = Microseconds();
+    const uint64_t lineUs = baud ? count * kBitsPerByte * 1000000 / baud : 0;
+    const uint64_t deadline = start + (timeoutMs ? lineUs + uint64_t{timeoutMs} * 1000
+                                                 : 2 * lineUs + kWriteSlackMs * 1000);
     size_t sent = 0;
     while (sent < count) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - sent, 1u << 20));
@@ -255,19 +259,34 @@ bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_
         }
         sent += n;
     }
-    if (!FlushFileBuffers(Win(handle))) return false;
-    // A driver that sent the bytes took about their line time (10 bits a
-    // byte) to flush; one that reports them gone within half of it (a
-    // pseudo-terminal under wine, some adapters) has not, and the rest of
-    // their time is waited out.
-    if (baud > 0) {
-        const uint64_t lineUs = count * kBitsPerByte * 1000000 / baud;
+    // FlushFileBuffers has no limit: with CTS held off and CTS flow control
+    // it waits for ever. The driver's output queue is watched instead.
+    for (;;) {
+        DWORD errors = 0;
+        COMSTAT status{};
+        if (!ClearCommError(Win(handle), &errors, &status)) return false;
+        if (status.cbOutQue == 0) break;
         const uint64_t now = Microseconds();
-        if (now < start + lineUs / 2)
-            SleepMicroseconds(
-                static_cast<uint32_t>(std::min<uint64_t>(start + lineUs - now, MAXDWORD)));
+        if (now >= deadline) {
+            SetLastError(ERROR_TIMEOUT);
+            return false;
+        }
+        const uint64_t queueUs = baud ? status.cbOutQue * kBitsPerByte * 1000000 / baud : 1000;
+        SleepMicroseconds(static_cast<uint32_t>(
+            std::max<uint64_t>(100, std::min<uint64_t>({deadline - now, queueUs, MAXDWORD}))));
     }
+    // The queue is empty once the last bytes are in the chip's own buffer,
+    // which sends them within their time on the line (10 bits a byte): that
+    // time is waited out from the start of the write.
+    const uint64_t now = Microseconds();
+    if (now < start + lineUs)
+        SleepMicroseconds(
+            static_cast<uint32_t>(std::min<uint64_t>(start + lineUs - now, MAXDWORD)));
     return true;
+}
+
+bool SerialTimedOut(int error) {
+    return error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT;
 }
 
 void SerialWaitReadable(SerialHandle handle, uint32_t ms) {
