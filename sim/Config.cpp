@@ -322,6 +322,10 @@ const std::vector<KeyInfo>& table() {
          [](Config& c, const std::string& k, const std::string& v) {
              c.usbListFails = parseBool(k, v);
          }},
+        {"usb.open_fails", "FT_Open fails: another driver holds the devices (true/false)",
+         [](Config& c, const std::string& k, const std::string& v) {
+             c.usbOpenFails = parseBool(k, v);
+         }},
         {"usb.reject_baud", "baud rates FT_SetBaudRate refuses (list)",
          [](Config& c, const std::string& k, const std::string& v) {
              c.usbRejectedBauds = parseU32List(k, v);

@@ -70,6 +70,7 @@ struct Config {
     uint32_t usbDevices = 1;
     std::vector<uint32_t> usbSilent; // device indexes that never answer
     bool usbListFails = false;
+    bool usbOpenFails = false; // listed, but another driver holds them
     std::vector<uint32_t> usbRejectedBauds;
     uint8_t usbLatencyTimer = 16;
     std::string usbSerial = "PL00000"; // device index + 1 is appended

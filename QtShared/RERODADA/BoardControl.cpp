@@ -113,11 +113,14 @@ bool NoBoard() {
     return Finish(false);
 }
 
-bool TryUsbDevices(uint32_t devices) {
+// Tries the devices in order; *opened counts those the driver opened.
+bool TryUsbDevices(uint32_t devices, uint32_t* opened) {
     USB_Connection& usb = TheUSBConnection();
     for (uint32_t i = 0; i < devices; ++i) {
         if (SearchStopped()) return false;
-        if (usb.Try_Open_Port(static_cast<int>(i))) {
+        bool found = usb.Try_Open_Port(static_cast<int>(i));
+        if (usb.DeviceOpened()) ++*opened;
+        if (found) {
             Active_Connection = &usb;
             return true;
         }
@@ -126,30 +129,36 @@ bool TryUsbDevices(uint32_t devices) {
 }
 
 // The USB search: the devices of the D2XX library, or, when it does not
-// load or lists none, the board's ttys of the kernel's own driver. Those
-// ttys go into *ttysTried, for the serial search to leave alone.
-bool SearchUsb(std::vector<std::string>* ttysTried) {
+// load, lists none, or lists devices it cannot open (the kernel's own driver
+// holds them), the board's ttys of the kernel driver. Those ttys go into
+// *usbTtys whether tried or not: the serial search leaves them alone.
+bool SearchUsb(std::vector<std::string>* usbTtys) {
     USB_Connection& usb = TheUSBConnection();
+    std::vector<platform::UsbTtyInfo> ttys = platform::UsbTtyListPorts();
+    for (const platform::UsbTtyInfo& tty : ttys)
+        usbTtys->push_back(tty.path);
     if (TheFTDIdll->Loaded()) {
         uint32_t devices = 0;
         if (TheFTDIdll->FT_ListDevices(&devices, nullptr, FT_LIST_NUMBER_ONLY) != FT_OK)
             devices = 1;
         if (devices > 0) {
             usb.UseDriver(nullptr);
-            return TryUsbDevices(devices);
+            uint32_t opened = 0;
+            if (TryUsbDevices(devices, &opened)) return true;
+            if (opened > 0 || SearchStopped()) return false;
+            RERODADA_TRACE("USB device driver lists %u device(s) but opens none...", devices);
+        } else {
+            RERODADA_TRACE("USB device driver lists no device...");
         }
-        RERODADA_TRACE("USB device driver lists no device...");
     } else {
         RERODADA_TRACE("USB device driver not loaded...");
     }
-    std::vector<platform::UsbTtyInfo> ttys = platform::UsbTtyListPorts();
     if (ttys.empty()) return false;
     RERODADA_TRACE("trying %d USB device(s) of the kernel driver...",
                    static_cast<int>(ttys.size()));
-    for (const platform::UsbTtyInfo& tty : ttys)
-        ttysTried->push_back(tty.path);
     usb.UseDriver(&TheKernelFtdi());
-    return TryUsbDevices(static_cast<uint32_t>(ttys.size()));
+    uint32_t opened = 0;
+    return TryUsbDevices(static_cast<uint32_t>(ttys.size()), &opened);
 }
 
 bool Reopen() {
@@ -192,9 +201,9 @@ RERODADA_API(bool) BrimBoardConnect(void) try {
         return true;
     }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnect()") : NoBoard();
-    std::vector<std::string> ttysTried;
-    if (SearchUsb(&ttysTried)) return Connected("BrimBoardConnect()");
-    if (!SelectSerialPort(ttysTried)) return NoBoard();
+    std::vector<std::string> usbTtys;
+    if (SearchUsb(&usbTtys)) return Connected("BrimBoardConnect()");
+    if (!SelectSerialPort(usbTtys)) return NoBoard();
     Active_Connection = &TheRS232Connection();
     return Connected("BrimBoardConnect()");
 } catch (...) {
@@ -208,8 +217,8 @@ RERODADA_API(bool) BrimBoardConnectAnyUSB(void) try {
         return true;
     }
     if (!bAutoPortFlag) return Reopen() ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
-    std::vector<std::string> ttysTried;
-    return SearchUsb(&ttysTried) ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
+    std::vector<std::string> usbTtys;
+    return SearchUsb(&usbTtys) ? Connected("BrimBoardConnectAnyUSB()") : NoBoard();
 } catch (...) {
     return ExceptionResult<bool>(__func__);
 }

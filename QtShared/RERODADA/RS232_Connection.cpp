@@ -122,15 +122,19 @@ bool RS232_Connection::Connected(bool found, const std::string& path) {
 }
 
 bool RS232_Connection::Try_Open_Port(int p) {
-    std::string path = PortPath(p);
-    if (!OpenPort(p, path, "Try_Open_Port", false)) return false;
-    return Connected(FindBoard(false, kSerialBauds, 5, SetBaud, kTryOpenRetry, false), path);
+    return Try_Open_Listed(p, PortPath(p), false);
 }
 
 bool RS232_Connection::Try_Open_Port_Send_CR(int p) {
-    std::string path = PortPath(p);
-    if (!OpenPort(p, path, "Try_Open_Port_Send_CR", true)) return false;
-    return Connected(FindBoard(true, kSerialBauds, 5, SetBaud, kSendCRRetry, true), path);
+    return Try_Open_Listed(p, PortPath(p), true);
+}
+
+bool RS232_Connection::Try_Open_Listed(int p, const std::string& path, bool sendCR) {
+    if (!OpenPort(p, path, sendCR ? "Try_Open_Port_Send_CR" : "Try_Open_Port", sendCR))
+        return false;
+    return Connected(sendCR ? FindBoard(true, kSerialBauds, 5, SetBaud, kSendCRRetry, true)
+                            : FindBoard(false, kSerialBauds, 5, SetBaud, kTryOpenRetry, false),
+                     path);
 }
 
 bool RS232_Connection::Reopen() {
@@ -312,61 +316,57 @@ void EnumeratePortsClose(PortEnumeration* set) {
 }
 
 bool SelectSerialPort(const std::vector<std::string>& usbTtys) {
-    bool candidate[kCandidatePorts] = {};
+    // One listing for the whole search: the device paths chosen here are
+    // those opened, however long the search takes.
+    std::string candidate[kCandidatePorts];
     int preferred = -1;
-    std::vector<SerialPortInfo> listed = SerialListPorts();
-
-    if (PortEnumeration* set = EnumeratePortsFirst()) {
-        char name[100];
-        char strFriendlyName[100];
-        while (
-            EnumeratePortsNext(set, name, sizeof name, strFriendlyName, sizeof strFriendlyName)) {
-            SearchSay("\nEnumeratePortsNext found serial port %s\n", name);
-            if (strFriendlyName[0]) SearchSay("   strFriendlyName = \"%s\"\n", strFriendlyName);
-            int index = atoi(name + 3) - 1;
-            if (index < 0 || index >= kCandidatePorts) {
-                SearchSay("This software only accepts COM1-COM%d\n", kCandidatePorts);
-                continue;
-            }
-            // The USB search has already tried this tty with the USB board's settings.
-            const std::string path = PathOf(listed, index + 1);
-            if (std::find(usbTtys.begin(), usbTtys.end(), path) != usbTtys.end()) {
-                RERODADA_TRACE("%s was tried as a USB device: skipped", path.c_str());
-                continue;
-            }
-            candidate[index] = true;
-            for (const char* text : {strFriendlyName, name}) {
-                if (strstr(text, "Bluetooth") || strstr(text, "BT ")) {
-                    candidate[index] = false;
-                    SearchSay("   *** skip this port ***\n");
-                }
-            }
-            for (const char* text : {strFriendlyName, name}) {
-                if (strstr(text, "Kelvo")) {
-                    preferred = index;
-                    candidate[index] = true;
-                    SearchSay("   +++ prefer this port +++\n");
-                }
+    for (const SerialPortInfo& info : SerialListPorts()) {
+        const std::string comName = "COM" + std::to_string(info.number);
+        const char* name = comName.c_str();
+        const char* friendly = info.friendlyName.c_str();
+        SearchSay("\nEnumeratePortsNext found serial port %s\n", name);
+        if (friendly[0]) SearchSay("   strFriendlyName = \"%s\"\n", friendly);
+        int index = info.number - 1;
+        if (index < 0 || index >= kCandidatePorts) {
+            SearchSay("This software only accepts COM1-COM%d\n", kCandidatePorts);
+            continue;
+        }
+        // The USB board's tty: the USB search tries it with the board's settings.
+        if (std::find(usbTtys.begin(), usbTtys.end(), info.path) != usbTtys.end()) {
+            RERODADA_TRACE("%s is a USB board's tty: skipped", info.path.c_str());
+            continue;
+        }
+        candidate[index] = info.path;
+        for (const char* text : {friendly, name}) {
+            if (strstr(text, "Bluetooth") || strstr(text, "BT ")) {
+                candidate[index].clear();
+                SearchSay("   *** skip this port ***\n");
             }
         }
-        EnumeratePortsClose(set);
+        for (const char* text : {friendly, name}) {
+            if (strstr(text, "Kelvo")) {
+                preferred = index;
+                candidate[index] = info.path;
+                SearchSay("   +++ prefer this port +++\n");
+            }
+        }
     }
 
     RS232_Connection& serial = TheRS232Connection();
     if (SearchStopped()) return false;
     if (preferred >= 0) {
         SearchSay("Testing COM%d\n", preferred + 1);
-        if (serial.Try_Open_Port_Send_CR(preferred)) return true;
+        if (serial.Try_Open_Listed(preferred, candidate[preferred], true)) return true;
     }
     RERODADA_TRACE("checking %d RS232 ports...", kCandidatePorts);
     for (int i = 0; i < kCandidatePorts; ++i) {
         if (SearchStopped()) return false;
-        if (!candidate[i]) {
+        if (candidate[i].empty()) {
             SearchSay("Skipping COM%d\n", i + 1);
             continue;
         }
         SearchSay("Testing COM%d\n", i + 1);
-        if (serial.Try_Open_Port(i)) return true;
+        if (serial.Try_Open_Listed(i, candidate[i], false)) return true;
     }
     return false;
 }

@@ -31,6 +31,10 @@ class RS232_Connection : public Connection {
     void Drain() override;
     bool Reopen() override;
 
+    // The search's open of port p+1 at its device path as listed when the
+    // search began: a port plugged in or out since does not shift it.
+    bool Try_Open_Listed(int p, const std::string& path, bool sendCR);
+
     bool Set_BaudRate(uint32_t baud);
     // Polarity retries of the fixed-baud open, by variant.
     static const FixedBaudRetry kTryOpenRetry;
@@ -54,8 +58,7 @@ class RS232_Connection : public Connection {
 RS232_Connection& TheRS232Connection();
 
 // The serial port selection run by the connect functions: the marked port
-// first, then COM1 to COM20 in order, leaving out the ttys the USB search
-// tried.
+// first, then COM1 to COM20 in order, leaving out the USB board's ttys.
 bool SelectSerialPort(const std::vector<std::string>& usbTtys);
 
 // Why a write to the port failed, for the trace: with RTS/CTS flow control

@@ -110,6 +110,7 @@ void USB_Connection::UseDriver(FtdiApi* api) {
 
 bool USB_Connection::OpenDevice(int index, const char* variant) {
     port = index;
+    deviceOpened = false;
     snprintf(szPortName, sizeof szPortName, "USB:%d", index);
     if (!driver && (!TheFTDIdll || !TheFTDIdll->Loaded())) {
         RERODADA_TRACE("%s(%d) Missing file %s", variant, index,
@@ -123,6 +124,7 @@ bool USB_Connection::OpenDevice(int index, const char* variant) {
         return false;
     }
     m_ftHandle = handle;
+    deviceOpened = true;
     uint32_t type = 0, id = 0;
     if (Api().FT_GetDeviceInfo(m_ftHandle, &type, &id, gSerialNumber, gDescription, nullptr) ==
         FT_OK) {

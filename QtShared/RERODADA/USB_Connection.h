@@ -41,6 +41,8 @@ class USB_Connection : public Connection {
     // (null) or another driver of the same chip. It stays for re-opens.
     void UseDriver(FtdiApi* api);
     FtdiApi* Driver() const { return driver; }
+    // The driver opened the device at the last open, whether or not a board answered.
+    bool DeviceOpened() const { return deviceOpened; }
 
     static inline FT_HANDLE const kClosedHandle = reinterpret_cast<FT_HANDLE>(~uintptr_t{0});
 
@@ -54,6 +56,7 @@ class USB_Connection : public Connection {
     FT_STATUS ftStatus = FT_OK;
     uint32_t baud = 0;
     FtdiApi* driver = nullptr;
+    bool deviceOpened = false;
 };
 
 USB_Connection& TheUSBConnection();

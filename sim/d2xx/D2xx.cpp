@@ -357,7 +357,7 @@ uint32_t PODSIM_D2XX_CALL FT_Open(int index, void** handle) {
     if (handle == nullptr) return kInvalidParameter;
     if (index < 0 || size_t(index) >= devices.size()) return kDeviceNotFound;
     Device* d = devices[size_t(index)];
-    if (d->open) return kDeviceNotOpened;
+    if (d->open || r.cfg.usbOpenFails) return kDeviceNotOpened;
     d->open = true;
     d->board->setBaud(kChipResetBaud);
     d->board->setLatencyTimerMs(r.cfg.usbLatencyTimer);
