@@ -51,14 +51,8 @@ FT_STATUS KernelFtdi::FT_Open(int index, FT_HANDLE* handle) {
     if (index < 0 || static_cast<size_t>(index) >= devices.size()) return FT_DEVICE_NOT_FOUND;
     if (fd != kInvalidSerialHandle) return FT_DEVICE_NOT_OPENED;
     const UsbTtyInfo& chosen = devices[static_cast<size_t>(index)];
-    SerialHandle opened = SerialOpen(chosen.path.c_str());
-    if (opened == kInvalidSerialHandle) {
-        int error = SerialLastError();
-        RERODADA_TRACE(SerialInUse(error) ? "%s is held by another process: skipped"
-                                          : "%s cannot be opened: %s",
-                       chosen.path.c_str(), SerialErrorText(error).c_str());
-        return FT_DEVICE_NOT_OPENED;
-    }
+    SerialHandle opened = OpenForLink(chosen.path);
+    if (opened == kInvalidSerialHandle) return FT_DEVICE_NOT_OPENED;
     fd = opened;
     device = chosen;
     line = SerialLine();

@@ -57,6 +57,25 @@ std::string PortPath(int port) {
 
 } // namespace
 
+SerialHandle OpenForLink(const std::string& path) {
+    SerialHandle handle = SerialOpen(path.c_str());
+    if (handle != kInvalidSerialHandle) {
+        if (!SerialLockHeld(handle))
+            RERODADA_TRACE("%s: no lock directory takes its lock file; opened without one",
+                           path.c_str());
+        return handle;
+    }
+    int error = SerialLastError();
+    long owner = SerialInUse(error) ? SerialLockOwner(path.c_str()) : 0;
+    if (owner != 0)
+        RERODADA_TRACE("%s is locked by process %ld: skipped", path.c_str(), owner);
+    else if (SerialInUse(error))
+        RERODADA_TRACE("%s is held by another process: skipped", path.c_str());
+    else
+        RERODADA_TRACE("%s cannot be opened: %s", path.c_str(), SerialErrorText(error).c_str());
+    return kInvalidSerialHandle;
+}
+
 std::string WriteFailure(SerialHandle handle, int error, bool ctsFlow) {
     if (!SerialTimedOut(error)) return "write failed: " + SerialErrorText(error);
     uint32_t status = 0;
@@ -90,14 +109,9 @@ bool RS232_Connection::OpenPort(int p, const std::string& path, const char* vari
                                 bool announce) {
     port = p;
     snprintf(szPortName, sizeof szPortName, "%s", path.c_str());
-    hCommPort = path.empty() ? kInvalidSerialHandle : SerialOpen(path.c_str());
+    hCommPort = path.empty() ? kInvalidSerialHandle : OpenForLink(path);
     if (hCommPort == kInvalidSerialHandle) {
-        int error = SerialLastError();
         RERODADA_TRACE("%s(%d) CreateFile failed.", variant, p);
-        if (!path.empty())
-            RERODADA_TRACE(SerialInUse(error) ? "%s is held by another process: skipped"
-                                              : "%s cannot be opened: %s",
-                           szPortName, SerialErrorText(error).c_str());
         return false;
     }
     if (announce) SearchSay("\nOpened comm port %s\n", szPortName);

@@ -61,6 +61,10 @@ RS232_Connection& TheRS232Connection();
 // first, then COM1 to COM20 in order, leaving out the USB board's ttys.
 bool SelectSerialPort(const std::vector<std::string>& usbTtys);
 
+// Opens a port for the board link, tracing why it cannot be (held or locked
+// by another process, or another failure) or that it holds no lock file.
+platform::SerialHandle OpenForLink(const std::string& path);
+
 // Why a write to the port failed, for the trace: with RTS/CTS flow control
 // a time-out while the board holds CTS off says so.
 std::string WriteFailure(platform::SerialHandle handle, int error, bool ctsFlow);

@@ -6,10 +6,15 @@
 #include <algorithm>
 #include <asm/termbits.h>
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -93,6 +98,68 @@ bool Drain(SerialHandle handle, uint32_t baud, uint64_t deadline) {
     }
 }
 
+// The UUCP lock directories: RERODADA_LOCK_DIRS (colon-separated; set
+// but empty, none) or the system's.
+std::vector<std::string> LockDirs() {
+    const char* set = getenv("RERODADA_LOCK_DIRS");
+    std::string list = set ? set : "/var/lock:/run/lock";
+    std::vector<std::string> dirs;
+    size_t start = 0;
+    while (start < list.size()) {
+        size_t end = std::min(list.find(':', start), list.size());
+        if (end > start) dirs.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return dirs;
+}
+
+std::string LockName(const std::string& dir, const char* path) {
+    const char* slash = strrchr(path, '/');
+    return dir + "/LCK.." + (slash ? slash + 1 : path);
+}
+
+// The process a lock file names: the HDB format's PID in ASCII, or the
+// older binary int; 0 when the file is missing or unreadable.
+long LockPid(const std::string& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (text.size() == sizeof(int)) {
+        int pid = 0;
+        memcpy(&pid, text.data(), sizeof pid);
+        return pid;
+    }
+    return strtol(text.c_str(), nullptr, 10);
+}
+
+bool Alive(long pid) {
+    return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+}
+
+// The lock files this process holds, by handle.
+std::mutex locksMutex;
+std::map<SerialHandle, std::string>& Locks() {
+    static std::map<SerialHandle, std::string> locks;
+    return locks;
+}
+
+// Creates the port's lock file in the first lock directory that takes it,
+// replacing a stale one; empty when none does.
+std::string TakeLock(const char* path) {
+    char pid[16];
+    int length = snprintf(pid, sizeof pid, "%10ld\n", static_cast<long>(getpid()));
+    for (const std::string& dir : LockDirs()) {
+        std::string file = LockName(dir, path);
+        if (!Alive(LockPid(file))) unlink(file.c_str());
+        int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) continue;
+        bool written = ::write(fd, pid, static_cast<size_t>(length)) == length;
+        ::close(fd);
+        if (written) return file;
+        unlink(file.c_str());
+    }
+    return "";
+}
+
 std::string ReadLine(const std::string& path) {
     std::ifstream in(path);
     std::string line;
@@ -136,8 +203,27 @@ PosixSerialCalls& SerialCalls() {
     return calls;
 }
 
+long SerialLockOwner(const char* path) {
+    for (const std::string& dir : LockDirs()) {
+        long pid = LockPid(LockName(dir, path));
+        if (Alive(pid)) return pid;
+    }
+    return 0;
+}
+
+bool SerialLockHeld(SerialHandle handle) {
+    std::lock_guard<std::mutex> lock(locksMutex);
+    return Locks().count(handle) != 0;
+}
+
 SerialHandle SerialOpen(const char* path) {
     PosixSerialCalls& sys = SerialCalls();
+    // A program that locks the UUCP way holds the port: it is not opened,
+    // so neither its modem lines nor its settings are touched.
+    if (SerialLockOwner(path) != 0) {
+        errno = EBUSY;
+        return kInvalidSerialHandle;
+    }
     int fd = sys.open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return kInvalidSerialHandle;
     // The lock holds against root too and against programs that lock the
@@ -159,6 +245,11 @@ SerialHandle SerialOpen(const char* path) {
     // The open raised DTR and RTS; the board sees them only from the reset
     // and the caller's own requests.
     ModemLine(fd, TIOCM_DTR | TIOCM_RTS, false);
+    std::string lockFile = TakeLock(path);
+    if (!lockFile.empty()) {
+        std::lock_guard<std::mutex> lock(locksMutex);
+        Locks()[fd] = lockFile;
+    }
     return fd;
 }
 
@@ -169,6 +260,11 @@ void SerialClose(SerialHandle handle) {
     // outlive the close while another descriptor keeps the terminal open.
     sys.ioctl(handle, TIOCNXCL, nullptr);
     sys.close(handle);
+    std::lock_guard<std::mutex> lock(locksMutex);
+    auto held = Locks().find(handle);
+    if (held == Locks().end()) return;
+    unlink(held->second.c_str());
+    Locks().erase(held);
 }
 
 bool SerialInUse(int error) {

@@ -27,7 +27,15 @@ enum class SerialResult { Ok, NotSupported, Failed };
 // terminal, non-blocking and in raw mode. A port that another process holds
 // fails (SerialInUse(SerialLastError()) is then true) before any modem line
 // is touched. DTR and RTS are low afterwards.
+// On POSIX systems a port whose UUCP lock file (LCK..name in /var/lock or
+// /run/lock, or the colon-separated RERODADA_LOCK_DIRS) names a live process
+// is held too and is not opened; an open port holds such a lock file of its
+// own until closed, when a lock directory takes it.
 SerialHandle SerialOpen(const char* path);
+// The live process that a lock file names as holding the port; 0 for none.
+long SerialLockOwner(const char* path);
+// The open port holds its lock file (always true where there are none).
+bool SerialLockHeld(SerialHandle handle);
 void SerialClose(SerialHandle handle);
 bool SerialInUse(int error);
 

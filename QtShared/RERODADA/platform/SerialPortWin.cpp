@@ -285,6 +285,15 @@ bool SerialWrite(SerialHandle handle, const uint8_t* data, size_t count, uint32_
     return true;
 }
 
+// Windows opens serial ports exclusively itself; there are no lock files.
+long SerialLockOwner(const char*) {
+    return 0;
+}
+
+bool SerialLockHeld(SerialHandle) {
+    return true;
+}
+
 bool SerialTimedOut(int error) {
     return error == ERROR_TIMEOUT || error == ERROR_SEM_TIMEOUT;
 }
