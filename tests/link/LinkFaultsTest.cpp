@@ -24,6 +24,8 @@ enum class Fault { None, CtsHeldOff, ReadHangsUp, ReadFailsEio, PortPluggedInMid
 
 // What the driver does once the fault is on; the real calls otherwise.
 Fault active = Fault::None;
+// The link's clock while CTS is held off: it moves only by the link's sleeps.
+uint64_t waitedUs = 0;
 const fs::path dir = fs::temp_directory_path() / ("link-faults-" + std::to_string(getpid()));
 const std::string gone = (dir / "ttyS-gone").string(), plugged = (dir / "ttyS-new").string(),
                   board = (dir / "ttyS-board").string();
@@ -48,6 +50,16 @@ void InjectFaults() {
         fds[0].revents = POLLHUP;
         return 1;
     };
+    calls.nowMicroseconds = [] {
+        return active == Fault::CtsHeldOff
+                   ? waitedUs
+                   : rerodada::platform::RealSerialCalls().nowMicroseconds();
+    };
+    calls.sleepMicroseconds = [](uint64_t us) {
+        if (active != Fault::CtsHeldOff)
+            return rerodada::platform::RealSerialCalls().sleepMicroseconds(us);
+        waitedUs += us;
+    };
     calls.open = [](const char* path, int flags) {
         if (active == Fault::PortPluggedInMidSearch && path == gone)
             setenv("RERODADA_SERIAL_PORTS", (plugged + ":" + gone + ":" + board).c_str(), 1);
@@ -64,12 +76,13 @@ struct Row {
     bool connects, reads, connectedAfter;
     const char* portName; // after the connect
     const char* traced;
+    uint32_t waitedMs = 0; // by a write, on the link's clock
 };
 
 TEST(LinkFaults, EndBoundedTracedAndLeaveOtherProgramsPortsAlone) {
     const Row rows[] = {
         {"CTS held off", true, "usb.devices = 0", nullptr, Fault::CtsHeldOff, true, false, true,
-         "USB:0", "write timed out: CTS held off by the board"},
+         "USB:0", "write timed out: CTS held off by the board", 300},
         {"read 0, POLLHUP", false, "usb.devices = 0", nullptr, Fault::ReadHangsUp, true, false,
          false, "ttyS-board", "device lost: No such device"},
         {"read EIO", false, "usb.devices = 0", nullptr, Fault::ReadFailsEio, true, false, false,
@@ -102,6 +115,7 @@ TEST(LinkFaults, EndBoundedTracedAndLeaveOtherProgramsPortsAlone) {
         setenv("RERODADA_SERIAL_PORTS", ((shifts ? gone + ":" : "") + link.string()).c_str(), 1);
         InjectFaults();
         active = shifts ? row.fault : Fault::None;
+        waitedUs = 0;
         bool connected = false;
         uint8_t id = 0;
         char port[256] = {};
@@ -113,6 +127,7 @@ TEST(LinkFaults, EndBoundedTracedAndLeaveOtherProgramsPortsAlone) {
         });
         active = Fault::None;
         EXPECT_EQ(connected, row.connects);
+        EXPECT_NEAR(waitedUs, row.waitedMs * 1000u, 1000u) << "the write time-out, then no more";
         EXPECT_EQ(id, row.reads ? 0x12 : 0);
         EXPECT_EQ(BrimBoardConnected(), row.connectedAfter);
         EXPECT_EQ(fs::path(port).filename().string(), row.portName);
