@@ -5,17 +5,16 @@
 
 #include "platform/PosixSerialCalls.h"
 
-#include <asm/termbits.h>
 #include <cerrno>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 using namespace linktest;
 namespace fs = std::filesystem;
+using rerodada::platform::RealSerialCalls;
 using rerodada::platform::SerialCalls;
 
 namespace {
@@ -51,14 +50,11 @@ void InjectFaults() {
         return 1;
     };
     calls.nowMicroseconds = [] {
-        return active == Fault::CtsHeldOff
-                   ? waitedUs
-                   : rerodada::platform::RealSerialCalls().nowMicroseconds();
+        return active == Fault::CtsHeldOff ? waitedUs : RealSerialCalls().nowMicroseconds();
     };
     calls.sleepMicroseconds = [](uint64_t us) {
-        if (active != Fault::CtsHeldOff)
-            return rerodada::platform::RealSerialCalls().sleepMicroseconds(us);
-        waitedUs += us;
+        active == Fault::CtsHeldOff ? void(waitedUs += us)
+                                    : RealSerialCalls().sleepMicroseconds(us);
     };
     calls.open = [](const char* path, int flags) {
         if (active == Fault::PortPluggedInMidSearch && path == gone)
@@ -69,34 +65,33 @@ void InjectFaults() {
 
 struct Row {
     const char* what;
-    bool usbTty;           // served as the kernel driver's USB tty, else as a serial port
-    const char* usbConfig; // the D2XX stand-in
-    const char* lockFile;  // the board's UUCP lock file beforehand (null: none)
-    Fault fault;           // on after connecting (mid-search: from the start)
+    bool usbTty;          // served as the kernel driver's USB tty, else as a serial port
+    const char* lockFile; // the board's UUCP lock file beforehand (null: none)
+    Fault fault;
     bool connects, reads, connectedAfter;
     const char* portName; // after the connect
     const char* traced;
-    uint32_t waitedMs = 0; // by a write, on the link's clock
+    uint32_t waitedMs = 0;                     // by a write, on the link's clock
+    const char* usbConfig = "usb.devices = 0"; // the D2XX stand-in
 };
 
 TEST(LinkFaults, EndBoundedTracedAndLeaveOtherProgramsPortsAlone) {
     const Row rows[] = {
-        {"CTS held off", true, "usb.devices = 0", nullptr, Fault::CtsHeldOff, true, false, true,
-         "USB:0", "write timed out: CTS held off by the board", 300},
-        {"read 0, POLLHUP", false, "usb.devices = 0", nullptr, Fault::ReadHangsUp, true, false,
-         false, "ttyS-board", "device lost: No such device"},
-        {"read EIO", false, "usb.devices = 0", nullptr, Fault::ReadFailsEio, true, false, false,
-         "ttyS-board", "device lost: Input/output error"},
-        {"live lock (HDB, init)", false, "usb.devices = 0", "         1\n", Fault::None, false,
-         false, false, "", "ttyS-board is locked by process 1: skipped"},
-        {"stale lock (binary, past pid_max)", false, "usb.devices = 0", "\xff\xff\xff\x7f",
-         Fault::None, true, true, true, "ttyS-board", "connected = true"},
-        {"D2XX lists, cannot open", true, "usb.devices = 1\nusb.open_fails = true", nullptr,
-         Fault::None, true, true, true, "USB:0",
-         "USB device driver lists 1 device(s) but opens none"},
-        {"port plugged in mid-search", false, "usb.devices = 0", nullptr,
-         Fault::PortPluggedInMidSearch, true, true, true, "ttyS-board",
-         "ttyS-gone cannot be opened"},
+        {"CTS held off", true, nullptr, Fault::CtsHeldOff, true, false, true, "USB:0",
+         "write timed out: CTS held off by the board", 300},
+        {"read 0, POLLHUP", false, nullptr, Fault::ReadHangsUp, true, false, false, "ttyS-board",
+         "device lost: No such device"},
+        {"read EIO", false, nullptr, Fault::ReadFailsEio, true, false, false, "ttyS-board",
+         "device lost: Input/output error"},
+        {"live lock (HDB, init)", false, "         1\n", Fault::None, false, false, false, "",
+         "ttyS-board is locked by process 1: skipped"},
+        {"stale lock (binary, past pid_max)", false, "\xff\xff\xff\x7f", Fault::None, true, true,
+         true, "ttyS-board", "connected = true"},
+        {"D2XX lists, cannot open", true, nullptr, Fault::None, true, true, true, "USB:0",
+         "USB device driver lists 1 device(s) but opens none", 0,
+         "usb.devices = 1\nusb.open_fails = true"},
+        {"port plugged in mid-search", false, nullptr, Fault::PortPluggedInMidSearch, true, true,
+         true, "ttyS-board", "ttyS-gone cannot be opened"},
     };
     QuickSearch quick;
     fs::create_directories(dir);
@@ -114,7 +109,7 @@ TEST(LinkFaults, EndBoundedTracedAndLeaveOtherProgramsPortsAlone) {
                1);
         setenv("RERODADA_SERIAL_PORTS", ((shifts ? gone + ":" : "") + link.string()).c_str(), 1);
         InjectFaults();
-        active = shifts ? row.fault : Fault::None;
+        active = shifts ? row.fault : Fault::None; // the others after the connect
         waitedUs = 0;
         bool connected = false;
         uint8_t id = 0;
@@ -133,20 +128,17 @@ TEST(LinkFaults, EndBoundedTracedAndLeaveOtherProgramsPortsAlone) {
         EXPECT_EQ(fs::path(port).filename().string(), row.portName);
         EXPECT_NE(trace.find(row.traced), std::string::npos) << trace;
         EXPECT_EQ(pty.board.hostBytes().empty(), !row.connects) << "the board saw the search";
-        if (row.connectedAfter) {
-            std::ifstream in(lock);
-            std::string held(std::istreambuf_iterator<char>(in), {});
-            EXPECT_EQ(held.size(), 11u) << "HDB: ten digits and a newline";
-            EXPECT_EQ(atol(held.c_str()), getpid()) << "the port's lock is this process's";
-        }
+        std::ifstream in(lock);
+        const std::string held(std::istreambuf_iterator<char>(in), {});
+        // HDB: ten digits and a newline.
+        if (row.connectedAfter) EXPECT_EQ(held.size() == 11 ? atol(held.c_str()) : 0, getpid());
         ResetLibraryState();
-        SerialCalls() = rerodada::platform::RealSerialCalls();
+        SerialCalls() = RealSerialCalls();
         fs::remove(link);
         fs::remove(lock);
     }
-    setenv("RERODADA_LOCK_DIRS", "", 1);
-    setenv("RERODADA_USB_TTYS", "", 1);
-    setenv("RERODADA_SERIAL_PORTS", "", 1);
+    for (const char* name : {"RERODADA_LOCK_DIRS", "RERODADA_USB_TTYS", "RERODADA_SERIAL_PORTS"})
+        setenv(name, "", 1);
     ReloadUsb("");
     fs::remove_all(dir);
 }
