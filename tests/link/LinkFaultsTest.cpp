@@ -131,7 +131,9 @@ TEST(LinkFaults, EndBoundedTracedAndLeaveOtherProgramsPortsAlone) {
         std::ifstream in(lock);
         const std::string held(std::istreambuf_iterator<char>(in), {});
         // HDB: ten digits and a newline.
-        if (row.connectedAfter) EXPECT_EQ(held.size() == 11 ? atol(held.c_str()) : 0, getpid());
+        if (row.connectedAfter) {
+            EXPECT_EQ(held.size() == 11 ? atol(held.c_str()) : 0, getpid());
+        }
         ResetLibraryState();
         SerialCalls() = RealSerialCalls();
         fs::remove(link);
