@@ -119,11 +119,12 @@ std::string LockName(const std::string& dir, const char* path) {
 }
 
 // The process a lock file names: the HDB format's PID in ASCII, or the
-// older binary int; 0 when the file is missing or unreadable.
+// older binary int (4 bytes that are not text, as "123\n" is); 0 when the
+// file is missing or unreadable.
 long LockPid(const std::string& file) {
     std::ifstream in(file, std::ios::binary);
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (text.size() == sizeof(int)) {
+    if (text.size() == sizeof(int) && text.find_first_not_of(" 0123456789\n") != text.npos) {
         int pid = 0;
         memcpy(&pid, text.data(), sizeof pid);
         return pid;
