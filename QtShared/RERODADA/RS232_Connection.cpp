@@ -84,6 +84,11 @@ std::string WriteFailure(SerialHandle handle, int error, bool ctsFlow) {
     return "write timed out";
 }
 
+struct PortEnumeration {
+    std::vector<SerialPortInfo> ports;
+    size_t next = 0;
+};
+
 const Connection::FixedBaudRetry RS232_Connection::kTryOpenRetry = {
     false, false, false, {false, false, false}};
 const Connection::FixedBaudRetry RS232_Connection::kSendCRRetry = {
@@ -300,6 +305,28 @@ bool RS232_Connection::Read(uint32_t minCount) {
                         "Read terminated by gnGROSS_READSTRING_TIMEOUT_msec.");
     if (poller.lost) Close();
     return ok;
+}
+
+PortEnumeration* EnumeratePortsFirst() {
+    auto* set = new PortEnumeration;
+    set->ports = SerialListPorts();
+    return set;
+}
+
+bool EnumeratePortsNext(PortEnumeration* set, char* portName, uint32_t portNameSize,
+                        char* friendlyName, uint32_t friendlyNameSize) {
+    if (!set || !portName || portNameSize == 0) return false;
+    if (set->next >= set->ports.size()) return false;
+    const SerialPortInfo& info = set->ports[set->next];
+    ++set->next;
+    snprintf(portName, portNameSize, "COM%d", info.number);
+    if (friendlyName && friendlyNameSize > 0)
+        snprintf(friendlyName, friendlyNameSize, "%s", info.friendlyName.c_str());
+    return true;
+}
+
+void EnumeratePortsClose(PortEnumeration* set) {
+    delete set;
 }
 
 bool SelectSerialPort(const std::vector<std::string>& usbTtys) {

@@ -69,6 +69,14 @@ platform::SerialHandle OpenForLink(const std::string& path);
 // a time-out while the board holds CTS off says so.
 std::string WriteFailure(platform::SerialHandle handle, int error, bool ctsFlow);
 
+// Listing of present serial ports by their COM names (the numbers of
+// platform::SerialListPorts).
+struct PortEnumeration;
+PortEnumeration* EnumeratePortsFirst();
+bool EnumeratePortsNext(PortEnumeration* set, char* portName, uint32_t portNameSize,
+                        char* friendlyName, uint32_t friendlyNameSize);
+void EnumeratePortsClose(PortEnumeration* set);
+
 } // namespace rerodada
 
 #endif
