@@ -334,36 +334,39 @@ bool SelectSerialPort(const std::vector<std::string>& usbTtys) {
     // those opened, however long the search takes.
     std::string candidate[kCandidatePorts];
     int preferred = -1;
-    for (const SerialPortInfo& info : SerialListPorts()) {
-        const std::string comName = "COM" + std::to_string(info.number);
-        const char* name = comName.c_str();
-        const char* friendly = info.friendlyName.c_str();
-        SearchSay("\nEnumeratePortsNext found serial port %s\n", name);
-        if (friendly[0]) SearchSay("   strFriendlyName = \"%s\"\n", friendly);
-        int index = info.number - 1;
-        if (index < 0 || index >= kCandidatePorts) {
-            SearchSay("This software only accepts COM1-COM%d\n", kCandidatePorts);
-            continue;
-        }
-        // The USB board's tty: the USB search tries it with the board's settings.
-        if (std::find(usbTtys.begin(), usbTtys.end(), info.path) != usbTtys.end()) {
-            RERODADA_TRACE("%s is a USB board's tty: skipped", info.path.c_str());
-            continue;
-        }
-        candidate[index] = info.path;
-        for (const char* text : {friendly, name}) {
-            if (strstr(text, "Bluetooth") || strstr(text, "BT ")) {
-                candidate[index].clear();
-                SearchSay("   *** skip this port ***\n");
+    if (PortEnumeration* set = EnumeratePortsFirst()) {
+        char name[100];
+        char friendly[100];
+        while (EnumeratePortsNext(set, name, sizeof name, friendly, sizeof friendly)) {
+            const std::string& path = set->ports[set->next - 1].path;
+            SearchSay("\nEnumeratePortsNext found serial port %s\n", name);
+            if (friendly[0]) SearchSay("   strFriendlyName = \"%s\"\n", friendly);
+            int index = atoi(name + 3) - 1;
+            if (index < 0 || index >= kCandidatePorts) {
+                SearchSay("This software only accepts COM1-COM%d\n", kCandidatePorts);
+                continue;
+            }
+            // The USB board's tty: the USB search tries it with the board's settings.
+            if (std::find(usbTtys.begin(), usbTtys.end(), path) != usbTtys.end()) {
+                RERODADA_TRACE("%s is a USB board's tty: skipped", path.c_str());
+                continue;
+            }
+            candidate[index] = path;
+            for (const char* text : {friendly, name}) {
+                if (strstr(text, "Bluetooth") || strstr(text, "BT ")) {
+                    candidate[index].clear();
+                    SearchSay("   *** skip this port ***\n");
+                }
+            }
+            for (const char* text : {friendly, name}) {
+                if (strstr(text, "Kelvo")) {
+                    preferred = index;
+                    candidate[index] = path;
+                    SearchSay("   +++ prefer this port +++\n");
+                }
             }
         }
-        for (const char* text : {friendly, name}) {
-            if (strstr(text, "Kelvo")) {
-                preferred = index;
-                candidate[index] = info.path;
-                SearchSay("   +++ prefer this port +++\n");
-            }
-        }
+        EnumeratePortsClose(set);
     }
 
     RS232_Connection& serial = TheRS232Connection();
