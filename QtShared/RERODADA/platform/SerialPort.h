@@ -58,8 +58,9 @@ bool SerialPurge(SerialHandle handle, bool receive, bool transmit);
 // whose device went away (an unplugged adapter, a hung-up terminal).
 long SerialReadAvailable(SerialHandle handle, uint8_t* buffer, size_t room);
 // Sends every byte and returns once they are on the line: out of the
-// driver's queue and, at baud (10 bits a byte), not before their time on
-// the line from the start of the write. False when they cannot all go out in
+// driver's queue and, where the driver reports them gone within half their
+// time on the line at baud (10 bits a byte), not before that time from the
+// start of the write. False when they cannot all go out in
 // time (SerialTimedOut(SerialLastError()) is then true): with timeoutMs, that
 // long on top of their line time, else a time that grows with the count.
 // Never waits longer, whatever the modem lines do.
