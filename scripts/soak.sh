@@ -5,7 +5,10 @@
 # the board unplugged and plugged in again. Each phase is one run of the
 # program; all phases together take the given number of seconds (default
 # 600). Checks: no crash, no stretch without bus traffic longer than the
-# time-outs allow, resident memory flat, the settings file intact.
+# time-outs allow, resident memory flat, the settings file intact. Then, as
+# long again, the board unplugged and replugged every 10 s on the USB tty and
+# the serial paths (REPLUG_SECONDS changes how long): every cycle must show
+# the board lost and find it again.
 # Usage: scripts/soak.sh [seconds] [build-dir]   (build the program first)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -145,5 +148,16 @@ else
     cat "$settings"
     failures=$((failures + 1))
 fi
+# Unplug and replug on the kernel-driver USB tty and on the serial path at
+# once: podlink-sim stopped and started every 10 s behind the same path, the
+# board link reading throughout (scripts/replug.py).
+replug_seconds="${REPLUG_SECONDS:-$total}"
+python3 scripts/replug.py serial "$replug_seconds" 10 "$build" >"$work/replug-serial" 2>&1 &
+serial_pid=$!
+python3 scripts/replug.py usb-tty "$replug_seconds" 10 "$build" >"$work/replug-usb" 2>&1 ||
+    failures=$((failures + 1))
+wait "$serial_pid" || failures=$((failures + 1))
+cat "$work/replug-serial" "$work/replug-usb" | tee -a "$report"
+
 ((failures == 0)) && echo "soak: passed" || echo "soak: $failures failure(s)"
 exit $((failures > 0))
