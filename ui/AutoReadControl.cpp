@@ -67,6 +67,10 @@ void AutoReadControl::setStale(bool stale) {
 
 bool AutoReadControl::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::Timer) return false;
+    // A tick that comes while the log lets the window answer in the middle of
+    // another operation (another page's tick among them) is skipped: its
+    // reads would land between that operation's transactions.
+    if (commEventRunning()) return true;
     // The tick runs here, inside the marking, rather than after the filter.
     m_inTick = true;
     m_tickOk = m_tickFailed = 0;

@@ -56,6 +56,8 @@ const char kPodlinkBannerStart[] = "Kelvo PODLINK";
 const char kDemoMode[] = "Demo Mode";
 const char kSearching[] = "Searching for the board: %1…";
 const char kClosing[] = "Closing when the search has stopped…";
+// How often a search asked for during an operation looks whether it is over.
+const int kSearchDeferMs = 50;
 const char kBusy[] = "Busy: a board search is running";
 const char kBoardLost[] = "<font color='red'>PODLINK: Board lost, F9 reconnects";
 const char kDisconnected[] = "<font color='red'>PODLINK: Disconnected";
@@ -245,7 +247,7 @@ void MainWindow::startSearch() {
     // between its transactions): the search waits for the operation's end,
     // so that none is left half done.
     if (commEventRunning()) {
-        QTimer::singleShot(0, this, &MainWindow::startSearch);
+        QTimer::singleShot(kSearchDeferMs, this, &MainWindow::startSearch);
         return;
     }
     m_searchCancelled = false;

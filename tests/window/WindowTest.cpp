@@ -91,6 +91,66 @@ TEST_F(WindowTest, StopEndsAScriptsWaitAtOnceAndRunsNoFurtherLine) {
     EXPECT_EQ(chip().chipRegister(0x05), 0x11);
 }
 
+// Auto Read on, ticking every 100 ms; the page 1 timer.
+QTimer* autoReadEvery100ms(MainWindow& window) {
+    AppManager::setAutoReadTimeout(100);
+    window.findChild<QCheckBox*>("cbAutoRead")->setChecked(true);
+    return window.page1()->findChild<QTimer*>("autoReadTimer");
+}
+
+TEST_F(WindowTest, AScriptsOpenTransactionGetsNoAutoReadInsideIt) {
+    QTimer* autoRead = autoReadEvery100ms(*window);
+    ASSERT_TRUE(autoRead->isActive());
+    chip().clearTraffic();
+    ASSERT_TRUE(
+        window->runScript(file("raw.scr", "i2cstart\nwrite8 54\nwait 600\nwrite8 02\ni2cstop\n")));
+    std::vector<std::vector<uint8_t>> sent;
+    for (const podsim::TrafficChunk& chunk : chip().traffic())
+        if (chunk.direction == podsim::TrafficChunk::Direction::HostToBoard)
+            sent.push_back(chunk.bytes);
+    EXPECT_EQ(sent.size(), 4u);
+    EXPECT_TRUE(autoRead->isActive());
+}
+
+TEST_F(WindowTest, ALostBoardStopsAutoReadWithOneRowGreysThePagesAndF9Reconnects) {
+    QTimer* autoRead = autoReadEvery100ms(*window);
+    QStandardItemModel* log = window->commLog()->model();
+    log->setRowCount(0);
+    chip().unplug();
+    ASSERT_TRUE(processEventsUntil([&] { return !autoRead->isActive(); }));
+    EXPECT_EQ(window->boardLabel()->text(), "<font color='red'>PODLINK: Board lost, F9 reconnects");
+    ASSERT_EQ(log->rowCount(), 2);
+    EXPECT_EQ(log->item(0, 4)->text(), "Board lost: auto-read stopped. Press F9 to reconnect.");
+    EXPECT_EQ(log->item(1, 4)->text(), "FAIL");
+    EXPECT_FALSE(window->page1()->isEnabled() || window->page2()->isEnabled());
+    EXPECT_FALSE(window->page2()->findChild<QTimer*>("autoReadTimer")->isActive());
+
+    chip().replug();
+    trigger("actionConnect");
+    ASSERT_TRUE(processEventsUntil([&] { return !window->searching(); }));
+    EXPECT_TRUE(boardConnected());
+    EXPECT_TRUE(window->page1()->isEnabled() && window->page2()->isEnabled());
+    EXPECT_TRUE(autoRead->isActive());
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+// F9 pressed while Write All runs (the log lets the window answer between
+// its writes) searches once every register is written.
+TEST_F(WindowTest, F9DuringWriteAllWaitsForAllItsWrites) {
+    QSignalSpy events(SystemManager::instance(), &SystemManager::sig_commEvent);
+    QObject::connect(SystemManager::instance(), &SystemManager::sig_commEvent, window.get(),
+                     [this, pressed = false]() mutable {
+                         if (!std::exchange(pressed, true)) trigger("actionConnect");
+                     });
+    window->on_pushButton_WriteAll_clicked();
+    ASSERT_EQ(events.count(), 17);
+    for (const QList<QVariant>& event : events)
+        EXPECT_EQ(event.at(4).toInt(), 1);
+    // The search's reads follow.
+    ASSERT_TRUE(processEventsUntil([&] { return events.count() > 17 && !window->searching(); }));
+    EXPECT_TRUE(boardConnected());
+}
+
 // Text that is no hex number once set the address to 0; the scan's list takes a typed one.
 TEST_F(WindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
     const std::tuple<const char*, const char*, int> rows[] = {
