@@ -43,9 +43,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <map>
-#include <utility>
-
 namespace {
 
 const char kBoardNotFound[] = "<font color='red'>PODLINK: Device not found";
@@ -83,28 +80,6 @@ QScrollArea* scrolling(QWidget* page) {
         area->setMinimumHeight(page->minimumSizeHint().expandedTo(page->minimumSize()).height());
     }
     return area;
-}
-
-// The last value each writebyte line of a register file gives each
-// register, by device address and register.
-std::map<std::pair<uint8_t, uint8_t>, uint8_t> registerWrites(const QString& path) {
-    std::map<std::pair<uint8_t, uint8_t>, uint8_t> writes;
-    // Relative paths are taken from the home folder, as the script runner takes them.
-    QFile file(QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path
-                                          : path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return writes;
-    while (!file.atEnd()) {
-        const QStringList words = tokenizeCommandLine(QString::fromUtf8(file.readLine()));
-        if (words.size() < 4 || words.first().toLower() != QLatin1String("writebyte")) continue;
-        bool ok[3] = {};
-        const int address = words.at(1).toInt(&ok[0], 16);
-        const int reg = words.at(2).toInt(&ok[1], 16);
-        const int value = words.at(3).toInt(&ok[2], 16);
-        if (ok[0] && ok[1] && ok[2])
-            writes[{static_cast<uint8_t>(address), static_cast<uint8_t>(reg)}] =
-                static_cast<uint8_t>(value);
-    }
-    return writes;
 }
 
 } // namespace
