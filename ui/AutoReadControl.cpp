@@ -14,8 +14,7 @@
 namespace {
 
 const char kBoardLostNote[] = "Board lost: auto-read stopped. Press F9 to reconnect.";
-const char kNoAnswerNote[] =
-    "No answer at address 0x%02X: auto-read paused until a read succeeds (Refresh, Set Address).";
+const char kNoAnswerNote[] = "No answer at address 0x%02X: auto-read paused until a read succeeds.";
 
 } // namespace
 
