@@ -52,7 +52,7 @@ void AutoReadControl::valuesShown() {
     setStale(false);
 }
 
-// Checked last, as it asks the link: a search holds it.
+// boardConnected() comes last: it asks the link, which a search holds.
 void AutoReadControl::apply() {
     m_run(m_wanted && !m_holds && !m_noAnswer && boardConnected());
     setStale(m_stale);
