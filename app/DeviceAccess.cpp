@@ -52,8 +52,13 @@ constexpr uint32_t kSpiSckPin = 10;
 constexpr uint32_t kSpiMisoPin = 11;
 constexpr uint32_t kSpiMosiPin = 12;
 
+// Listeners may run the event loop, and other comm events inside it.
+int g_commEventDepth = 0;
+
 void emitCommEvent(uint8_t cmd, uint8_t reg, uint8_t dataSize, uint32_t data, uint8_t commOk) {
+    ++g_commEventDepth;
     emit SystemManager::instance()->sig_commEvent(cmd, reg, dataSize, data, commOk);
+    --g_commEventDepth;
 }
 
 uint8_t sendTwoBytes(uint8_t b0, uint8_t b1) {
@@ -187,6 +192,10 @@ bool boardConnected() {
     if (!link) return false;
     g_boardConnected = BrimBoardConnected() ? 1 : 0;
     return g_boardConnected != 0;
+}
+
+bool commEventRunning() {
+    return g_commEventDepth > 0;
 }
 
 void stopBoardSearch(bool stop) {

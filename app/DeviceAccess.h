@@ -34,6 +34,10 @@ QString boardBanner();
 // thread holds the link.
 void stopBoardSearch(bool stop);
 
+// True while the listeners of a comm event run: the operation that sent the
+// transaction may not be over.
+bool commEventRunning();
+
 constexpr int kScanBufferSize = 128;
 constexpr uint8_t kScanEndMark = 0xFF;
 // Fills out (at least kScanBufferSize bytes) with the answering addresses in

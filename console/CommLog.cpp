@@ -140,22 +140,29 @@ QString CommLog::transactionName(uint8_t dir, uint8_t dataSize) {
 void CommLog::slt_commEvent(uint8_t dir, uint8_t reg, uint8_t dataSize, uint32_t data,
                             uint8_t commOk) {
     if (m_autoReadActive && m_hideAutoRead->isChecked()) return;
-    m_model->insertRow(0);
-    if (m_model->rowCount() > kMaxRows) m_model->removeRow(m_model->rowCount() - 1);
     const QString dataText =
         dataSize <= 8 ? QString::asprintf("0x%02X", static_cast<unsigned>(data & 0xFF))
                       : QString::asprintf("0x%04X", static_cast<unsigned>(data & 0xFFFF));
-    const QString texts[5] = {QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
-                              transactionName(dir, dataSize),
-                              QString::asprintf("0x%02X", static_cast<unsigned>(reg)), dataText,
-                              commOk ? QStringLiteral("OK") : QStringLiteral("FAIL")};
+    addRow({QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
+            transactionName(dir, dataSize), QString::asprintf("0x%02X", static_cast<unsigned>(reg)),
+            dataText, commOk ? QStringLiteral("OK") : QStringLiteral("FAIL")});
+    // Lets the window repaint between the transactions of a long operation.
+    QApplication::processEvents();
+}
+
+void CommLog::addNote(const QString& text) {
+    addRow({QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), QStringLiteral("Note"),
+            QString(), QString(), text});
+}
+
+void CommLog::addRow(const QString (&texts)[5]) {
+    m_model->insertRow(0);
+    if (m_model->rowCount() > kMaxRows) m_model->removeRow(m_model->rowCount() - 1);
     for (int column = 0; column < 5; ++column) {
         auto* item = new QStandardItem(texts[column]);
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
         m_model->setItem(0, column, item);
     }
-    // Lets the window repaint between the transactions of a long operation.
-    QApplication::processEvents();
 }
 
 void CommLog::slt_commPromptEvent() {

@@ -40,6 +40,10 @@ class CommLog : public QWidget {
     // Writes csvText() to path; false when the file cannot be written.
     bool exportCsv(const QString& path) const;
 
+    // A row of the program's own, its text in the Result column, which
+    // stretches to the table's width.
+    void addNote(const QString& text);
+
     // The name shown for a transaction of event code dir and width dataSize.
     static QString transactionName(uint8_t dir, uint8_t dataSize);
 
@@ -54,6 +58,7 @@ class CommLog : public QWidget {
     void slt_ctrlC();
 
   private:
+    void addRow(const QString (&texts)[5]);
     void clearLog();
     void copySelection();
     void exportCsvChosen();

@@ -2,7 +2,7 @@
 #include "ui_MainWindow.h"
 
 #include "AppManager.h"
-#include "AutoReadMarker.h"
+#include "AutoReadControl.h"
 #include "BoardSearch.h"
 #include "CommLog.h"
 #include "CommandTokenizer.h"
@@ -43,9 +43,6 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <map>
-#include <utility>
-
 namespace {
 
 const char kBoardNotFound[] = "<font color='red'>PODLINK: Device not found";
@@ -56,6 +53,11 @@ const char kPodlinkBannerStart[] = "Kelvo PODLINK";
 const char kDemoMode[] = "Demo Mode";
 const char kSearching[] = "Searching for the board: %1…";
 const char kClosing[] = "Closing when the search has stopped…";
+// How often a search asked for during an operation looks whether it is over.
+const int kSearchDeferMs = 50;
+const char kBusy[] = "Busy: a board search is running";
+const char kBoardLost[] = "<font color='red'>PODLINK: Board lost, F9 reconnects";
+const char kDisconnected[] = "<font color='red'>PODLINK: Disconnected";
 const int kMaxScanEntries = 127;
 const char kScriptFilter[] = "Script Files (*.scr)";
 
@@ -78,28 +80,6 @@ QScrollArea* scrolling(QWidget* page) {
         area->setMinimumHeight(page->minimumSizeHint().expandedTo(page->minimumSize()).height());
     }
     return area;
-}
-
-// The last value each writebyte line of a register file gives each
-// register, by device address and register.
-std::map<std::pair<uint8_t, uint8_t>, uint8_t> registerWrites(const QString& path) {
-    std::map<std::pair<uint8_t, uint8_t>, uint8_t> writes;
-    // Relative paths are taken from the home folder, as the script runner takes them.
-    QFile file(QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path
-                                          : path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return writes;
-    while (!file.atEnd()) {
-        const QStringList words = tokenizeCommandLine(QString::fromUtf8(file.readLine()));
-        if (words.size() < 4 || words.first().toLower() != QLatin1String("writebyte")) continue;
-        bool ok[3] = {};
-        const int address = words.at(1).toInt(&ok[0], 16);
-        const int reg = words.at(2).toInt(&ok[1], 16);
-        const int value = words.at(3).toInt(&ok[2], 16);
-        if (ok[0] && ok[1] && ok[2])
-            writes[{static_cast<uint8_t>(address), static_cast<uint8_t>(reg)}] =
-                static_cast<uint8_t>(value);
-    }
-    return writes;
 }
 
 } // namespace
@@ -132,8 +112,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     showAddress();
 
     ui->cbAutoRead->setChecked(AppManager::autoReadEnabled());
-    m_page1->setAutoRead(AppManager::autoReadEnabled());
-    m_page2->setAutoRead(AppManager::autoReadEnabled());
 
     m_lblBoard->setText(QString::fromLatin1(kBoardNotFound));
 
@@ -170,10 +148,17 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
         ui->tabWidget->insertTab(tab, scrolling(page), title);
     }
     ui->tabWidget->setCurrentIndex(0);
-    new AutoReadMarker(m_commLog,
-                       {m_page1->findChild<QTimer*>(QStringLiteral("autoReadTimer")),
-                        m_page2->findChild<QTimer*>(QStringLiteral("autoReadTimer"))},
-                       this);
+    m_autoRead = new AutoReadControl(
+        m_commLog, {m_page1, m_page2},
+        {m_page1->findChild<QTimer*>(QStringLiteral("autoReadTimer")),
+         m_page2->findChild<QTimer*>(QStringLiteral("autoReadTimer"))},
+        [this](bool on) {
+            m_page1->setAutoRead(on);
+            m_page2->setAutoRead(on);
+        },
+        this);
+    connect(m_autoRead, &AutoReadControl::sig_boardLost, this,
+            [this] { m_lblBoard->setText(QString::fromLatin1(kBoardLost)); });
     m_search = new BoardSearch(this);
     connect(m_search, &BoardSearch::sig_progress, this, &MainWindow::slt_searchProgress);
     connect(m_search, &BoardSearch::sig_finished, this, &MainWindow::slt_searchFinished);
@@ -201,8 +186,7 @@ void MainWindow::slt_updateConnectionStatus(QString msg) {
 }
 
 void MainWindow::slt_AutoReadChanged(bool val) {
-    m_page1->setAutoRead(val);
-    m_page2->setAutoRead(val);
+    m_autoRead->setWanted(val);
     AppManager::setAutoReadEnabled(val);
 }
 
@@ -234,6 +218,16 @@ bool MainWindow::scriptRunning() const {
 // over.
 void MainWindow::startSearch() {
     if (m_script->running() || m_search->running()) return;
+    // F9 during an operation of the window (the log lets the window answer
+    // between its transactions): the search waits for the operation's end,
+    // so that none is left half done.
+    if (commEventRunning()) {
+        QTimer::singleShot(kSearchDeferMs, this, &MainWindow::startSearch);
+        return;
+    }
+    m_searchCancelled = false;
+    m_busyTold = false;
+    m_autoRead->setBoardThere(false);
     m_messageBeforeSearch = m_lblMessage->text();
     m_search->start();
     setSearching(true);
@@ -242,7 +236,10 @@ void MainWindow::startSearch() {
 void MainWindow::slt_searchProgress(QString text) {
     // Lines of a finished search may still be on their way.
     if (!m_search->running() || m_closeAfterSearch) return;
-    m_lblMessage->setText(QString::fromUtf8(kSearching).arg(text));
+    m_lblMessage->setText(
+        QString::fromUtf8(kSearching)
+            .arg(text)
+            .prepend(m_busyTold ? QString::fromLatin1(kBusy) + QStringLiteral(". ") : QString()));
 }
 
 void MainWindow::slt_searchFinished(bool connected) {
@@ -258,9 +255,8 @@ void MainWindow::slt_searchFinished(bool connected) {
 // Nothing may talk to the board while the search owns the link: the
 // controls that would are disabled and the pages' auto-read pauses.
 void MainWindow::setSearching(bool searching) {
-    for (QWidget* widget :
-         std::initializer_list<QWidget*>{m_page1, m_page2, ui->cbAutoRead, ui->pushButton_Refresh,
-                                         ui->pushButton_WriteAll, m_debugPanel})
+    for (QWidget* widget : std::initializer_list<QWidget*>{ui->cbAutoRead, ui->pushButton_Refresh,
+                                                           ui->pushButton_WriteAll, m_debugPanel})
         widget->setEnabled(!searching);
     if (m_commLog->prompt()) m_commLog->prompt()->setEnabled(!searching);
     for (QAction* action : {ui->actionConnect, ui->actionScan_for_Address, ui->actionSet_Address,
@@ -272,9 +268,7 @@ void MainWindow::setSearching(bool searching) {
     // The search's progress replaces the message only while it runs.
     if (!searching) m_lblMessage->setText(m_messageBeforeSearch);
     m_status->setStopVisible(searching);
-    const bool autoRead = !searching && ui->cbAutoRead->isChecked();
-    m_page1->setAutoRead(autoRead);
-    m_page2->setAutoRead(autoRead);
+    m_autoRead->hold(AutoReadControl::Search, searching);
 }
 
 // A script leaves the window usable; only what would start another long
@@ -286,10 +280,15 @@ void MainWindow::setScriptRunning(bool running) {
     ui->actionStop->setEnabled(running);
     ui->actionStop->setText(running ? QStringLiteral("Stop Script") : QStringLiteral("Stop"));
     m_status->setStopVisible(running);
+    // A script's raw transactions must reach the device whole.
+    m_autoRead->hold(AutoReadControl::Script, running);
 }
 
 void MainWindow::on_actionStop_triggered() {
-    if (m_search->running()) m_search->stop();
+    if (m_search->running()) {
+        m_searchCancelled = true;
+        m_search->stop();
+    }
     if (m_script->running()) m_script->stop();
 }
 
@@ -299,7 +298,18 @@ void MainWindow::showBanner() {
     slt_updateConnectionStatus(m_banner);
 }
 
+// Every action of the user that needs the link asks here first: while a
+// search holds it, the action is refused whole, and the user is told.
+bool MainWindow::linkBusy() {
+    if (!m_search->running()) return false;
+    m_busyTold = true;
+    m_lblMessage->setText(QString::fromLatin1(kBusy));
+    m_commLog->addNote(QString::fromLatin1(kBusy) + QStringLiteral(": the action was not done."));
+    return true;
+}
+
 void MainWindow::readAllPages() {
+    if (linkBusy()) return;
     m_page1->readAll();
     m_page2->readAll();
 }
@@ -307,9 +317,17 @@ void MainWindow::readAllPages() {
 // The rest of the connection sequence, once the search is over.
 void MainWindow::connectBoard() {
     if (m_boardFound) {
+        m_autoRead->setBoardThere(true);
         showBanner();
         emit PodLinkConnected();
         readAllPages();
+    } else if (m_searchCancelled) {
+        // The user chose to stay without a board: no demo-mode question.
+        m_lblBoard->setText(QString::fromLatin1(kDisconnected));
+        m_lblKit->setText(QString::fromLatin1(kKitNotFound));
+        if (AppManager::demoMode()) m_lblMessage->setText(QString::fromLatin1(kDemoMode));
+        m_connectionAttempted = true;
+        return;
     } else {
         m_lblBoard->setText(QString::fromLatin1(kBoardNotFound));
         m_lblKit->setText(QString::fromLatin1(kKitNotFound));
@@ -347,6 +365,7 @@ void MainWindow::checkConnection() {
     m_lblMessage->setText(QString::fromLatin1(kDemoMode));
     m_page1->loadDefaults();
     m_page2->loadDefaults();
+    m_autoRead->valuesShown();
 }
 
 void MainWindow::slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t commOK) {
@@ -357,7 +376,9 @@ void MainWindow::slt_commEvent(uint8_t, uint8_t, uint8_t, uint32_t, uint8_t comm
     }
     m_lblKit->setText(QString::fromLatin1(kKitNotFound));
     // A board that still answers with its banner is there: the device is not.
-    if (boardBanner().startsWith(QLatin1String(kPodlinkBannerStart)))
+    if (m_autoRead->boardLost())
+        m_lblBoard->setText(QString::fromLatin1(kBoardLost));
+    else if (boardBanner().startsWith(QLatin1String(kPodlinkBannerStart)))
         showBanner();
     else
         m_lblBoard->setText(QString::fromLatin1(kBoardNotFound));
@@ -387,6 +408,7 @@ void MainWindow::on_actionAuto_Read_Timeout_triggered() {
 }
 
 void MainWindow::on_actionScan_for_Address_triggered() {
+    if (linkBusy()) return;
     uint8_t found[kScanBufferSize];
     scanAddresses(found);
     QStringList items;
@@ -421,6 +443,7 @@ void MainWindow::on_pushButton_Refresh_clicked() {
 }
 
 void MainWindow::on_pushButton_WriteAll_clicked() {
+    if (linkBusy()) return;
     m_page1->writeAll();
     m_page2->writeAll();
 }
@@ -460,9 +483,8 @@ void MainWindow::on_action400kHz_triggered() {
 }
 
 void MainWindow::slt_commandSend(QString command) {
-    if (command.isEmpty()) return;
     const QStringList words = tokenizeCommandLine(command);
-    if (words.isEmpty()) return;
+    if (words.isEmpty() || linkBusy()) return;
     const QString name = words.first().toLower();
     const QString argument = words.size() > 1 ? words.at(1) : QString();
     bool converted = false;

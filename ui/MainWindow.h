@@ -9,6 +9,7 @@
 
 class QLabel;
 class StatusBar;
+class AutoReadControl;
 class BoardSearch;
 class CommLog;
 class ScriptRunner;
@@ -116,6 +117,7 @@ class MainWindow : public QMainWindow {
     void connectBoard();
     void checkConnection();
     void showBanner();
+    bool linkBusy();
     void readAllPages();
     void showAddress();
 
@@ -137,6 +139,9 @@ class MainWindow : public QMainWindow {
     BoardSearch* m_search = nullptr;
     bool m_boardFound = false;
     bool m_closeAfterSearch = false;
+    bool m_searchCancelled = false;
+    bool m_busyTold = false;
+    AutoReadControl* m_autoRead = nullptr;
     QString m_messageBeforeSearch;
     ScriptRunner* m_script = nullptr;
     bool m_settingsProblemTold = false;

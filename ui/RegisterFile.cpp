@@ -1,8 +1,10 @@
 #include "RegisterFile.h"
 
 #include "CommandTokenizer.h"
+#include "AppManager.h"
 #include "RegisterMap.h"
 
+#include <QDir>
 #include <QFile>
 #include <QStringList>
 
@@ -50,4 +52,24 @@ QString registerFileProblem(const QString& path) {
             return QStringLiteral("%1, line %2: %3").arg(path).arg(number).arg(problem);
     }
     return QString();
+}
+
+RegisterWrites registerWrites(const QString& path) {
+    RegisterWrites writes;
+    // Relative paths are taken from the home folder, as the script runner takes them.
+    QFile file(QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path
+                                          : path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return writes;
+    while (!file.atEnd()) {
+        const QStringList words = tokenizeCommandLine(QString::fromUtf8(file.readLine()));
+        if (words.size() < 4 || words.first().toLower() != QLatin1String("writebyte")) continue;
+        bool ok[3] = {};
+        const int address = words.at(1).toInt(&ok[0], 16);
+        const int reg = words.at(2).toInt(&ok[1], 16);
+        const int value = words.at(3).toInt(&ok[2], 16);
+        if (ok[0] && ok[1] && ok[2])
+            writes[{static_cast<uint8_t>(address), static_cast<uint8_t>(reg)}] =
+                static_cast<uint8_t>(value);
+    }
+    return writes;
 }

@@ -71,8 +71,11 @@ frmMainPage::~frmMainPage() {
 }
 
 void frmMainPage::readAll() {
-    for (uint8_t reg : kPageRegisters)
+    // A board lost on the way ends the round: every further read would fail.
+    for (uint8_t reg : kPageRegisters) {
         readReg(reg);
+        if (!boardConnected()) return;
+    }
 }
 
 void frmMainPage::writeAll() {

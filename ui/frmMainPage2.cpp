@@ -52,8 +52,11 @@ frmMainPage2::~frmMainPage2() {
 }
 
 void frmMainPage2::readAll() {
-    for (uint8_t reg = kRegFirstTon; reg <= rar4120e::kTonLowRegister; ++reg)
+    // A board lost on the way ends the round: every further read would fail.
+    for (uint8_t reg = kRegFirstTon; reg <= rar4120e::kTonLowRegister; ++reg) {
         readReg(reg);
+        if (!boardConnected()) return;
+    }
 }
 
 void frmMainPage2::writeAll() {

@@ -8,8 +8,8 @@ if(TARGET evkit_pages)
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.cpp
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.h
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.ui
-        ${CMAKE_CURRENT_LIST_DIR}/AutoReadMarker.cpp
-        ${CMAKE_CURRENT_LIST_DIR}/AutoReadMarker.h
+        ${CMAKE_CURRENT_LIST_DIR}/AutoReadControl.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/AutoReadControl.h
         ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.cpp
         ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.h
         ${CMAKE_CURRENT_LIST_DIR}/RegisterFile.cpp

@@ -165,15 +165,26 @@ TEST(Search, RunsBesideTheEventLoopWithControlsDisabledUntilStoppedOrClosed) {
     EXPECT_FALSE(boardConnected());
     EXPECT_EQ(events.count(), 0);
 
-    QString messageWhileAsked = "not asked";
-    answerNextDialog([&](QWidget* dialog) {
-        messageWhileAsked = window.messageLabel()->text();
-        clickMessageBoxButton(dialog, "&Ok");
+    // The window's own actions are refused whole, and say so.
+    window.commLog()->model()->setRowCount(0);
+    window.on_pushButton_WriteAll_clicked();
+    EXPECT_EQ(window.messageLabel()->text(), "Busy: a board search is running");
+    EXPECT_EQ(window.commLog()->model()->rowCount(), 1);
+    EXPECT_EQ(events.count(), 0);
+
+    // Cancelled, the search leaves the program disconnected, asking nothing.
+    bool asked = false;
+    QTimer dialogWatch;
+    QObject::connect(&dialogWatch, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) asked = true, dialog->close();
     });
+    dialogWatch.start(20);
     action("actionStop")->trigger();
     ASSERT_TRUE(processEventsUntil([&] { return window.connectionAttempted(); }));
-    EXPECT_EQ(messageWhileAsked, "");
-    EXPECT_EQ(window.messageLabel()->text(), "Demo Mode");
+    EXPECT_FALSE(asked);
+    EXPECT_EQ(window.messageLabel()->text(), "");
+    EXPECT_EQ(window.boardLabel()->text(), "<font color='red'>PODLINK: Disconnected");
+    EXPECT_FALSE(AppManager::demoMode());
     EXPECT_TRUE(window.page1()->isEnabled() && action("actionConnect")->isEnabled());
     EXPECT_FALSE(action("actionStop")->isEnabled());
 

@@ -18,16 +18,27 @@ QVariant ini(const char* key) {
 
 using WindowTest = ConnectedWindowTest;
 
-TEST_F(WindowTest, AFailedTransactionTurnsTheKitLabelRed) {
+// Auto Read on, ticking every 100 ms; the page 1 timer.
+QTimer* autoReadEvery100ms(MainWindow& window) {
+    AppManager::setAutoReadTimeout(100);
+    window.findChild<QCheckBox*>("cbAutoRead")->setChecked(true);
+    return window.page1()->findChild<QTimer*>("autoReadTimer");
+}
+
+TEST_F(WindowTest, AFailedTransactionTurnsTheKitLabelRedAndAutoReadPausesOnce) {
     const QString banner = "<font color='black'>" + boardBanner();
     EXPECT_EQ(window->boardLabel()->text(), banner.left(banner.size() - 1));
-    AppManager::setDeviceAddress(0x70); // nothing answers there
-    readByte(0);
+    QTimer* autoRead = autoReadEvery100ms(*window);
+    AppManager::setDeviceAddress(0x70);
+    ASSERT_TRUE(processEventsUntil([&] { return !autoRead->isActive(); }));
+    EXPECT_EQ(window->commLog()->model()->item(0, 4)->text(),
+              "No answer at address 0x70: auto-read paused until a read succeeds.");
     EXPECT_EQ(window->kitLabel()->text(), "<font color='red'>EV Kit: Device not found");
     EXPECT_EQ(window->boardLabel()->text(), banner.left(banner.size() - 1));
     AppManager::setDeviceAddress(0x2A);
-    readByte(0);
+    trigger("actionRefresh");
     EXPECT_EQ(window->kitLabel()->text(), "<font color='black'>EV Kit: Connected");
+    EXPECT_TRUE(autoRead->isActive());
 }
 
 TEST_F(WindowTest, WindowCommandsAreHandledAndOthersForwarded) {
@@ -89,6 +100,50 @@ TEST_F(WindowTest, StopEndsAScriptsWaitAtOnceAndRunsNoFurtherLine) {
                      [this] { trigger("actionStop"); });
     ASSERT_TRUE(window->runScript(file("s.scr", "writebyte 2A 05 11\nwritebyte 2A 05 22\n")));
     EXPECT_EQ(chip().chipRegister(0x05), 0x11);
+}
+
+TEST_F(WindowTest, AScriptsOpenTransactionGetsNoAutoReadInsideIt) {
+    QTimer* autoRead = autoReadEvery100ms(*window);
+    ASSERT_TRUE(autoRead->isActive());
+    chip().clearTraffic();
+    ASSERT_TRUE(
+        window->runScript(file("raw.scr", "i2cstart\nwrite8 54\nwait 600\nwrite8 02\ni2cstop\n")));
+    // The script's four bus lines, nothing between them.
+    EXPECT_EQ(chip().hostWrites(), 4u);
+    EXPECT_TRUE(autoRead->isActive());
+}
+
+TEST_F(WindowTest, ALostBoardStopsAutoReadWithOneRowGreysThePagesAndF9Reconnects) {
+    QTimer* autoRead = autoReadEvery100ms(*window);
+    QStandardItemModel* log = window->commLog()->model();
+    log->setRowCount(0);
+    chip().unplug();
+    ASSERT_TRUE(processEventsUntil([&] { return !autoRead->isActive(); }));
+    EXPECT_EQ(window->boardLabel()->text(), "<font color='red'>PODLINK: Board lost, F9 reconnects");
+    ASSERT_EQ(log->rowCount(), 2);
+    EXPECT_EQ(log->item(0, 4)->text(), "Board lost: auto-read stopped. Press F9 to reconnect.");
+    EXPECT_EQ(log->item(1, 4)->text(), "FAIL");
+    EXPECT_FALSE(window->page1()->isEnabled() || window->page2()->isEnabled());
+
+    chip().replug();
+    AppManager::setDemoMode(true); // a search that finds nothing asks nothing
+    trigger("actionConnect");
+    ASSERT_TRUE(processEventsUntil([&] { return !window->searching(); }));
+    EXPECT_TRUE(window->page1()->isEnabled() && window->page2()->isEnabled());
+    EXPECT_TRUE(autoRead->isActive());
+}
+
+// F9 pressed while Write All runs (the log lets the window answer between
+// its writes) searches once every register is written.
+TEST_F(WindowTest, F9DuringWriteAllWaitsForAllItsWrites) {
+    QSignalSpy events(SystemManager::instance(), &SystemManager::sig_commEvent);
+    QObject::connect(SystemManager::instance(), &SystemManager::sig_commEvent, window.get(),
+                     [this, pressed = false]() mutable {
+                         if (!std::exchange(pressed, true)) trigger("actionConnect");
+                     });
+    window->on_pushButton_WriteAll_clicked();
+    ASSERT_EQ(events.count(), 17);
+    ASSERT_TRUE(processEventsUntil([&] { return events.count() > 17 && !window->searching(); }));
 }
 
 // Text that is no hex number once set the address to 0; the scan's list takes a typed one.
