@@ -11,7 +11,6 @@
 #include "DlgAbout.h"
 #include "I2CCommand.h"
 #include "RegisterFile.h"
-#include "RegisterMap.h"
 #include "RegisterTips.h"
 #include "ScriptRunner.h"
 #include "StatusBar.h"
@@ -23,7 +22,6 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QEventLoop>
 #include <QDebug>
 #include <QDesktopServices>
@@ -38,8 +36,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QSaveFile>
-#include <QTextStream>
 #include <QTimer>
 #include <QUrl>
 
@@ -574,34 +570,7 @@ void MainWindow::on_actionLoad_Registers_triggered() {
 }
 
 bool MainWindow::saveRegisters(const QString& path) {
-    const uint8_t address = AppManager::deviceAddress();
-    bool readOk = false;
-    const QMetaObject::Connection watch =
-        connect(SystemManager::instance(), &SystemManager::sig_commEvent, this,
-                [&readOk](uint8_t, uint8_t, uint8_t, uint32_t, uint8_t ok) { readOk = ok != 0; });
-    QStringList lines;
-    for (const rar4120e::Register& reg : rar4120e::registers()) {
-        if (!reg.writable()) continue;
-        readOk = false;
-        const auto value = static_cast<uint8_t>(readRegister(reg.address, 8));
-        if (!readOk) break;
-        // The chip owns the status bits: they are written as 0.
-        lines << QString::asprintf("writebyte %02X %02X %02X", address, reg.address,
-                                   value & reg.writableMask());
-    }
-    disconnect(watch);
-    if (!readOk) return false;
-
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
-    QTextStream out(&file);
-    out.setCodec("UTF-8");
-    out << "# RAR4120E registers, device address " << QString::asprintf("0x%02X", address)
-        << "\n# saved " << QDateTime::currentDateTime().toString(Qt::ISODate) << "\n";
-    for (const QString& line : lines)
-        out << line << '\n';
-    out.flush();
-    return file.commit();
+    return saveRegisterFile(path, AppManager::deviceAddress());
 }
 
 bool MainWindow::loadRegisters(const QString& path, QStringList* notTaken) {
@@ -617,22 +586,7 @@ bool MainWindow::loadRegisters(const QString& path, QStringList* notTaken) {
                              QStringLiteral("%1 could not be read.").arg(path));
         return false;
     }
-    // Read every register the file wrote back: a write the chip did not
-    // take must not pass unnoticed.
-    QStringList differing;
-    for (const auto& w : registerWrites(path)) {
-        const rar4120e::Register* reg = rar4120e::findRegister(w.first.second);
-        if (!reg || !reg->writable()) continue;
-        const uint8_t address = w.first.first;
-        const uint8_t expected = w.second & reg->writableMask();
-        uint8_t value = 0;
-        if (!smbusReadByte(address, reg->address, &value))
-            differing << QString::asprintf("0x%02X at 0x%02X: no answer", reg->address, address);
-        else if ((value & reg->writableMask()) != expected)
-            differing << QString::asprintf("0x%02X at 0x%02X: 0x%02X written, 0x%02X read",
-                                           reg->address, address, expected,
-                                           value & reg->writableMask());
-    }
+    const QStringList differing = registersNotTaken(path);
     readAllPages();
     if (notTaken) *notTaken = differing;
     return differing.isEmpty();

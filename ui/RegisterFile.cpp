@@ -2,11 +2,16 @@
 
 #include "CommandTokenizer.h"
 #include "AppManager.h"
+#include "DeviceAccess.h"
 #include "RegisterMap.h"
+#include "SystemManager.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
 #include <QStringList>
+#include <QTextStream>
 
 namespace {
 
@@ -72,4 +77,52 @@ RegisterWrites registerWrites(const QString& path) {
                 static_cast<uint8_t>(value);
     }
     return writes;
+}
+
+bool saveRegisterFile(const QString& path, uint8_t address) {
+    bool readOk = false;
+    const QMetaObject::Connection watch = QObject::connect(
+        SystemManager::instance(), &SystemManager::sig_commEvent,
+        [&readOk](uint8_t, uint8_t, uint8_t, uint32_t, uint8_t ok) { readOk = ok != 0; });
+    QStringList lines;
+    for (const rar4120e::Register& reg : rar4120e::registers()) {
+        if (!reg.writable()) continue;
+        readOk = false;
+        const auto value = static_cast<uint8_t>(readRegister(reg.address, 8));
+        if (!readOk) break;
+        // The chip owns the status bits: they are written as 0.
+        lines << QString::asprintf("writebyte %02X %02X %02X", address, reg.address,
+                                   value & reg.writableMask());
+    }
+    QObject::disconnect(watch);
+    if (!readOk) return false;
+
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) return false;
+    QTextStream out(&file);
+    out.setCodec("UTF-8");
+    out << "# RAR4120E registers, device address " << QString::asprintf("0x%02X", address)
+        << "\n# saved " << QDateTime::currentDateTime().toString(Qt::ISODate) << "\n";
+    for (const QString& line : lines)
+        out << line << '\n';
+    out.flush();
+    return file.commit();
+}
+
+QStringList registersNotTaken(const QString& path) {
+    QStringList differing;
+    for (const auto& w : registerWrites(path)) {
+        const rar4120e::Register* reg = rar4120e::findRegister(w.first.second);
+        if (!reg || !reg->writable()) continue;
+        const uint8_t address = w.first.first;
+        const uint8_t expected = w.second & reg->writableMask();
+        uint8_t value = 0;
+        if (!smbusReadByte(address, reg->address, &value))
+            differing << QString::asprintf("0x%02X at 0x%02X: no answer", reg->address, address);
+        else if ((value & reg->writableMask()) != expected)
+            differing << QString::asprintf("0x%02X at 0x%02X: 0x%02X written, 0x%02X read",
+                                           reg->address, address, expected,
+                                           value & reg->writableMask());
+    }
+    return differing;
 }

@@ -2,6 +2,7 @@
 #define REGISTERFILE_H
 
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 #include <map>
@@ -18,5 +19,14 @@ QString registerFileProblem(const QString& path);
 // the home folder, as scripts take it.
 using RegisterWrites = std::map<std::pair<uint8_t, uint8_t>, uint8_t>;
 RegisterWrites registerWrites(const QString& path);
+
+// Reads every writable register of the chip at address and saves them as a
+// register file (status bits as 0); false, and nothing written, when a read
+// fails or the file cannot be written.
+bool saveRegisterFile(const QString& path, uint8_t address);
+
+// Reads back every register a register file wrote: one line for each that
+// does not hold the file's value or does not answer.
+QStringList registersNotTaken(const QString& path);
 
 #endif // REGISTERFILE_H
