@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -26,7 +27,6 @@ const int kMainWindowDelayMs = 2000;
 const int kScriptPollMs = 100;
 
 struct Options {
-    bool help = false;
     QString simulatorConfig;
     QString script;
     bool quitAfter = false;
@@ -38,7 +38,7 @@ struct Options {
 void usage(FILE* out, const char* program) {
     fprintf(out,
             "usage: %s [--simulator] [--simulator-config FILE] [--run-script FILE] "
-            "[--quit-after] [--trace] [--tab INDEX] [--about] [--help]\n"
+            "[--quit-after] [--trace] [--tab INDEX] [--about] [--help] [--version]\n"
             "  --simulator              run on the simulated kit (no real port is touched)\n"
             "  --simulator-config FILE  the simulator's configuration\n"
             "  --run-script FILE        run the script once the first connection attempt is "
@@ -47,17 +47,35 @@ void usage(FILE* out, const char* program) {
             "  --trace                  print every transaction and reply on standard output\n"
             "  --tab INDEX              start on tab INDEX (0 to 3)\n"
             "  --about                  open the About box once the window shows\n"
-            "  --help                   print this text and exit\n",
+            "  --help                   print this text and exit\n"
+            "  --version                print the version and exit\n",
             program);
+}
+
+// --help and --version are answered before the application object exists,
+// which needs a display that a shell over SSH does not have. -1: neither
+// was asked for.
+int answerWithoutDisplay(int argc, char* argv[]) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--simulator-config" || arg == "--run-script" || arg == "--tab") {
+            ++i; // its value, whatever it looks like
+        } else if (arg == "--help" || arg == "-h") {
+            usage(stdout, argv[0]);
+            return 0;
+        } else if (arg == "--version") {
+            printf("rar4120e-evkit %s\n", RAR4120E_VERSION);
+            return 0;
+        }
+    }
+    return -1;
 }
 
 bool parseOptions(const QStringList& args, Options& options) {
     for (int i = 1; i < args.size(); ++i) {
         const QString& arg = args.at(i);
         const bool hasValue = i + 1 < args.size();
-        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) {
-            options.help = true;
-        } else if (arg == QLatin1String("--simulator")) {
+        if (arg == QLatin1String("--simulator")) {
             useSimulatedKit();
         } else if (arg == QLatin1String("--simulator-config") && hasValue) {
             options.simulatorConfig = args.at(++i);
@@ -128,6 +146,8 @@ void reportSimulatorConfigProblem(const QString& problem) {
 } // namespace
 
 int main(int argc, char* argv[]) {
+    const int answered = answerWithoutDisplay(argc, argv);
+    if (answered >= 0) return answered;
     // Drawn at the screen's scale, 125 % and 150 % included (not rounded to
     // 100 % or 200 %), with sharp text and images.
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
@@ -139,10 +159,6 @@ int main(int argc, char* argv[]) {
     if (!parseOptions(QCoreApplication::arguments(), options)) {
         usage(stderr, argv[0]);
         return 2;
-    }
-    if (options.help) {
-        usage(stdout, argv[0]);
-        return 0;
     }
 
     AppManager::setAppName(QString::fromLatin1(kTitle));

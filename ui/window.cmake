@@ -42,6 +42,7 @@ if(TARGET evkit_pages)
     # opens beside the window, and none can end it without closeEvent.
     add_executable(rar4120e-evkit WIN32 ${PROJECT_SOURCE_DIR}/app/main.cpp)
     target_link_libraries(rar4120e-evkit PRIVATE evkit_window)
+    target_compile_definitions(rar4120e-evkit PRIVATE RAR4120E_VERSION="${PROJECT_VERSION}")
     if(WIN32)
         # Icon, version information and manifest. Where a toolchain links a
         # default manifest (default-manifest.o), the linker drops it for this one.
