@@ -43,18 +43,25 @@ std::vector<SerialPortInfo> SerialListPorts() {
     return Numbered(list ? SerialPortsFromList(list) : SerialListSystemPorts());
 }
 
+std::vector<std::string> SplitList(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::string::npos) end = text.size();
+        parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
 std::vector<SerialPortInfo> SerialPortsFromList(const std::string& list) {
     std::vector<SerialPortInfo> ports;
-    size_t start = 0;
-    while (start <= list.size()) {
-        size_t end = list.find(':', start);
-        if (end == std::string::npos) end = list.size();
-        const std::string entry = list.substr(start, end - start);
+    for (const std::string& entry : SplitList(list, ':')) {
         const size_t equals = entry.find('=');
         if (!entry.empty() && equals != 0)
             ports.push_back({entry.substr(0, equals),
                              equals == std::string::npos ? "" : entry.substr(equals + 1)});
-        start = end + 1;
     }
     return ports;
 }

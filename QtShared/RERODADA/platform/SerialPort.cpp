@@ -102,14 +102,9 @@ bool Drain(SerialHandle handle, uint32_t baud, uint64_t deadline) {
 // but empty, none) or the system's.
 std::vector<std::string> LockDirs() {
     const char* set = getenv("RERODADA_LOCK_DIRS");
-    std::string list = set ? set : "/var/lock:/run/lock";
     std::vector<std::string> dirs;
-    size_t start = 0;
-    while (start < list.size()) {
-        size_t end = std::min(list.find(':', start), list.size());
-        if (end > start) dirs.push_back(list.substr(start, end - start));
-        start = end + 1;
-    }
+    for (std::string& dir : SplitList(set ? set : "/var/lock:/run/lock", ':'))
+        if (!dir.empty()) dirs.push_back(std::move(dir));
     return dirs;
 }
 

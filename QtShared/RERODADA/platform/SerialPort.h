@@ -94,6 +94,10 @@ std::vector<SerialPortInfo> SerialListSystemPorts();
 // 256 without leading zeros; else 0.
 int ComPortNumber(const std::string& path);
 
+// The fields of a list such as a variable's colon-separated paths, empty
+// ones included.
+std::vector<std::string> SplitList(const std::string& text, char separator);
+
 // The ports of a RERODADA_SERIAL_PORTS value: colon-separated device paths,
 // each optionally followed by "=friendly name"; empty entries are skipped.
 std::vector<SerialPortInfo> SerialPortsFromList(const std::string& list);

@@ -34,18 +34,6 @@ uint16_t Hex(const std::string& text) {
     return static_cast<uint16_t>(std::strtoul(text.c_str(), nullptr, 16));
 }
 
-std::vector<std::string> Split(const std::string& text, char separator) {
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= text.size()) {
-        size_t end = text.find(separator, start);
-        if (end == std::string::npos) end = text.size();
-        parts.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
 // A tty of the FTDI driver, described by the USB device it hangs off.
 bool Describe(const std::string& sysfsRoot, const std::string& ttyName, UsbTtyInfo* info) {
     const std::string port = Resolved(sysfsRoot + "/class/tty/" + ttyName + "/device");
@@ -86,8 +74,8 @@ std::vector<UsbTtyInfo> UsbTtyListPorts() {
     const char* list = std::getenv("RERODADA_USB_TTYS");
     if (!list) return UsbTtyList("/sys");
     std::vector<UsbTtyInfo> devices;
-    for (const std::string& entry : Split(list, ':')) {
-        std::vector<std::string> fields = Split(entry, '=');
+    for (const std::string& entry : SplitList(list, ':')) {
+        std::vector<std::string> fields = SplitList(entry, '=');
         // A device that is gone is not listed, as in sysfs.
         if (fields[0].empty() || access(fields[0].c_str(), F_OK) != 0) continue;
         UsbTtyInfo info;
