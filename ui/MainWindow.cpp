@@ -5,13 +5,10 @@
 #include "AutoReadControl.h"
 #include "BoardSearch.h"
 #include "CommLog.h"
-#include "CommandTokenizer.h"
-#include "ConsoleBox.h"
 #include "DeviceAccess.h"
 #include "DlgAbout.h"
 #include "HelpFile.h"
 #include "I2CCommand.h"
-#include "RegisterFile.h"
 #include "RegisterTips.h"
 #include "ScriptRunner.h"
 #include "StatusBar.h"
@@ -22,17 +19,14 @@
 #include "processCommand.h"
 
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QDebug>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
@@ -56,7 +50,8 @@ const char kBusy[] = "Busy: a board search is running";
 const char kBoardLost[] = "<font color='red'>PODLINK: Board lost, F9 reconnects";
 const char kDisconnected[] = "<font color='red'>PODLINK: Disconnected";
 const int kMaxScanEntries = 127;
-const char kScriptFilter[] = "Script Files (*.scr)";
+// Room for a title bar's icon and buttons, in lines of text.
+const int kTitleBarRoomInLines = 10;
 
 // Title bar and system menu only: no context-help button.
 constexpr Qt::WindowFlags kDialogFlags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint;
@@ -159,7 +154,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), ui(new Ui::MainWi
     m_search = new BoardSearch(this);
     connect(m_search, &BoardSearch::sig_progress, this, &MainWindow::slt_searchProgress);
     connect(m_search, &BoardSearch::sig_finished, this, &MainWindow::slt_searchFinished);
-    m_script = new ScriptRunner([this](const QString& line) { slt_commandSend(line); }, this);
+    m_script = new ScriptRunner([this](const QString& line) { return runScriptLine(line); }, this);
+    connect(m_interpreter, &processCommand::sig_commandProcessed, this,
+            [this](const QString&, const QString&, bool success) {
+                if (!success) m_lineFailed = true;
+            });
+    qApp->installEventFilter(this);
     connect(m_script, &ScriptRunner::sig_lineStarted, this, &MainWindow::slt_echoLine);
     connect(m_script, &ScriptRunner::sig_finished, this, &MainWindow::slt_scriptFinished);
 
@@ -266,19 +266,6 @@ void MainWindow::setSearching(bool searching) {
     if (!searching) m_lblMessage->setText(m_messageBeforeSearch);
     m_status->setStopVisible(searching);
     m_autoRead->hold(AutoReadControl::Search, searching);
-}
-
-// A script leaves the window usable; only what would start another long
-// operation waits for its end.
-void MainWindow::setScriptRunning(bool running) {
-    for (QAction* action : {ui->actionConnect, ui->actionScan_for_Address, ui->actionRun_Script,
-                            ui->actionSave_Registers, ui->actionLoad_Registers})
-        action->setEnabled(!running);
-    ui->actionStop->setEnabled(running);
-    ui->actionStop->setText(running ? QStringLiteral("Stop Script") : QStringLiteral("Stop"));
-    m_status->setStopVisible(running);
-    // A script's raw transactions must reach the device whole.
-    m_autoRead->hold(AutoReadControl::Script, running);
 }
 
 void MainWindow::on_actionStop_triggered() {
@@ -417,13 +404,25 @@ void MainWindow::on_actionScan_for_Address_triggered() {
         box.exec();
         return;
     }
-    bool accepted = false;
-    const QString choice = QInputDialog::getItem(this, QStringLiteral("Devices Found"),
-                                                 QStringLiteral("Select Address"), items, 0, true,
-                                                 &accepted, kDialogFlags);
-    if (accepted) {
+    QInputDialog dialog(this, kDialogFlags);
+    dialog.setWindowTitle(QStringLiteral("Devices Found"));
+    dialog.setLabelText(QStringLiteral("Select Address"));
+    dialog.setComboBoxItems(items);
+    dialog.setComboBoxEditable(true);
+    dialog.setTextValue(items.first());
+    // The window manager draws the title beside its buttons; the list makes
+    // the dialog wide enough for both at any text size (the dialog's layout
+    // sets its own least size from its contents).
+    if (auto* list = dialog.findChild<QComboBox*>()) {
+        const QFontMetrics metrics(dialog.font());
+        list->setMinimumWidth(metrics.horizontalAdvance(dialog.windowTitle()) +
+                              kTitleBarRoomInLines * metrics.height());
+        // An editable list keeps Return for itself; here it takes the choice.
+        connect(list->lineEdit(), &QLineEdit::returnPressed, &dialog, &QDialog::accept);
+    }
+    if (dialog.exec() == QDialog::Accepted) {
         bool converted = false;
-        const int address = choice.toInt(&converted, 16);
+        const int address = dialog.textValue().toInt(&converted, 16);
         // Text that is no address leaves the address as it was.
         if (converted) AppManager::setDeviceAddress(static_cast<uint8_t>(address));
     }
@@ -461,128 +460,6 @@ void MainWindow::on_actionCommand_Reference_triggered() {
                                  "program set up for it. Open the file in a web browser.")
                       .arg(path);
     if (!problem.isEmpty()) QMessageBox::warning(this, QStringLiteral("Help"), problem);
-}
-
-void MainWindow::on_action100kHz_triggered() {
-    emit sig_externalCommand(QStringLiteral("SetI2CSpeed 30"));
-}
-
-void MainWindow::on_action400kHz_triggered() {
-    emit sig_externalCommand(QStringLiteral("SetI2CSpeed 24"));
-}
-
-void MainWindow::slt_commandSend(QString command) {
-    const QStringList words = tokenizeCommandLine(command);
-    if (words.isEmpty() || linkBusy()) return;
-    const QString name = words.first().toLower();
-    const QString argument = words.size() > 1 ? words.at(1) : QString();
-    bool converted = false;
-    if (name == QLatin1String("setaddress")) {
-        const int address = argument.toInt(&converted, 16);
-        if (converted) {
-            AppManager::setDeviceAddress(static_cast<uint8_t>(address));
-            showAddress();
-            return;
-        }
-    } else if (name == QLatin1String("readall")) {
-        readAllPages();
-        return;
-    } else if (name == QLatin1String("writeall")) {
-        on_pushButton_WriteAll_clicked();
-        return;
-    } else if (name == QLatin1String("autoread")) {
-        const int flag = argument.toInt(&converted, 10);
-        if (converted) {
-            ui->cbAutoRead->setChecked(flag != 0);
-            AppManager::setAutoReadEnabled(flag != 0);
-            return;
-        }
-    } else if (name == QLatin1String("statusmsga")) {
-        AppManager::setStatusMessageA(argument);
-        m_lblMessage->setText(argument);
-        return;
-    }
-    emit sig_externalCommand(command);
-}
-
-void MainWindow::on_actionRun_Script_triggered() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Open Script"), AppManager::homeFolder(),
-                                     QString::fromLatin1(kScriptFilter));
-    if (!path.isEmpty() && QFileInfo(path).isFile()) startScript(path);
-}
-
-bool MainWindow::startScript(const QString& path) {
-    if (m_search->running()) return false;
-    const QString fullPath =
-        QDir::isRelativePath(path) ? AppManager::homeFolder() + QLatin1Char('/') + path : path;
-    if (!m_script->start(fullPath)) return false;
-    setScriptRunning(true);
-    return true;
-}
-
-bool MainWindow::runScript(const QString& path) {
-    if (!startScript(path)) return false;
-    QEventLoop loop;
-    connect(m_script, &ScriptRunner::sig_finished, &loop, &QEventLoop::quit);
-    loop.exec();
-    return true;
-}
-
-void MainWindow::slt_echoLine(QString line) {
-    m_debugPanel->console()->printText(line, Qt::black, false);
-}
-
-void MainWindow::slt_scriptFinished() {
-    setScriptRunning(false);
-}
-
-void MainWindow::on_actionSave_Registers_triggered() {
-    QString path =
-        QFileDialog::getSaveFileName(this, QStringLiteral("Save Registers"),
-                                     AppManager::homeFolder(), QString::fromLatin1(kScriptFilter));
-    if (path.isEmpty()) return;
-    if (QFileInfo(path).suffix().isEmpty()) path += QStringLiteral(".scr");
-    if (!saveRegisters(path))
-        QMessageBox::warning(this, QStringLiteral("Save Registers"),
-                             QStringLiteral("The registers could not be read or the file could "
-                                            "not be written; nothing was saved."));
-}
-
-void MainWindow::on_actionLoad_Registers_triggered() {
-    const QString path =
-        QFileDialog::getOpenFileName(this, QStringLiteral("Load Registers"),
-                                     AppManager::homeFolder(), QString::fromLatin1(kScriptFilter));
-    if (path.isEmpty() || !QFileInfo(path).isFile()) return;
-    QStringList notTaken;
-    // A file that cannot be loaded has been reported by loadRegisters itself.
-    if (!loadRegisters(path, &notTaken) && !notTaken.isEmpty())
-        QMessageBox::warning(this, QStringLiteral("Load Registers"),
-                             QStringLiteral("These registers do not hold the file's value:\n") +
-                                 notTaken.join(QLatin1Char('\n')));
-}
-
-bool MainWindow::saveRegisters(const QString& path) {
-    return saveRegisterFile(path, AppManager::deviceAddress());
-}
-
-bool MainWindow::loadRegisters(const QString& path, QStringList* notTaken) {
-    // A file that is no register file is not run at all: nothing is written.
-    const QString problem = registerFileProblem(path);
-    if (!problem.isEmpty()) {
-        QMessageBox::warning(this, QStringLiteral("Load Registers"),
-                             QStringLiteral("Nothing was loaded: %1").arg(problem));
-        return false;
-    }
-    if (!runScript(path)) {
-        QMessageBox::warning(this, QStringLiteral("Load Registers"),
-                             QStringLiteral("%1 could not be read.").arg(path));
-        return false;
-    }
-    const QStringList differing = registersNotTaken(path);
-    readAllPages();
-    if (notTaken) *notTaken = differing;
-    return differing.isEmpty();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

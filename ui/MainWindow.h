@@ -106,6 +106,7 @@ class MainWindow : public QMainWindow {
     void slt_scriptFinished();
 
   protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
@@ -114,6 +115,8 @@ class MainWindow : public QMainWindow {
     void startSearch();
     void setSearching(bool searching);
     void setScriptRunning(bool running);
+    // One line of a script; false when the interpreter answered it failed.
+    bool runScriptLine(const QString& line);
     void connectBoard();
     void checkConnection();
     void showBanner();
@@ -144,6 +147,9 @@ class MainWindow : public QMainWindow {
     AutoReadControl* m_autoRead = nullptr;
     QString m_messageBeforeSearch;
     ScriptRunner* m_script = nullptr;
+    bool m_lineFailed = false;
+    QString m_messageBeforeScript;
+    QString m_statusMessageBeforeScript;
     bool m_settingsProblemTold = false;
 };
 

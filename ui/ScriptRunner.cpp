@@ -2,11 +2,11 @@
 
 #include "CommandTokenizer.h"
 
-#include <QStringList>
+#include <QFile>
 
 #include <algorithm>
 
-ScriptRunner::ScriptRunner(std::function<void(const QString&)> execute, QObject* parent)
+ScriptRunner::ScriptRunner(std::function<bool(const QString&)> execute, QObject* parent)
     : QObject(parent), m_execute(std::move(execute)) {
     m_next.setSingleShot(true);
     connect(&m_next, &QTimer::timeout, this, &ScriptRunner::slt_step);
@@ -14,8 +14,16 @@ ScriptRunner::ScriptRunner(std::function<void(const QString&)> execute, QObject*
 
 bool ScriptRunner::start(const QString& path) {
     if (running()) return false;
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) return false;
+    // Lines keep their line break, as the interpreter's echo shows it. The
+    // whole file is read first, so that the end can say how many lines it had.
+    m_lines.clear();
+    while (!file.atEnd())
+        m_lines << QString::fromUtf8(file.readLine());
+    m_current = 0;
+    m_failed = 0;
+    m_running = true;
     m_stopping = false;
     m_next.start(0);
     return true;
@@ -31,18 +39,27 @@ void ScriptRunner::stop() {
     }
 }
 
+QString ScriptRunner::summary() const {
+    if (m_stopping)
+        return QStringLiteral("Script stopped after line %1 of %2.")
+            .arg(m_current)
+            .arg(m_lines.size());
+    return QStringLiteral("Script finished: %1 lines, %2 failed.")
+        .arg(m_lines.size())
+        .arg(m_failed);
+}
+
 void ScriptRunner::finish() {
-    m_file.close();
+    m_running = false;
     emit sig_finished();
 }
 
 void ScriptRunner::slt_step() {
-    if (m_stopping || m_file.atEnd()) {
+    if (m_stopping || m_current >= m_lines.size()) {
         finish();
         return;
     }
-    // Lines keep their line break, as the interpreter's echo shows it.
-    const QString line = QString::fromUtf8(m_file.readLine());
+    const QString& line = m_lines.at(m_current++);
     const QStringList words = tokenizeCommandLine(line);
     int pauseMs = 0;
     if (!words.isEmpty()) {
@@ -52,8 +69,8 @@ void ScriptRunner::slt_step() {
             // As the interpreter reads it: decimal, 0 when it does not
             // convert; a negative time does not wait.
             pauseMs = std::max(words.at(1).toInt(nullptr, 10), 0);
-        } else {
-            m_execute(line);
+        } else if (!m_execute(line)) {
+            ++m_failed;
         }
     }
     if (m_stopping) {

@@ -1,9 +1,9 @@
 #ifndef SCRIPTRUNNER_H
 #define SCRIPTRUNNER_H
 
-#include <QFile>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -16,14 +16,17 @@ class ScriptRunner : public QObject {
     Q_OBJECT
 
   public:
-    // execute carries out one command line.
-    explicit ScriptRunner(std::function<void(const QString&)> execute, QObject* parent = nullptr);
+    // execute carries out one command line; false when the line failed.
+    explicit ScriptRunner(std::function<bool(const QString&)> execute, QObject* parent = nullptr);
 
-    bool running() const { return m_file.isOpen(); }
-    // Opens the file and runs its first line on the next turn of the event
-    // loop; false when a script is running or the file cannot be opened.
+    bool running() const { return m_running; }
+    // Reads the file and runs its first line on the next turn of the event
+    // loop; false when a script is running or the file cannot be read.
     bool start(const QString& path);
     void stop();
+    // How the last script ended, in one line: "Script finished: 50 lines, 2
+    // failed." or "Script stopped after line 12 of 50.".
+    QString summary() const;
 
   signals:
     // Each line that is not blank, before it runs.
@@ -36,9 +39,13 @@ class ScriptRunner : public QObject {
   private:
     void finish();
 
-    std::function<void(const QString&)> m_execute;
-    QFile m_file;
+    std::function<bool(const QString&)> m_execute;
+    QStringList m_lines;
+    // The number of the line that runs or ran last, from 1.
+    int m_current = 0;
+    int m_failed = 0;
     QTimer m_next;
+    bool m_running = false;
     bool m_stopping = false;
 };
 

@@ -4,6 +4,7 @@ if(TARGET evkit_pages)
     add_library(evkit_window STATIC
         ${CMAKE_CURRENT_LIST_DIR}/MainWindow.cpp
         ${CMAKE_CURRENT_LIST_DIR}/MainWindow.h
+        ${CMAKE_CURRENT_LIST_DIR}/MainWindowScripts.cpp
         ${CMAKE_CURRENT_LIST_DIR}/MainWindow.ui
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.cpp
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.h

@@ -70,30 +70,48 @@ TEST_F(WindowTest, WindowCommandsAreHandledAndOthersForwarded) {
     EXPECT_EQ(AppManager::deviceAddress(), 0x50);
 }
 
-TEST_F(WindowTest, AScriptRunsItsLinesInOrder) {
+TEST_F(WindowTest, AScriptRunsItsLinesInOrderAndSaysHowItEnded) {
     const QString path = file("mixed.scr", "# a comment line\nsetaddress 10\necho first\n\n    \n"
                                            "setaddress 2A\nstatusmsga \"script running\"\n"
-                                           "readbyte 2A 00\necho last\n");
+                                           "readbyte 2A 00\nbogus\necho last\n");
     QSignalSpy forwarded(window.get(), &MainWindow::sig_externalCommand);
     AppManager::setDeviceAddress(0x50);
     ASSERT_TRUE(window->runScript(path));
     EXPECT_EQ(sentLines(forwarded), (QStringList{"# a comment line\n", "echo first\n",
-                                                 "readbyte 2A 00\n", "echo last\n"}));
-    EXPECT_TRUE(transcript(*window).endsWith("echo last\n\tlast\n"));
+                                                 "readbyte 2A 00\n", "bogus\n", "echo last\n"}));
+    EXPECT_TRUE(
+        transcript(*window).endsWith("echo last\n\tlast\n\nScript finished: 10 lines, 1 failed."))
+        << transcript(*window).right(80);
     EXPECT_EQ(AppManager::deviceAddress(), 0x2A);
-    EXPECT_EQ(window->messageLabel()->text(), "script running");
+    EXPECT_EQ(window->messageLabel()->text(), "");
     EXPECT_FALSE(window->runScript(file("missing.scr")));
 }
 
-TEST_F(WindowTest, StopEndsAScriptsWaitAtOnceAndRunsNoFurtherLine) {
-    ASSERT_TRUE(window->startScript(file("w.scr", "statusmsga first\nwait 600000\nstatusmsga x")));
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] { return transcript(*window).endsWith("statusmsga first\nwait 600000"); }, kGiveUpMs));
-    EXPECT_TRUE(window->scriptRunning());
-    trigger("actionStop");
-    EXPECT_FALSE(window->scriptRunning());
-    QApplication::processEvents();
+TEST_F(WindowTest, EscEndsAScriptsWaitEvenAfterAMenuClosedSaysWhereAndRestoresTheStatusBar) {
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->slt_commandSend("statusmsga before");
+    QString lines = "statusmsga first\n" + QString("readbyte 2A 00\n").repeated(10) +
+                    "wait 600000\n" + QString("statusmsga x\n").repeated(38);
+    ASSERT_TRUE(window->startScript(file("w.scr", lines.toUtf8())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return transcript(*window).endsWith("\t12\nwait 600000"); },
+                                kGiveUpMs));
     EXPECT_EQ(window->messageLabel()->text(), "first");
+    // A menu opened from the menu bar and closed with Esc leaves the bar
+    // holding the keys.
+    QMenuBar* bar = window->menuBar();
+    auto* device = window->findChild<QMenu*>("menuDevice");
+    QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(device->menuAction()).center());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return device->isVisible(); }, kGiveUpMs));
+    QTest::keyClick(device, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !device->isVisible(); }, kGiveUpMs));
+    EXPECT_TRUE(window->scriptRunning());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(window->scriptRunning());
+    EXPECT_TRUE(transcript(*window).endsWith("wait 600000\nScript stopped after line 12 of 50."))
+        << transcript(*window).right(80);
+    EXPECT_EQ(window->messageLabel()->text(), "before");
+    EXPECT_EQ(AppManager::statusMessageA(), "before");
 
     // Stopped between lines: the line that runs ends, no later one starts.
     QObject::connect(SystemManager::instance(), &SystemManager::sig_commEvent, window.get(),
@@ -163,8 +181,13 @@ TEST_F(WindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
             EXPECT_EQ(input->comboBoxItems().isEmpty(), setAddress);
             EXPECT_TRUE(setAddress ? input->textValue() == "2A"
                                    : input->comboBoxItems().contains("0x2A"));
+            if (!setAddress) { // the title with the title bar's buttons beside it
+                EXPECT_GE(input->width(),
+                          input->fontMetrics().horizontalAdvance("Devices Found") * 3);
+            }
             input->setTextValue(typed);
-            input->accept();
+            QTest::keyClick(input->focusWidget(), Qt::Key_Return);
+            if (input->isVisible()) input->reject(); // Return did not take the choice
         });
         trigger(action);
         EXPECT_EQ(AppManager::deviceAddress(), address);
