@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Screenshots of the program under Xvfb: the main window on each of its four
-# tabs, the splash and the About box on the simulated kit; the window during
+# tabs, the splash and the About box on the simulated kit, the console after
+# help, the Log after a minute of hidden auto-read; the window during
 # a board search over a silent pseudo-terminal and while a script runs; the
 # demo-mode question and an error message (a faulty simulator configuration).
 # Usage: scripts/screenshot-window.sh [BUILD_DIR] [WIDTHxHEIGHT] [FONT]
@@ -79,6 +80,13 @@ NO_KIT=1 shot demo-question 28
 printf 'statusmsga "Script running"\nreadbyte 2A 00\nwait 200\nreadbyte 2A 01\nwait 60000\n' \
     >"$work/long.scr"
 shot script 4 --tab 2 --run-script "$work/long.scr"
+printf 'help\n' >"$work/help.scr"
+shot console-help 4 --tab 2 --run-script "$work/help.scr"
+# A minute of auto-read with its rows hidden: the user's own rows stay.
+printf '[Application]\nhideAutoRead=true\n' >"$work/RAR4120E.ini"
+printf 'autoread 1\nwritebyte 2A 05 40\nreadbyte 2A 05\nwritegpio 3 1\n' >"$work/user.scr"
+shot log-hide-auto-read 62 --tab 3 --run-script "$work/user.scr"
+rm "$work/RAR4120E.ini"
 printf '# a configuration with a fault on line 2\nno.such.key = 1\n' >"$work/bad.conf"
 shot error-message 4 --simulator-config "$work/bad.conf"
 echo "screenshots in $out"
