@@ -61,7 +61,6 @@ TEST_F(RunnerTest, RefusedNumbersFailTheLineAndHelpSucceeds) {
     EXPECT_TRUE(run("writebyte 2A 01 FF", true).isEmpty());
     EXPECT_EQ(hostBytes(), (std::vector<uint8_t>{0xA0, 0x05, 0x02, 0x00, 0x2A, 0x01, 0xFF}));
     const QStringList help = run("help", true);
-    EXPECT_GT(help.size(), 30);
     EXPECT_TRUE(help.contains("\twritebyte address register data (hex)"));
     run("help nosuch", false);
 }
