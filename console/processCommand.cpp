@@ -32,6 +32,7 @@ Reply failed(const QString& text) {
     return {text, false};
 }
 
+// Counts, the SPI clock and wait times: any integer, limited where used.
 bool toHex(const QString& word, int* value) {
     bool ok = false;
     *value = word.toInt(&ok, 16);
@@ -44,32 +45,41 @@ bool toDecimal(const QString& word, int* value) {
     return ok;
 }
 
-uint8_t low8(int value) {
+// A parameter of limited width (an address, register, byte, pin, flag, mode,
+// code or word): a negative or wider number is refused like a word that does
+// not convert, rather than cut to another value that would then be sent.
+bool toFitting(const QString& word, int base, int max, int* value) {
+    bool ok = false;
+    *value = word.toInt(&ok, base);
+    return ok && *value >= 0 && *value <= max;
+}
+
+bool hexByte(const QString& word, int* value) {
+    return toFitting(word, 16, 0xFF, value);
+}
+bool decimalByte(const QString& word, int* value) {
+    return toFitting(word, 10, 0xFF, value);
+}
+
+// Values already checked to fit, as the device-access layer takes them.
+uint8_t u8(int value) {
     return static_cast<uint8_t>(value);
 }
-uint16_t low16(int value) {
+uint16_t u16(int value) {
     return static_cast<uint16_t>(value);
 }
 
-// Converts the words from index first on as hexadecimal bytes, stopping at
-// the first that does not convert or after max bytes.
-int collectBytes(const QStringList& args, int first, int max, uint8_t* out) {
+// Converts every word from index first on (at most max) as a hexadecimal
+// byte; nullopt when one is not a byte, so that a mistyped byte is never sent
+// as something else.
+std::optional<int> allBytes(const QStringList& args, int first, int max, uint8_t* out) {
     int count = 0;
     for (int i = first; i < args.size() && count < max; ++i) {
         int value = 0;
-        if (!toHex(args[i], &value)) break;
-        out[count++] = low8(value);
+        if (!hexByte(args[i], &value)) return std::nullopt;
+        out[count++] = u8(value);
     }
     return count;
-}
-
-// Converts every word from index first on (at most max) as a hexadecimal
-// byte; nullopt when one does not convert, so that a mistyped byte is never
-// sent as something else.
-std::optional<int> allBytes(const QStringList& args, int first, int max, uint8_t* out) {
-    const int count = std::min(static_cast<int>(args.size()) - first, max);
-    if (collectBytes(args, first, max, out) < count) return std::nullopt;
-    return std::max(count, 0);
 }
 
 QString byteListText(const uint8_t* bytes, int count) {
@@ -91,51 +101,54 @@ struct RegisterArgs {
     int data = 0;
 };
 
-std::optional<Reply> parseRegisterArgs(const QStringList& args, const QString& name, bool withData,
+// The largest data word of a register command; 0: the command has none.
+constexpr int kNoData = 0;
+
+std::optional<Reply> parseRegisterArgs(const QStringList& args, const QString& name, int maxData,
                                        RegisterArgs* out) {
-    if (!toHex(args[0], &out->address))
+    if (!hexByte(args[0], &out->address))
         return failed(QStringLiteral("\t%1 invalid address parameter.").arg(name));
-    if (!toHex(args[1], &out->reg))
+    if (!hexByte(args[1], &out->reg))
         return failed(QStringLiteral("\t%1 invalid register parameter.").arg(name));
-    if (withData && !toHex(args[2], &out->data))
+    if (maxData != kNoData && !toFitting(args[2], 16, maxData, &out->data))
         return failed(QStringLiteral("\t%1 invalid data parameter.").arg(name));
     return std::nullopt;
 }
 
 OptionalReply cmdWriteByte(const QString&, const QStringList& args) {
     RegisterArgs a;
-    if (auto error = parseRegisterArgs(args, QStringLiteral("WriteByte"), true, &a)) return error;
-    const uint8_t ok = smbusWriteByte(low8(a.address), low8(a.reg), low8(a.data));
-    emitCommEvent(kCommEventWrite, low8(a.reg), 8, low8(a.data), ok);
+    if (auto error = parseRegisterArgs(args, QStringLiteral("WriteByte"), 0xFF, &a)) return error;
+    const uint8_t ok = smbusWriteByte(u8(a.address), u8(a.reg), u8(a.data));
+    emitCommEvent(kCommEventWrite, u8(a.reg), 8, u8(a.data), ok);
     return ok ? succeeded() : failed(QStringLiteral("\tWriteByte failed."));
 }
 
 OptionalReply cmdWriteWord(const QString&, const QStringList& args) {
     RegisterArgs a;
-    if (auto error = parseRegisterArgs(args, QStringLiteral("WriteWord"), true, &a)) return error;
-    const uint8_t ok = smbusWriteWord(low8(a.address), low8(a.reg), low16(a.data));
-    emitCommEvent(kCommEventWrite, low8(a.reg), 16, low16(a.data), ok);
+    if (auto error = parseRegisterArgs(args, QStringLiteral("WriteWord"), 0xFFFF, &a)) return error;
+    const uint8_t ok = smbusWriteWord(u8(a.address), u8(a.reg), u16(a.data));
+    emitCommEvent(kCommEventWrite, u8(a.reg), 16, u16(a.data), ok);
     return ok ? succeeded() : failed(QStringLiteral("\tWriteWord failed."));
 }
 
 OptionalReply cmdReadByte(const QString&, const QStringList& args) {
     RegisterArgs a;
-    if (auto error = parseRegisterArgs(args, QStringLiteral("ReadByte"), false, &a)) return error;
+    if (auto error = parseRegisterArgs(args, QStringLiteral("ReadByte"), kNoData, &a)) return error;
     uint8_t value = 0;
-    const uint8_t ok = smbusReadByte(low8(a.address), low8(a.reg), &value);
+    const uint8_t ok = smbusReadByte(u8(a.address), u8(a.reg), &value);
     if (!ok) value = 0;
-    emitCommEvent(kCommEventRead, low8(a.reg), 8, value, ok);
+    emitCommEvent(kCommEventRead, u8(a.reg), 8, value, ok);
     if (!ok) return failed(QStringLiteral("\tReadByte failed."));
     return succeeded(QLatin1Char('\t') + QString::number(value, 16));
 }
 
 OptionalReply cmdReadWord(const QString&, const QStringList& args) {
     RegisterArgs a;
-    if (auto error = parseRegisterArgs(args, QStringLiteral("ReadWord"), false, &a)) return error;
+    if (auto error = parseRegisterArgs(args, QStringLiteral("ReadWord"), kNoData, &a)) return error;
     uint16_t value = 0;
-    const uint8_t ok = smbusReadWord(low8(a.address), low8(a.reg), &value);
+    const uint8_t ok = smbusReadWord(u8(a.address), u8(a.reg), &value);
     if (!ok) value = 0;
-    emitCommEvent(kCommEventRead, low8(a.reg), 16, value, ok);
+    emitCommEvent(kCommEventRead, u8(a.reg), 16, value, ok);
     if (!ok) return failed(QStringLiteral("\tReadWord failed."));
     return succeeded(QLatin1Char('\t') + QString::number(value, 16));
 }
@@ -168,8 +181,7 @@ OptionalReply cmdSpiTransfer(const QString&, const QStringList& args) {
     if (count < 1 || count > kBufferSize) return failed(QStringLiteral("\tSpiTransfer failed."));
     uint8_t tx[kBufferSize] = {};
     uint8_t rx[kBufferSize] = {};
-    collectBytes(args, 1, kMaxRawBytes, tx);
-    if (!spiTransfer(static_cast<uint32_t>(count), tx, rx))
+    if (!allBytes(args, 1, kMaxRawBytes, tx) || !spiTransfer(static_cast<uint32_t>(count), tx, rx))
         return failed(QStringLiteral("\tSpiTransfer failed."));
     return succeeded(byteListText(rx, count));
 }
@@ -181,8 +193,8 @@ OptionalReply cmdWrBytes(const QString&, const QStringList& args) {
     uint8_t tx[kBufferSize] = {};
     // A mistyped address would otherwise go out as another one, 0x00 (the
     // general call) included.
-    if (!toHex(args[0], &address) || !toHex(args[1], &writeCount) || !toHex(args[2], &readCount) ||
-        !allBytes(args, 3, kMaxWriteReadBytes, tx))
+    if (!hexByte(args[0], &address) || !toHex(args[1], &writeCount) ||
+        !toHex(args[2], &readCount) || !allBytes(args, 3, kMaxWriteReadBytes, tx))
         return failed(QStringLiteral("\tWRBytes failed."));
     if (readCount == 0) readCount = 1;
     // Counts beyond the buffers are refused rather than overrunning them.
@@ -190,7 +202,7 @@ OptionalReply cmdWrBytes(const QString&, const QStringList& args) {
         return failed(QStringLiteral("\tWRBytes failed."));
     uint8_t rx[kBufferSize] = {};
     uint32_t received = 0;
-    const uint8_t ok = i2cWriteAndRead(low8(address), static_cast<uint32_t>(writeCount),
+    const uint8_t ok = i2cWriteAndRead(u8(address), static_cast<uint32_t>(writeCount),
                                        static_cast<uint32_t>(readCount), tx, rx, &received);
     if (!ok) return failed(QStringLiteral("\tWRBytes failed."));
     const int shown = static_cast<int>(std::min<uint32_t>(received, readCount));
@@ -199,15 +211,15 @@ OptionalReply cmdWrBytes(const QString&, const QStringList& args) {
 
 OptionalReply cmdWrite8(const QString&, const QStringList& args) {
     int byte = 0;
-    if (!toHex(args[0], &byte)) return failed(QStringLiteral("\tSyntax Error."));
-    i2cWrite8(low8(byte));
+    if (!hexByte(args[0], &byte)) return failed(QStringLiteral("\tSyntax Error."));
+    i2cWrite8(u8(byte));
     return succeeded();
 }
 
 OptionalReply cmdReceive8(const QString&, const QStringList& args) {
     int ack = 0;
     uint8_t byte = 0;
-    if (!toHex(args[0], &ack) || !i2cReceive8(low8(ack), &byte))
+    if (!hexByte(args[0], &ack) || !i2cReceive8(u8(ack), &byte))
         return failed(QStringLiteral("\tSyntax Error."));
     return succeeded(QLatin1Char('\t') + QString::number(byte, 16));
 }
@@ -215,16 +227,16 @@ OptionalReply cmdReceive8(const QString&, const QStringList& args) {
 OptionalReply cmdWriteGpio(const QString&, const QStringList& args) {
     int pin = 0;
     int level = 0;
-    if (!toDecimal(args[0], &pin) || !toDecimal(args[1], &level))
+    if (!decimalByte(args[0], &pin) || !decimalByte(args[1], &level))
         return failed(QStringLiteral("\tSyntax Error."));
-    writeGpio(low8(pin), low8(level));
+    writeGpio(u8(pin), u8(level));
     return succeeded();
 }
 
 OptionalReply cmdReadGpio(const QString&, const QStringList& args) {
     int pin = 0;
-    if (!toDecimal(args[0], &pin)) return failed(QStringLiteral("\tSyntax error."));
-    return succeeded(readGpio(low8(pin)) ? QStringLiteral("\t1") : QStringLiteral("\t0"));
+    if (!decimalByte(args[0], &pin)) return failed(QStringLiteral("\tSyntax error."));
+    return succeeded(readGpio(u8(pin)) ? QStringLiteral("\t1") : QStringLiteral("\t0"));
 }
 
 OptionalReply cmdSpiPulse8(const QString&, const QStringList&) {
@@ -249,7 +261,7 @@ OptionalReply cmdI2cStop(const QString&, const QStringList&) {
 
 OptionalReply cmdSetI2cSpeed(const QString&, const QStringList& args) {
     int code = 0;
-    if (toHex(args[0], &code) && i2cSetSpeed(low8(code)))
+    if (hexByte(args[0], &code) && i2cSetSpeed(u8(code)))
         return succeeded(QStringLiteral("\tI2C speed changed"));
     return failed(QStringLiteral("\tI2C speed change failed."));
 }
@@ -263,14 +275,14 @@ OptionalReply cmdSetSpiSpeed(const QString&, const QStringList& args) {
 
 OptionalReply cmdSetSpiConfig(const QString&, const QStringList& args) {
     int mode = 0;
-    if (toHex(args[0], &mode) && spiSetConfig(low8(mode)))
+    if (hexByte(args[0], &mode) && spiSetConfig(u8(mode)))
         return succeeded(QStringLiteral("\tSPI config changed"));
     return failed(QStringLiteral("\tSPI config change failed."));
 }
 
 OptionalReply cmdSpiCsPin(const QString&, const QStringList& args) {
     int pin = 0;
-    if (toDecimal(args[0], &pin)) spiSetCsPin(low8(pin));
+    if (decimalByte(args[0], &pin)) spiSetCsPin(u8(pin));
     return std::nullopt;
 }
 
@@ -298,39 +310,54 @@ OptionalReply cmdEcho(const QString& line, const QStringList&) {
     return succeeded(QLatin1Char('\t') + text);
 }
 
+OptionalReply cmdHelp(const QString& line, const QStringList& args);
+
 using Handler = OptionalReply (*)(const QString& line, const QStringList& args);
+
+// Who handles a command: the interpreter; the main window (and the
+// command-line runner), before a line reaches the interpreter; or nobody, for
+// a comment.
+enum class CommandKind { Interpreter, Window, Comment };
 
 struct CommandEntry {
     const char* name;
+    CommandKind kind;
     int minArgs;
     Handler handler;
+    const char* arguments;
+    const char* description;
+    const char* example;
 };
 
+#define COMMAND(kind, name, minArgs, handler, arguments, description, example)                     \
+    {name, CommandKind::kind, minArgs, handler, arguments, description, example},
 const CommandEntry kCommands[] = {
-    {"writebyte", 3, cmdWriteByte},
-    {"writeword", 3, cmdWriteWord},
-    {"readbyte", 2, cmdReadByte},
-    {"readword", 2, cmdReadWord},
-    {"sendraw", 2, cmdSendRaw},
-    {"spitransfer", 2, cmdSpiTransfer},
-    {"wrbytes", 4, cmdWrBytes},
-    {"write8", 1, cmdWrite8},
-    {"receive8", 1, cmdReceive8},
-    {"writegpio", 2, cmdWriteGpio},
-    {"readgpio", 1, cmdReadGpio},
-    {"spipulse8", 0, cmdSpiPulse8},
-    {"i2cstart", 0, cmdI2cStart},
-    {"i2crepeatedstart", 0, cmdI2cRepeatedStart},
-    {"i2cstop", 0, cmdI2cStop},
-    {"seti2cspeed", 1, cmdSetI2cSpeed},
-    {"setspispeed", 1, cmdSetSpiSpeed},
-    {"setspiconfig", 1, cmdSetSpiConfig},
-    {"spicspin", 1, cmdSpiCsPin},
-    {"spicsassert", 0, cmdSpiCsAssert},
-    {"spicsdeassert", 0, cmdSpiCsDeassert},
-    {"wait", 1, cmdWait},
-    {"echo", 0, cmdEcho},
+#include "commands.inc"
 };
+#undef COMMAND
+
+QString nameAndArguments(const CommandEntry& entry) {
+    QString text = QString::fromUtf8(entry.name);
+    if (*entry.arguments) text += QLatin1Char(' ') + QString::fromUtf8(entry.arguments);
+    return text;
+}
+
+// Every command with its arguments, a line each, short enough for one screen
+// of the console; with a command name, that command's entry.
+OptionalReply cmdHelp(const QString&, const QStringList& args) {
+    QStringList lines;
+    for (const CommandEntry& entry : kCommands) {
+        if (args.isEmpty())
+            lines << nameAndArguments(entry);
+        else if (args[0].toLower() == QLatin1String(entry.name))
+            return succeeded(QStringLiteral("\t%1: %2 Example: %3")
+                                 .arg(nameAndArguments(entry), QString::fromUtf8(entry.description),
+                                      QString::fromUtf8(entry.example)));
+    }
+    if (lines.isEmpty())
+        return failed(QStringLiteral("\tNo command %1. Type help for the list.").arg(args[0]));
+    return succeeded(QLatin1Char('\t') + lines.join(QStringLiteral("\n\t")));
+}
 
 } // namespace
 
@@ -346,12 +373,14 @@ void processCommand::slt_commandHandler(QString line) {
     const QString command = words.takeFirst().toLower();
 
     for (const CommandEntry& entry : kCommands) {
-        if (command == QLatin1String(entry.name) && words.size() >= entry.minArgs) {
+        const QLatin1String name(entry.name);
+        if (entry.kind == CommandKind::Comment && command.startsWith(name)) return;
+        if (entry.kind == CommandKind::Interpreter && command == name &&
+            words.size() >= entry.minArgs) {
             if (const OptionalReply reply = entry.handler(line, words))
                 emit sig_commandProcessed(line, reply->text, reply->success);
             return;
         }
     }
-    if (command.startsWith(QLatin1Char('#'))) return;
     emit sig_commandProcessed(line, QStringLiteral("\tSyntax error."), false);
 }

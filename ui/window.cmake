@@ -54,9 +54,5 @@ if(TARGET evkit_pages)
 
     # The command reference lives beside the program, where the Help action
     # looks for it.
-    add_custom_command(TARGET rar4120e-evkit POST_BUILD
-        COMMAND ${CMAKE_COMMAND} -E make_directory $<TARGET_FILE_DIR:rar4120e-evkit>/help
-        COMMAND ${CMAKE_COMMAND} -E copy_if_different
-                ${PROJECT_SOURCE_DIR}/docs/help/commands.html
-                $<TARGET_FILE_DIR:rar4120e-evkit>/help/commands.html)
+    include(${PROJECT_SOURCE_DIR}/docs/help/commands.cmake)
 endif()

@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QFile>
+
 #include <algorithm>
 #include <random>
 #include <string>
@@ -58,26 +61,46 @@ const std::pair<const char*, std::vector<const char*>> kRefused[] = {
      {"writebyte 2A 01", "writeword 2A 05", "readbyte 2A", "readword 2A", "sendraw 1",
       "spitransfer 1", "wrbytes 2A 1 1", "write8", "receive8", "writegpio 3", "readgpio",
       "readgpio x", "readgpio 0x3", "seti2cspeed", "wait", "bogus 1 2", "\"\""}},
-    {"-\tSyntax Error.", {"write8 zz", "receive8 zz", "writegpio x 1", "writegpio 3 x"}},
-    {"-\tWriteByte invalid address parameter.", {"writebyte zz 04 01"}},
-    {"-\tWriteByte invalid register parameter.", {"writebyte 2A zz 01"}},
-    {"-\tWriteByte invalid data parameter.", {"writebyte 2A 04 zz"}},
-    {"-\tWriteWord invalid data parameter.", {"writeword 2A 05 x"}},
-    {"-\tReadWord invalid register parameter.", {"readword 2A zz"}},
-    {"-\tSendRaw failed.", {"sendraw 2 A0 zz 01", "sendraw zz A0 00"}},
+    // Numbers wider than their parameter, or negative, are refused as a word
+    // that does not convert: never cut to another value and sent.
+    {"-\tSyntax error.", {"readgpio 256", "readgpio -1"}},
+    {"-\tSyntax Error.",
+     {"write8 zz", "receive8 zz", "writegpio x 1", "writegpio 3 x", "write8 100", "write8 -1",
+      "receive8 100", "receive8 -1", "writegpio 256 1", "writegpio -3 1", "writegpio 3 256",
+      "writegpio 3 -1"}},
+    {"-\tWriteByte invalid address parameter.",
+     {"writebyte zz 04 01", "writebyte 12A 04 01", "writebyte -2A 04 01"}},
+    {"-\tWriteByte invalid register parameter.",
+     {"writebyte 2A zz 01", "writebyte 2A 104 7", "writebyte 2A -4 01"}},
+    {"-\tWriteByte invalid data parameter.",
+     {"writebyte 2A 04 zz", "writebyte 2A 04 100", "writebyte 2A 01 -1"}},
+    {"-\tWriteWord invalid address parameter.", {"writeword 100 05 1234", "writeword -1 05 1"}},
+    {"-\tWriteWord invalid register parameter.", {"writeword 2A 105 1234", "writeword 2A -5 1"}},
+    {"-\tWriteWord invalid data parameter.",
+     {"writeword 2A 05 x", "writeword 2A 05 10000", "writeword 2A 05 -1"}},
+    {"-\tReadByte invalid address parameter.", {"readbyte 12A 00", "readbyte -1 00"}},
+    {"-\tReadByte invalid register parameter.", {"readbyte 2A 100", "readbyte 2A -1"}},
+    {"-\tReadWord invalid address parameter.", {"readword 12A 00", "readword -1 00"}},
+    {"-\tReadWord invalid register parameter.",
+     {"readword 2A zz", "readword 2A 100", "readword 2A -1"}},
+    {"-\tSendRaw failed.",
+     {"sendraw 2 A0 zz 01", "sendraw zz A0 00", "sendraw 1 A0 100", "sendraw 1 A0 -1"}},
     {"-\tSpiTransfer failed.",
-     {"spitransfer 0 12", "spitransfer -1 12", "spitransfer 191 12", "spitransfer 7FFFFFFF 12"}},
+     {"spitransfer 0 12", "spitransfer -1 12", "spitransfer 191 12", "spitransfer 7FFFFFFF 12",
+      "spitransfer 5 11 22 zz 33", "spitransfer 2 100 00", "spitransfer 2 00 -1"}},
     // A mistyped address must not reach the general-call address 0x00.
     {"-\tWRBytes failed.",
      {"wrbytes 2A 191 1 00", "wrbytes 2A 1 191 00", "wrbytes 2A -1 1 00", "wrbytes 2G 1 1 06",
-      "wrbytes 2A 1x 1 06", "wrbytes 2A 1 1y 06", "wrbytes 2A 2 1 04 5Z"}},
-    {"-\tI2C speed change failed.", {"seti2cspeed zz"}},
+      "wrbytes 2A 1x 1 06", "wrbytes 2A 1 1y 06", "wrbytes 2A 2 1 04 5Z", "wrbytes 12A 1 1 00",
+      "wrbytes -1 1 1 00", "wrbytes 2A 2 1 04 100", "wrbytes 2A 1 1 -1"}},
+    {"-\tI2C speed change failed.", {"seti2cspeed zz", "seti2cspeed 124", "seti2cspeed -1"}},
     {"-\tSPI speed change failed.", {"setspispeed fast"}},
-    {"-\tSPI config change failed.", {"setspiconfig zz"}},
+    {"-\tSPI config change failed.", {"setspiconfig zz", "setspiconfig 104", "setspiconfig -1"}},
+    {"-\tNo command nosuch. Type help for the list.", {"help nosuch"}},
     // A negative wait would wrap around to an almost endless sleep.
     {nullptr,
      {"# read the status register", "#1", "   #writebyte 2A 04 00", "", "  \t\r\n", "wait 0",
-      "wait x", "wait -1", "wait -2147483648", "spicspin x"}},
+      "wait x", "wait -1", "wait -2147483648", "spicspin x", "spicspin 256", "spicspin -1"}},
 };
 
 // In order on one board; the RAR4120E starts at its power-on values.
@@ -89,9 +112,11 @@ const Line kBoardLines[] = {
     {"readword 70 00", "-\tReadWord failed.", {{0, 0, 16, 0, 0}}, nullptr},
     {"writebyte 2A 04 3C", "+", {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
     {"WRITEBYTE 0x2A 0x04 0x3C", "+", {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
-    {"writebyte 12A 104 13C extra", "+", {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
+    {"writebyte 2A 04 3C extra", "+", {{1, 4, 8, 0x3C, 1}}, "A0 05 02 00 2A 04 3C"},
+    // The widest values of each parameter still go out.
+    {"writebyte 2A FF FF", "-\tWriteByte failed.", {{1, 0xFF, 8, 0xFF, 0}}, "A0 05 02 00 2A FF FF"},
     {"writebyte 70 04 01", "-\tWriteByte failed.", {{1, 4, 8, 1, 0}}, "A0 05 02 00 70 04 01"},
-    {"writeword 2A 05 ABCDE", "+", {{1, 5, 16, 0xBCDE, 1}}, "A0 05 03 00 2A 05 DE BC"},
+    {"writeword 2A 05 FFFF", "+", {{1, 5, 16, 0xFFFF, 1}}, "A0 05 03 00 2A 05 FF FF"},
     {"writeword 70 05 1234", "-\tWriteWord failed.", {{1, 5, 16, 0x1234, 0}}, nullptr},
     {"sendraw 1 A0 00", "+\tB0 ", {}, "A0 00"},
     {"sendraw 0 A0 00", "+\tB0 ", {}, "A0 00"},
@@ -117,7 +142,7 @@ const Line kBoardLines[] = {
     {"spicsdeassert", "+\tCS deasserted", {}, "F5 01"},
     {"spicspin 9", nullptr, {}, ""},
     // Counts are clocked with zero padding.
-    {"spitransfer 5 11 22 zz 33", "+\t11 22 0 0 0 ", {}, "A0 0A 05 11 22 00 00 00"},
+    {"spitransfer 5 11 22", "+\t11 22 0 0 0 ", {}, "A0 0A 05 11 22 00 00 00"},
     {"spipulse8", nullptr, {}, "A0 0A 01 00"},
     // The chip's register pointer moves on after each byte; wrbytes writes the
     // given count, padded with zero, then reads.
@@ -138,6 +163,11 @@ const Line kBoardLines[] = {
     {"ECHO  two  spaces ", "+\t two  spaces ", {}, ""},
     {"echo done\r\n", "+\tdone\r\n", {}, ""},
     {"echo", "+\techo", {}, ""},
+    {"HELP WriteByte",
+     "+\twritebyte address register data (hex): Writes one byte to a device register over SMBus; "
+     "logs a WriteByte row. Example: writebyte 2A 01 FF",
+     {},
+     ""},
 };
 
 class InterpreterTest : public SimulatedBoardTest {};
@@ -219,15 +249,41 @@ TEST(TokenizerTest, SplitsIntoWords) {
         EXPECT_EQ(tokenizeCommandLine(QString::fromUtf8(row.first)), row.second) << row.first;
 }
 
+// The interpreter's 23 commands, the comment, then words that begin none.
+const QStringList kWords =
+    QStringLiteral("writebyte writeword readbyte readword sendraw spitransfer wrbytes write8 "
+                   "receive8 writegpio readgpio spipulse8 i2cstart i2crepeatedstart i2cstop "
+                   "seti2cspeed setspispeed setspiconfig spicspin spicsassert spicsdeassert "
+                   "wait echo # bogus  \" zz 0x -1 -80000000 7FFFFFFF 100000000 191 190 \"\"")
+        .split(' ');
+
+TEST_F(InterpreterTest, HelpListsEveryCommandOnOneScreen) {
+    const Replies help = run("help");
+    ASSERT_EQ(help.size(), 1u);
+    EXPECT_EQ(run("?"), help);
+    const QStringList lines = QString::fromStdString(help[0]).mid(1).split('\n');
+    EXPECT_LE(lines.size(), 33);
+    QStringList names;
+    for (const QString& line : lines)
+        names << line.section(' ', 0, 0);
+    for (const QString& name :
+         kWords.mid(0, 24) + QStringList{"setaddress", "readall", "writeall", "autoread",
+                                         "statusmsga", "help", "?"})
+        EXPECT_TRUE(names.contains('\t' + name)) << name.toStdString();
+    // The command reference beside the programs is written from the same table.
+    QFile reference(QCoreApplication::applicationDirPath() + "/help/commands.html");
+    ASSERT_TRUE(reference.open(QIODevice::ReadOnly)) << reference.fileName().toStdString();
+    const QByteArray html = reference.readAll();
+    EXPECT_TRUE(html.contains("<tr><td><code>writebyte</code></td><td>address register data (hex)"
+                              "</td><td>Writes one byte to a device register over SMBus; logs a "
+                              "WriteByte row.</td><td><code>writebyte 2A 01 FF</code></td></tr>"));
+    EXPECT_TRUE(html.contains("<td><code>statusmsga &quot;Test 3 running&quot;</code></td></tr>"));
+}
+
 // Random and mutated lines: each is answered once or not at all, after a tab.
 void runRandomLines(std::mt19937& random, int count, bool towardDevice) {
     // The 27 words up to the lone quote begin lines; any word may follow.
-    static const QStringList words =
-        QStringLiteral("writebyte writeword readbyte readword sendraw spitransfer wrbytes write8 "
-                       "receive8 writegpio readgpio spipulse8 i2cstart i2crepeatedstart i2cstop "
-                       "seti2cspeed setspispeed setspiconfig spicspin spicsassert spicsdeassert "
-                       "wait echo # bogus  \" zz 0x -1 -80000000 7FFFFFFF 100000000 191 190 \"\"")
-            .split(' ');
+    const QStringList& words = kWords;
     const auto pick = [&random](int n) { return int(random() % unsigned(n)); };
     while (count > 0) {
         QString line = words[pick(27)];

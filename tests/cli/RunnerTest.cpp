@@ -51,4 +51,18 @@ TEST_F(RunnerTest, WriteallWritesTheWritableRegistersAsReadAndNothingBeforeARead
                                                   0xFF, 0x00, 0x00, 0x00, 0xFF, 0x00, 0xFF}));
 }
 
+// The exit status follows the line: a number wider than its parameter fails
+// the line and goes nowhere, not cut to register 0x04.
+TEST_F(RunnerTest, RefusedNumbersFailTheLineAndHelpSucceeds) {
+    EXPECT_EQ(run("writebyte 2A 104 7", false),
+              QStringList{"\tWriteByte invalid register parameter."});
+    EXPECT_TRUE(hostBytes().empty());
+    EXPECT_EQ(board().chipRegister(0x04), 0xFF);
+    EXPECT_TRUE(run("writebyte 2A 01 FF", true).isEmpty());
+    EXPECT_EQ(hostBytes(), (std::vector<uint8_t>{0xA0, 0x05, 0x02, 0x00, 0x2A, 0x01, 0xFF}));
+    const QStringList help = run("help", true);
+    EXPECT_TRUE(help.contains("\twritebyte address register data (hex)"));
+    run("help nosuch", false);
+}
+
 } // namespace
