@@ -342,13 +342,15 @@ QString nameAndArguments(const CommandEntry& entry) {
     return text;
 }
 
-// Every command with its arguments, a line each, short enough for one screen
-// of the console; with a command name, that command's entry.
+// Every command with its arguments, a line each, and those without
+// arguments together on the last line, so that the list fits one screen of
+// the console; with a command name, that command's entry.
 OptionalReply cmdHelp(const QString&, const QStringList& args) {
     QStringList lines;
+    QStringList bare;
     for (const CommandEntry& entry : kCommands) {
         if (args.isEmpty())
-            lines << nameAndArguments(entry);
+            (*entry.arguments ? lines : bare) << nameAndArguments(entry);
         else if (args[0].toLower() == QLatin1String(entry.name))
             return succeeded(QStringLiteral("\t%1: %2 Example: %3")
                                  .arg(nameAndArguments(entry), QString::fromUtf8(entry.description),
@@ -356,6 +358,7 @@ OptionalReply cmdHelp(const QString&, const QStringList& args) {
     }
     if (lines.isEmpty())
         return failed(QStringLiteral("\tNo command %1. Type help for the list.").arg(args[0]));
+    lines << QStringLiteral("without arguments: ") + bare.join(QLatin1Char(' '));
     return succeeded(QLatin1Char('\t') + lines.join(QStringLiteral("\n\t")));
 }
 

@@ -453,7 +453,7 @@ void MainWindow::on_actionCommand_Reference_triggered() {
     QString problem;
     if (path.isEmpty())
         problem = QStringLiteral("The help file is missing: looked for %1. Install the program "
-                                 "again, or build it again so that the file is copied beside it.")
+                                 "again, or build it again, which writes the file beside it.")
                       .arg(helpFileCandidates().join(QStringLiteral(" and ")));
     else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         problem = QStringLiteral("The help file %1 could not be opened: the desktop has no "

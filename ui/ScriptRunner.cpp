@@ -44,8 +44,10 @@ QString ScriptRunner::summary() const {
         return QStringLiteral("Script stopped after line %1 of %2.")
             .arg(m_current)
             .arg(m_lines.size());
-    return QStringLiteral("Script finished: %1 lines, %2 failed.")
-        .arg(m_lines.size())
+    const int lines = m_lines.size();
+    return QStringLiteral("Script finished: %1 %2, %3 failed.")
+        .arg(lines)
+        .arg(lines == 1 ? QStringLiteral("line") : QStringLiteral("lines"))
         .arg(m_failed);
 }
 

@@ -262,14 +262,15 @@ TEST_F(InterpreterTest, HelpListsEveryCommandOnOneScreen) {
     ASSERT_EQ(help.size(), 1u);
     EXPECT_EQ(run("?"), help);
     const QStringList lines = QString::fromStdString(help[0]).mid(1).split('\n');
-    EXPECT_LE(lines.size(), 33);
-    QStringList names;
+    EXPECT_LE(lines.size(), 25);
+    QStringList names = lines.last().split(' ').mid(2);
+    EXPECT_EQ(lines.last().section(' ', 0, 2), "\twithout arguments: readall");
     for (const QString& line : lines)
-        names << line.section(' ', 0, 0);
+        names << line.section(' ', 0, 0).mid(1);
     for (const QString& name :
          kWords.mid(0, 24) + QStringList{"setaddress", "readall", "writeall", "autoread",
                                          "statusmsga", "help", "?"})
-        EXPECT_TRUE(names.contains('\t' + name)) << name.toStdString();
+        EXPECT_TRUE(names.contains(name)) << name.toStdString();
     // The command reference beside the programs is written from the same table.
     QFile reference(QCoreApplication::applicationDirPath() + "/help/commands.html");
     ASSERT_TRUE(reference.open(QIODevice::ReadOnly)) << reference.fileName().toStdString();
