@@ -32,15 +32,9 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# apt itself tells, through whatever proxy it is set up with.
 archive_reachable() {
-    python3 - "$1" <<'EOF'
-import sys, urllib.request
-try:
-    urllib.request.urlopen(sys.argv[1].rstrip("/") + "/dists/bookworm/Release", timeout=30)
-except Exception as e:
-    print("test-packages: %s: %s" % (sys.argv[1], e))
-    sys.exit(1)
-EOF
+    apt-get -o DPkg::Lock::Timeout=600 update -qq >/dev/null 2>&1
 }
 
 linux_package() {
@@ -48,7 +42,7 @@ linux_package() {
     mirror=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null)
     [ -n "$mirror" ] || mirror=$(awk '/^deb / {print $2; exit}' /etc/apt/sources.list 2>/dev/null)
     [ -n "$mirror" ] || { say "cannot tell which Debian archive apt uses"; return 1; }
-    if ! archive_reachable "$mirror"; then
+    if ! archive_reachable; then
         say "SKIPPED the Linux package test: the Debian archive cannot be reached"
         return 0
     fi
