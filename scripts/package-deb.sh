@@ -17,6 +17,10 @@ arch=$(dpkg --print-architecture)
 scripts/install-deps.sh
 scripts/install-deps.sh dpkg-dev help2man librsvg2-bin
 umask 022
+# The changelog's date dates the manual pages and the archive's files, so
+# that one source gives one package.
+SOURCE_DATE_EPOCH=$(dpkg-parsechangelog -l packaging/linux/changelog -STimestamp)
+export SOURCE_DATE_EPOCH
 
 # Debian's hardening flags (stack protector, fortified calls, read-only
 # relocations bound at start-up), given on every configure since the cache
@@ -53,11 +57,17 @@ for size in 48 256; do
         -o "$share/icons/hicolor/${size}x$size/apps/$package.png"
 done
 
-# help2man runs the programs by name, so that the pages show that name.
-mkdir -p "$share/man/man1"
+# help2man takes the synopsis from a line starting "Usage:", and the pages
+# show the name the program was run by.
+mkdir -p "$share/man/man1" "$work/man-bin"
 man_page() {
-    PATH="$build/bin:$PATH" help2man --no-info --section=1 --name="$2" "$1" \
-        | gzip -9n >"$share/man/man1/$1.1.gz"
+    printf '#!/bin/bash\n(exec -a %s %q "$@") | sed "s/^usage:/Usage:/"\n' "$1" "$build/bin/$1" \
+        >"$work/man-bin/$1"
+    chmod 0755 "$work/man-bin/$1"
+    local extra=()
+    [ -f "packaging/linux/$1.h2m" ] && extra=(--include="packaging/linux/$1.h2m")
+    help2man --no-info --section=1 --name="$2" "${extra[@]}" "$work/man-bin/$1" |
+        gzip -9n >"$share/man/man1/$1.1.gz"
 }
 man_page rar4120e-evkit "control program for the RAR4120E LED driver evaluation kit"
 man_page rar4120e-cli "run RAR4120E evaluation kit command lines without a window"
