@@ -103,6 +103,7 @@ echo "activate-noawait ldconfig" >"$stage/DEBIAN/triggers"
 (cd "$stage" && find . -path ./DEBIAN -prune -o -type f -printf '%P\0' | sort -z |
     xargs -0 md5sum >DEBIAN/md5sums)
 chmod 0644 "$stage/DEBIAN/"*
+install -m 0755 packaging/linux/postinst packaging/linux/prerm "$stage/DEBIAN/"
 
 deb=$build/${package}_${version}_$arch.deb
 dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >/dev/null

@@ -105,7 +105,8 @@ set -euo pipefail
 fail() { echo "test-packages: FAILED: $*"; exit 1; }
 apt-get update -qq
 # Without recommended packages: what the package depends on must be enough.
-apt-get install -y -qq --no-install-recommends "/root/$1" >/dev/null
+# Python, which it suggests, for its module.
+apt-get install -y -qq --no-install-recommends "/root/$1" python3 >/dev/null
 cd /tmp
 
 dump=$(rar4120e-cli --simulator --dump) || fail "rar4120e-cli --simulator --dump: exit $?"
@@ -131,6 +132,15 @@ grep -F "reply ok=1 command=readbyte 2A 00 text=12" <<<"$trace" ||
     { cat /tmp/evkit.err; fail "the window program's script got no reply"; }
 [ -s /tmp/RAR4120E.ini ] || fail "no RAR4120E.ini in the working directory"
 
+# The module finds librerodada.so through the loader's search.
+chip=$(python3 -c '
+import rerodada
+rerodada.use_simulator("/usr/lib/rar4120e-evkit/lib")
+with rerodada.Board() as board:
+    print("DEV_ID 0x%02X" % board.read_byte(0x2A, 0x00))') || fail "the Python module: exit $?"
+echo "python3: $chip"
+[ "$chip" = "DEV_ID 0x12" ] || fail "the Python module read $chip"
+
 for page in rar4120e-evkit rar4120e-cli; do
     [ -s "/usr/share/man/man1/$page.1.gz" ] || fail "no manual page for $page"
 done
@@ -144,6 +154,11 @@ while IFS= read -r path; do
         dpkg -S "$path" >/dev/null 2>&1 || { echo "left after purge: $path"; left=1; }
     fi
 done </root/installed
+# Nor anything made from them, as the module's byte-code.
+for made in $(find /usr -name 'rerodada*' -o -name 'rar4120e*'); do
+    echo "left after purge: $made"
+    left=1
+done
 [ "$left" -eq 0 ] || fail "the purge left files behind"
 echo "test-packages: installed, ran and purged $(wc -l </root/installed) paths"
 EOF
