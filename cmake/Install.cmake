@@ -14,9 +14,11 @@ install(TARGETS rar4120e-evkit rar4120e-cli RUNTIME DESTINATION ${EVKIT_PRIVATE_
 install(FILES ${PROJECT_SOURCE_DIR}/STYLE/stylesheet.qss DESTINATION ${EVKIT_PRIVATE_DIR}/bin/STYLE)
 install(FILES ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/help/commands.html
         DESTINATION ${EVKIT_PRIVATE_DIR}/bin/help)
-# The D2XX stand-in finds the simulator core beside itself.
-set_target_properties(podlink-d2xx PROPERTIES INSTALL_RPATH "$ORIGIN")
-install(TARGETS podlink-d2xx podsim LIBRARY DESTINATION ${EVKIT_PRIVATE_DIR}/lib)
+if(TARGET podlink-d2xx)
+    # The D2XX stand-in finds the simulator core beside itself.
+    set_target_properties(podlink-d2xx PROPERTIES INSTALL_RPATH "$ORIGIN")
+    install(TARGETS podlink-d2xx podsim LIBRARY DESTINATION ${EVKIT_PRIVATE_DIR}/lib)
+endif()
 foreach(program rar4120e-evkit rar4120e-cli)
     install(CODE "
         file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
