@@ -5,9 +5,11 @@
 # with icons, manual pages made from the programs' --help, and a udev rule
 # for the board's USB serial port. The layout comes from cmake/Install.cmake.
 # Usage: scripts/package-deb.sh [build-dir]   (default build-deb)
-# Last line: the path of the .deb.
+# Standard output: the path of the .deb; the build's progress and errors go
+# to standard error.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+exec 3>&1 1>&2
 build=$(realpath -m "${1:-build-deb}")
 version=$(sed -n 's/^project(rar4120e_evkit VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "package-deb: no version in CMakeLists.txt" >&2; exit 1; }
@@ -15,7 +17,7 @@ package=rar4120e-evkit
 arch=$(dpkg --print-architecture)
 
 scripts/install-deps.sh
-scripts/install-deps.sh dpkg-dev help2man librsvg2-bin
+scripts/install-deps.sh dpkg-dev file help2man librsvg2-bin
 umask 022
 # The changelog's date dates the manual pages and the archive's files, so
 # that one source gives one package.
@@ -107,4 +109,4 @@ install -m 0755 packaging/linux/postinst packaging/linux/prerm "$stage/DEBIAN/"
 
 deb=$build/${package}_${version}_$arch.deb
 dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >/dev/null
-echo "$deb"
+echo "$deb" >&3

@@ -49,7 +49,7 @@ linux_package() {
 
     scripts/install-deps.sh debootstrap lintian
     local deb
-    deb=$(scripts/package-deb.sh "$@" | tail -1)
+    deb=$(scripts/package-deb.sh "$@")
     say "$deb, $(du -k "$deb" | cut -f1) KiB"
 
     # Errors fail the test; warnings are shown.
@@ -127,7 +127,7 @@ echo "$version"
 echo "readbyte 2A 00" >/tmp/read.scr
 trace=$(QT_QPA_PLATFORM=offscreen timeout 300 rar4120e-evkit --simulator --trace \
     --run-script /tmp/read.scr --quit-after 2>/tmp/evkit.err) ||
-    { cat /tmp/evkit.err; fail "rar4120e-evkit --run-script: exit $?"; }
+    { rc=$?; cat /tmp/evkit.err; fail "rar4120e-evkit --run-script: exit $rc"; }
 grep -F "reply ok=1 command=readbyte 2A 00 text=12" <<<"$trace" ||
     { cat /tmp/evkit.err; fail "the window program's script got no reply"; }
 [ -s /tmp/RAR4120E.ini ] || fail "no RAR4120E.ini in the working directory"
