@@ -33,6 +33,7 @@ const char kUsage[] =
     "  --simulator              use the simulated kit beside the program\n"
     "  --simulator-config FILE  configuration of the simulated kit\n"
     "  -h, --help               print this text\n"
+    "  --version                print the version\n"
     "\n"
     "Besides the interpreter's commands: setaddress HEX, readall (prints every\n"
     "register decoded), writeall (writes the writable registers as last read).\n"
@@ -48,6 +49,7 @@ struct Action {
 struct Options {
     std::vector<Action> actions;
     bool help = false;
+    bool version = false;
 };
 
 bool parseOptions(const QStringList& args, Options& options) {
@@ -71,6 +73,8 @@ bool parseOptions(const QStringList& args, Options& options) {
             useSimulatorConfig(args.at(++i));
         } else if (arg == QLatin1String("-h") || arg == QLatin1String("--help")) {
             options.help = true;
+        } else if (arg == QLatin1String("--version")) {
+            options.version = true;
         } else if (arg == QLatin1String("-") || !arg.startsWith(QLatin1Char('-'))) {
             options.actions.push_back({ActionKind::Script, arg});
         } else {
@@ -125,6 +129,10 @@ int main(int argc, char* argv[]) {
     }
     if (options.help) {
         printf(kUsage, argv[0]);
+        return 0;
+    }
+    if (options.version) {
+        printf("rar4120e-cli %s\n", RAR4120E_VERSION);
         return 0;
     }
     for (const Action& action : options.actions) {
