@@ -25,6 +25,8 @@ __all__ = [
 ]
 
 _BUILD_LIB = Path(__file__).resolve().parent.parent / "build" / "lib"
+# Where the Debian package keeps the simulated kit.
+_INSTALLED_SIMULATOR = Path("/usr/lib/rar4120e-evkit/lib")
 _BLOCK_BUFFER = 256
 _SPI_MAX = 400
 _LISTING_CALLBACK = ctypes.CFUNCTYPE(None, ctypes.c_char_p)
@@ -64,11 +66,11 @@ def library_path():
 def use_simulator(lib_dir=None):
     """Points the board link at the simulated kit (the D2XX stand-in, no serial
     ports). lib_dir holds libpodlink-d2xx.so; by default the folder of the
-    library that library_path() names. Call it before the first Board is
-    created."""
+    library that library_path() names, else the installed package's. Call it
+    before the first Board is created."""
     if lib_dir is None:
         library = Path(library_path())
-        lib_dir = library.parent if library.is_absolute() else _BUILD_LIB
+        lib_dir = library.parent if library.is_absolute() else _INSTALLED_SIMULATOR
     lib_dir = Path(lib_dir)
     os.environ["RERODADA_D2XX_LIBRARY"] = str(lib_dir / "libpodlink-d2xx.so")
     os.environ["RERODADA_SERIAL_PORTS"] = ""

@@ -140,7 +140,7 @@ grep -F "reply ok=1 command=readbyte 2A 00 text=12" <<<"$trace" ||
 # The module finds librerodada.so through the loader's search.
 chip=$(python3 -c '
 import rerodada
-rerodada.use_simulator("/usr/lib/rar4120e-evkit/lib")
+rerodada.use_simulator()
 with rerodada.Board() as board:
     print("DEV_ID 0x%02X" % board.read_byte(0x2A, 0x00))') || fail "the Python module: exit $?"
 echo "python3: $chip"
