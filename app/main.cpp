@@ -1,6 +1,7 @@
 // The program's entry point: settings, style sheet, splash, main window.
 #include "AppManager.h"
 #include "DlgAbout.h"
+#include "HelpFile.h"
 #include "MainWindow.h"
 #include "SystemManager.h"
 #include "SimulatedKit.h"
@@ -8,9 +9,11 @@
 #include "processCommand.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QIcon>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <QTabWidget>
 #include <QTextStream>
 #include <QTimer>
@@ -22,7 +25,6 @@
 namespace {
 
 const char kTitle[] = "Integrated 4-Channel Low-Voltage 120mA LED Driver - RAR4120E EV Kit";
-const char kVersion[] = "1.0.0000";
 const int kMainWindowDelayMs = 2000;
 const int kScriptPollMs = 100;
 
@@ -33,12 +35,14 @@ struct Options {
     bool trace = false;
     int tab = 0;
     bool about = false;
+    bool helpFile = false;
 };
 
 void usage(FILE* out, const char* program) {
     fprintf(out,
             "usage: %s [--simulator] [--simulator-config FILE] [--run-script FILE] "
-            "[--quit-after] [--trace] [--tab INDEX] [--about] [--help] [--version]\n"
+            "[--quit-after] [--trace] [--tab INDEX] [--about] [--start-in DIR] [--help-file]\n"
+            "       [--help] [--version]\n"
             "  --simulator              run on the simulated kit (no real port is touched)\n"
             "  --simulator-config FILE  the simulator's configuration\n"
             "  --run-script FILE        run the script once the first connection attempt is "
@@ -47,6 +51,10 @@ void usage(FILE* out, const char* program) {
             "  --trace                  print every transaction and reply on standard output\n"
             "  --tab INDEX              start on tab INDEX (0 to 3)\n"
             "  --about                  open the About box once the window shows\n"
+            "  --start-in DIR           work in DIR, where the settings are kept: %%NAME%% is\n"
+            "                           replaced by the environment variable NAME, and DIR is\n"
+            "                           made if missing\n"
+            "  --help-file              print the help file that Help opens and exit\n"
             "  --help                   print this text and exit\n"
             "  --version                print the version and exit\n",
             program);
@@ -58,7 +66,8 @@ void usage(FILE* out, const char* program) {
 int answerWithoutDisplay(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--simulator-config" || arg == "--run-script" || arg == "--tab") {
+        if (arg == "--simulator-config" || arg == "--run-script" || arg == "--tab" ||
+            arg == "--start-in") {
             ++i; // its value, whatever it looks like
         } else if (arg == "--help" || arg == "-h") {
             usage(stdout, argv[0]);
@@ -69,6 +78,26 @@ int answerWithoutDisplay(int argc, char* argv[]) {
         }
     }
     return -1;
+}
+
+// An installed program is started in a folder of the user's, where its
+// settings can be saved; a shortcut names it as %LOCALAPPDATA%\..., the same
+// for every user of the PC.
+void startIn(const QString& folder) {
+    QString path = folder;
+    static const QRegularExpression variable(QStringLiteral("%([^%]+)%"));
+    QRegularExpressionMatch match;
+    for (int from = 0; (match = variable.match(path, from)).hasMatch();) {
+        const QString value = qEnvironmentVariable(match.captured(1).toLocal8Bit().constData());
+        // An unknown name stays as written, as Windows leaves it.
+        const QString replacement = value.isEmpty() ? match.captured(0) : value;
+        path.replace(match.capturedStart(), match.capturedLength(), replacement);
+        from = match.capturedStart() + replacement.size();
+    }
+    if (!QDir().mkpath(path) || !QDir::setCurrent(path))
+        fprintf(stderr, "cannot work in %s; the settings stay in %s\n",
+                QDir::toNativeSeparators(path).toLocal8Bit().constData(),
+                QDir::toNativeSeparators(QDir::currentPath()).toLocal8Bit().constData());
 }
 
 bool parseOptions(const QStringList& args, Options& options) {
@@ -92,6 +121,10 @@ bool parseOptions(const QStringList& args, Options& options) {
             if (!converted) return false;
         } else if (arg == QLatin1String("--about")) {
             options.about = true;
+        } else if (arg == QLatin1String("--start-in") && hasValue) {
+            startIn(args.at(++i));
+        } else if (arg == QLatin1String("--help-file")) {
+            options.helpFile = true;
         } else {
             return false;
         }
@@ -161,8 +194,19 @@ int main(int argc, char* argv[]) {
         return 2;
     }
 
+    if (options.helpFile) {
+        const QString help = helpFile();
+        if (help.isEmpty()) {
+            printf("No help file found: looked for %s\n",
+                   helpFileCandidates().join(QStringLiteral(", ")).toLocal8Bit().constData());
+            return 1;
+        }
+        printf("%s\n", help.toLocal8Bit().constData());
+        return 0;
+    }
+
     AppManager::setAppName(QString::fromLatin1(kTitle));
-    AppManager::setAppVersion(QString::fromLatin1(kVersion));
+    AppManager::setAppVersion(QStringLiteral(RAR4120E_VERSION));
     AppManager* appManager = AppManager::instance();
     appManager->loadSettings();
 

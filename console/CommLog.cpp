@@ -19,6 +19,7 @@
 #include <QSaveFile>
 #include <QSettings>
 #include <QShortcut>
+#include <QSortFilterProxyModel>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QTextStream>
@@ -39,6 +40,31 @@ QString csvField(const QString& text) {
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// Marks a row's first item as a row of the pages' auto-read.
+constexpr int kAutoReadRole = Qt::UserRole + 1;
+
+bool isAutoRead(const QStandardItemModel* model, int row) {
+    return model->item(row, 0)->data(kAutoReadRole).toBool();
+}
+
+// The rows the table shows: all, or all but auto-read's.
+class ShownRows : public QSortFilterProxyModel {
+  public:
+    ShownRows(QStandardItemModel* rows, QCheckBox* hideAutoRead, QObject* parent)
+        : QSortFilterProxyModel(parent), m_rows(rows), m_hideAutoRead(hideAutoRead) {
+        setSourceModel(rows);
+    }
+
+  protected:
+    bool filterAcceptsRow(int row, const QModelIndex&) const override {
+        return !(m_hideAutoRead->isChecked() && isAutoRead(m_rows, row));
+    }
+
+  private:
+    QStandardItemModel* m_rows;
+    QCheckBox* m_hideAutoRead;
+};
+
 const char kSettingsFile[] = "RAR4120E.ini";
 const char kHideAutoReadKey[] = "Application/hideAutoRead";
 
@@ -48,6 +74,7 @@ CommLog::CommLog(QWidget* parent, bool withPrompt)
     : QWidget(parent), m_withPrompt(withPrompt), m_table(new QTableView(this)),
       m_model(new QStandardItemModel(0, 5, this)), m_menu(new QMenu(this)),
       m_hideAutoRead(new QCheckBox(QStringLiteral("Hide Auto Read"), this)) {
+    m_shown = new ShownRows(m_model, m_hideAutoRead, this);
     auto* layout = new QGridLayout(this);
     if (m_withPrompt) {
         m_prompt = new QLineEdit(this);
@@ -59,11 +86,12 @@ CommLog::CommLog(QWidget* parent, bool withPrompt)
     layout->addWidget(m_hideAutoRead, 0, 2);
     layout->addWidget(m_table, 1, 0, 1, 3);
     m_hideAutoRead->setToolTip(
-        QStringLiteral("Keeps the rows of Auto Read out of the log, so that your own rows stay"));
+        QStringLiteral("Hides the rows of Auto Read; Copy and Export CSV take the rows shown"));
     m_hideAutoRead->setChecked(QSettings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat)
                                    .value(QString::fromLatin1(kHideAutoReadKey), false)
                                    .toBool());
-    connect(m_hideAutoRead, &QCheckBox::toggled, this, [](bool hide) {
+    connect(m_hideAutoRead, &QCheckBox::toggled, this, [this](bool hide) {
+        m_shown->invalidate();
         QSettings(QString::fromLatin1(kSettingsFile), QSettings::IniFormat)
             .setValue(QString::fromLatin1(kHideAutoReadKey), hide);
     });
@@ -71,7 +99,7 @@ CommLog::CommLog(QWidget* parent, bool withPrompt)
     m_model->setHorizontalHeaderLabels({QStringLiteral("Time"), QStringLiteral("CMD"),
                                         QStringLiteral("Register"), QStringLiteral("Data"),
                                         QStringLiteral("Result")});
-    m_table->setModel(m_model);
+    m_table->setModel(m_shown);
     m_table->setFrameShape(QFrame::NoFrame);
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -139,30 +167,44 @@ QString CommLog::transactionName(uint8_t dir, uint8_t dataSize) {
 
 void CommLog::slt_commEvent(uint8_t dir, uint8_t reg, uint8_t dataSize, uint32_t data,
                             uint8_t commOk) {
-    if (m_autoReadActive && m_hideAutoRead->isChecked()) return;
     const QString dataText =
         dataSize <= 8 ? QString::asprintf("0x%02X", static_cast<unsigned>(data & 0xFF))
                       : QString::asprintf("0x%04X", static_cast<unsigned>(data & 0xFFFF));
     addRow({QTime::currentTime().toString(QStringLiteral("HH:mm:ss")),
             transactionName(dir, dataSize), QString::asprintf("0x%02X", static_cast<unsigned>(reg)),
-            dataText, commOk ? QStringLiteral("OK") : QStringLiteral("FAIL")});
+            dataText, commOk ? QStringLiteral("OK") : QStringLiteral("FAIL")},
+           m_autoReadActive);
     // Lets the window repaint between the transactions of a long operation.
     QApplication::processEvents();
 }
 
 void CommLog::addNote(const QString& text) {
     addRow({QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), QStringLiteral("Note"),
-            QString(), QString(), text});
+            QString(), QString(), text},
+           false);
 }
 
-void CommLog::addRow(const QString (&texts)[5]) {
-    m_model->insertRow(0);
-    if (m_model->rowCount() > kMaxRows) m_model->removeRow(m_model->rowCount() - 1);
-    for (int column = 0; column < 5; ++column) {
-        auto* item = new QStandardItem(texts[column]);
+void CommLog::addRow(const QString (&texts)[5], bool autoRead) {
+    QList<QStandardItem*> items;
+    for (const QString& text : texts) {
+        auto* item = new QStandardItem(text);
         item->setFlags(item->flags() & ~Qt::ItemIsEditable);
-        m_model->setItem(0, column, item);
+        items << item;
     }
+    items.first()->setData(autoRead, kAutoReadRole);
+    m_model->insertRow(0, items);
+    if (m_model->rowCount() <= kMaxRows) return;
+    // Auto-read adds rows every second: when the log is full its oldest row
+    // goes first, so that the user's own rows (and the program's notes)
+    // stay until as many newer ones of theirs have come.
+    int oldest = m_model->rowCount() - 1;
+    for (int row = oldest; row >= 0; --row) {
+        if (isAutoRead(m_model, row)) {
+            oldest = row;
+            break;
+        }
+    }
+    m_model->removeRow(oldest);
 }
 
 void CommLog::slt_commPromptEvent() {
@@ -207,16 +249,16 @@ void CommLog::copySelection() {
 }
 
 QString CommLog::csvText() const {
-    const int columns = m_model->columnCount();
+    const int columns = m_shown->columnCount();
     QStringList fields;
     for (int column = 0; column < columns; ++column)
-        fields << csvField(m_model->headerData(column, Qt::Horizontal).toString());
+        fields << csvField(m_shown->headerData(column, Qt::Horizontal).toString());
     QString text = fields.join(QLatin1Char(',')) + QLatin1String("\r\n");
     // The newest row is at the top.
-    for (int row = m_model->rowCount() - 1; row >= 0; --row) {
+    for (int row = m_shown->rowCount() - 1; row >= 0; --row) {
         fields.clear();
         for (int column = 0; column < columns; ++column)
-            fields << csvField(m_model->index(row, column).data().toString());
+            fields << csvField(m_shown->index(row, column).data().toString());
         text += fields.join(QLatin1Char(',')) + QLatin1String("\r\n");
     }
     return text;

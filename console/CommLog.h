@@ -10,6 +10,7 @@ class QLineEdit;
 class QMenu;
 class QAction;
 class QCheckBox;
+class QSortFilterProxyModel;
 class QStandardItemModel;
 class QTableView;
 
@@ -23,11 +24,12 @@ class CommLog : public QWidget {
 
     CommLog(QWidget* parent, bool withPrompt);
 
-    QStandardItemModel* model() const { return m_model; }
     QTableView* table() const { return m_table; }
     QLineEdit* prompt() const { return m_prompt; }
-    // "Hide Auto Read": while ticked, the rows of auto-read are not logged
-    // at all (they do not count in the kMaxRows). Kept in the settings.
+    // Every row, shown or hidden, newest first.
+    QStandardItemModel* model() const { return m_model; }
+    // "Hide Auto Read": while ticked, the rows of auto-read, old and new, are
+    // hidden; unticked, they show again. Kept in the settings.
     QCheckBox* hideAutoReadBox() const { return m_hideAutoRead; }
     // Marks the comm events that follow as the pages' auto-read.
     void setAutoReadActive(bool active) { m_autoReadActive = active; }
@@ -35,7 +37,8 @@ class CommLog : public QWidget {
     QAction* copyAction() const { return m_copyAction; }
     QAction* exportCsvAction() const { return m_exportCsvAction; }
 
-    // Every row, oldest first, under the column headers, as RFC 4180 CSV.
+    // Every row shown, oldest first, under the column headers, as RFC 4180
+    // CSV.
     QString csvText() const;
     // Writes csvText() to path; false when the file cannot be written.
     bool exportCsv(const QString& path) const;
@@ -58,7 +61,7 @@ class CommLog : public QWidget {
     void slt_ctrlC();
 
   private:
-    void addRow(const QString (&texts)[5]);
+    void addRow(const QString (&texts)[5], bool autoRead);
     void clearLog();
     void copySelection();
     void exportCsvChosen();
@@ -67,6 +70,7 @@ class CommLog : public QWidget {
     QLineEdit* m_prompt = nullptr;
     QTableView* m_table;
     QStandardItemModel* m_model;
+    QSortFilterProxyModel* m_shown;
     QMenu* m_menu;
     QAction* m_clearAction;
     QAction* m_copyAction;

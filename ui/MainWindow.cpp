@@ -9,6 +9,7 @@
 #include "ConsoleBox.h"
 #include "DeviceAccess.h"
 #include "DlgAbout.h"
+#include "HelpFile.h"
 #include "I2CCommand.h"
 #include "RegisterFile.h"
 #include "RegisterTips.h"
@@ -449,24 +450,16 @@ void MainWindow::on_cbAutoRead_toggled(bool checked) {
 }
 
 void MainWindow::on_actionCommand_Reference_triggered() {
-#ifdef Q_OS_WIN
-    const QString path = QStringLiteral("help.chm");
-    const QUrl url(path);
-#else
-    // The command reference is installed beside the program as HTML.
-    const QString path =
-        QCoreApplication::applicationDirPath() + QStringLiteral("/help/commands.html");
-    const QUrl url = QUrl::fromLocalFile(path);
-#endif
+    const QString path = helpFile();
     QString problem;
-    if (!QFileInfo::exists(path))
-        problem = QStringLiteral("The help file %1 is missing. Install the program again, or "
-                                 "build it again so that the file is copied beside it.")
-                      .arg(QDir::toNativeSeparators(path));
-    else if (!QDesktopServices::openUrl(url))
+    if (path.isEmpty())
+        problem = QStringLiteral("The help file is missing: looked for %1. Install the program "
+                                 "again, or build it again so that the file is copied beside it.")
+                      .arg(helpFileCandidates().join(QStringLiteral(" and ")));
+    else if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
         problem = QStringLiteral("The help file %1 could not be opened: the desktop has no "
                                  "program set up for it. Open the file in a web browser.")
-                      .arg(QDir::toNativeSeparators(path));
+                      .arg(path);
     if (!problem.isEmpty()) QMessageBox::warning(this, QStringLiteral("Help"), problem);
 }
 

@@ -8,6 +8,8 @@ if(TARGET evkit_pages)
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.cpp
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.h
         ${CMAKE_CURRENT_LIST_DIR}/DlgAbout.ui
+        ${CMAKE_CURRENT_LIST_DIR}/HelpFile.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/HelpFile.h
         ${CMAKE_CURRENT_LIST_DIR}/AutoReadControl.cpp
         ${CMAKE_CURRENT_LIST_DIR}/AutoReadControl.h
         ${CMAKE_CURRENT_LIST_DIR}/BoardSearch.cpp

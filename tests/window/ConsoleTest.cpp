@@ -38,6 +38,37 @@ TEST(CommLogView, RowsShowTheEventsNewestFirstAndKeepTheNewest399) {
     EXPECT_EQ(row(log, 398)[2], "0x0001");
 }
 
+TEST(CommLogView, UsersRowsOutliveAutoReadAndHidingAutoReadHidesOldRowsFromViewCopyAndCsv) {
+    CommLog log(nullptr, true);
+    log.hideAutoReadBox()->setChecked(false);
+    const auto autoRead = [&](int count) {
+        log.setAutoReadActive(true);
+        for (int i = 0; i < count; ++i)
+            emitEvent(0, static_cast<uint8_t>(i % 23), 8, 0x12, 1);
+        log.setAutoReadActive(false);
+    };
+    autoRead(399);
+    emitEvent(1, 0x02, 8, 0x0A, 1);
+    autoRead(500);
+    ASSERT_EQ(log.model()->rowCount(), 399);
+    EXPECT_EQ(row(log, 398), (QStringList{"WriteByte", "0x02", "0x0A", "OK"}));
+    EXPECT_EQ(row(log, 397)[0], "ReadByte");
+
+    QAbstractItemModel* shown = log.table()->model();
+    for (const bool hide : {true, false, true}) {
+        log.hideAutoReadBox()->setChecked(hide);
+        EXPECT_EQ(shown->rowCount(), hide ? 1 : 399);
+    }
+    EXPECT_EQ(shown->index(0, 1).data().toString(), "WriteByte");
+    const QString time = row(log, 398, 0)[0];
+    EXPECT_EQ(log.csvText(),
+              "Time,CMD,Register,Data,Result\r\n" + time + ",WriteByte,0x02,0x0A,OK\r\n");
+    log.slt_ctrlA();
+    log.slt_ctrlC();
+    EXPECT_EQ(QApplication::clipboard()->text(), time + "\tWriteByte\t0x02\t0x0A\tOK");
+    log.hideAutoReadBox()->setChecked(false);
+}
+
 TEST(CommLogView, CopiesTheSelectedRowsAndClearsFromTheContextMenu) {
     CommLog log(nullptr, true);
     emitEvent(0, 0x01, 8, 0x11, 1);
@@ -47,7 +78,7 @@ TEST(CommLogView, CopiesTheSelectedRowsAndClearsFromTheContextMenu) {
     log.slt_ctrlC();
     EXPECT_EQ(QApplication::clipboard()->text(), "unchanged");
     log.table()->selectRow(1);
-    log.table()->selectionModel()->select(log.model()->index(0, 0),
+    log.table()->selectionModel()->select(log.table()->model()->index(0, 0),
                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
     log.slt_ctrlC();
     EXPECT_EQ(QApplication::clipboard()->text(),

@@ -3,6 +3,8 @@
 #include "SimulatorCheck.h"
 #include "WindowTestSupport.h"
 
+#include <QTemporaryDir>
+
 #if !defined(_WIN32) // pseudo-terminals are POSIX's
 #include <pty.h>
 #include <unistd.h>
@@ -245,6 +247,48 @@ TEST(Program, HelpAndVersionNeedNoDisplayAndAnUnknownOptionExitsTwo) {
             row.status ? run.readAllStandardError() : run.readAllStandardOutput();
         EXPECT_TRUE(printed.contains(row.printed)) << row.option << ": " << printed.constData();
     }
+}
+
+// As an installed program's shortcut starts it: in the user's own folder, named
+// through a variable and made on first use; Help looks there first (Windows).
+TEST(Program, StartInMakesTheFolderKeepsTheSettingsAndFindsTheHelpThere) {
+    QTemporaryDir home;
+    const QString folder = home.filePath("Corvelle/RAR4120E");
+    const QString script = home.filePath("one.scr");
+    QFile scriptFile(script);
+    ASSERT_TRUE(scriptFile.open(QIODevice::WriteOnly) && scriptFile.write("readbyte 2A 00\n") > 0);
+    scriptFile.close();
+    const auto run = [&](const QStringList& args) {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("KIT_TEST_HOME", home.path());
+        program.setProcessEnvironment(environment);
+        program.start(QCoreApplication::applicationDirPath() + "/rar4120e-evkit",
+                      QStringList{"--start-in", "%KIT_TEST_HOME%/Corvelle/RAR4120E"} + args);
+        EXPECT_TRUE(program.waitForFinished(60000));
+        return std::make_pair(program.exitCode(), program.readAllStandardOutput().trimmed());
+    };
+    EXPECT_EQ(run({"--simulator", "--run-script", script, "--quit-after"}).first, 0);
+    EXPECT_TRUE(QFileInfo(folder + "/RAR4120E.ini").isFile());
+#ifdef _WIN32
+    EXPECT_EQ(
+        run({"--help-file"}),
+        std::make_pair(
+            1, QByteArray("No help file found: looked for ") +
+                   QDir::toNativeSeparators(folder).toLocal8Bit() + "\\help.chm, " +
+                   QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toLocal8Bit() +
+                   "\\help.chm"));
+    QFile help(folder + "/help.chm");
+    ASSERT_TRUE(help.open(QIODevice::WriteOnly));
+    help.close();
+    EXPECT_EQ(run({"--help-file"}),
+              std::make_pair(0, QDir::toNativeSeparators(folder + "/help.chm").toLocal8Bit()));
+#else
+    EXPECT_EQ(
+        run({"--help-file"}),
+        std::make_pair(
+            0, (QCoreApplication::applicationDirPath() + "/help/commands.html").toLocal8Bit()));
+#endif
 }
 
 } // namespace
