@@ -69,12 +69,21 @@ Var FinishText
 
 !insertmacro MUI_LANGUAGE "English"
 
+; The mode's default folder (or the earlier installation's) replaces $INSTDIR,
+; unless /D= named one.
 Function .onInit
+    StrCpy $0 $INSTDIR
     !insertmacro MULTIUSER_INIT
+    ${If} $0 != ""
+        StrCpy $INSTDIR $0
+    ${EndIf}
 FunctionEnd
 
+; The uninstaller removes the files of the folder it was installed in.
 Function un.onInit
+    StrCpy $0 $INSTDIR
     !insertmacro MULTIUSER_UNINIT
+    StrCpy $INSTDIR $0
 FunctionEnd
 
 Section "Program" SecProgram
