@@ -87,13 +87,12 @@ same_files() { # stage folder, install folder, files of the user's there
          <(cd "$2" && find . -type f ! -name uninstall.exe | grep -vxF "${3:-}" | LC_ALL=C sort) \
          >/dev/null && [ -f "$2/uninstall.exe" ]
 }
-# Runs the program the way the Start-menu entry does, from the folder given,
-# with more arguments; its output in $out.
+# Runs the program with the Start-menu entry's arguments and more, from the
+# folder given; its output in $out.
 run_like_entry() {
     local from=$1
     shift
-    out=$(cd "$from" && timeout 120 wine "$exe" --start-in '%LOCALAPPDATA%\Corvelle\RAR4120E' "$@" 2>&1 |
-        tr -d '\r') || true
+    out=$(cd "$from" && timeout 120 wine "$exe" "${entry_args[@]}" "$@" 2>&1 | tr -d '\r') || true
 }
 
 # Runs the entry's QuietUninstallString ("program" arguments). The
@@ -140,6 +139,7 @@ check "entry starts in $start_in, which Setup created" \
 
 echo "== The program started as the entry starts it"
 exe="$location\\rar4120e-evkit.exe"
+mapfile -t entry_args < <(python3 -c 'import shlex, sys; print("\n".join(shlex.split(sys.argv[1])))' "${fields[1]}")
 user_dir=$(unix "$start_in")
 # Another user's folder does not exist yet: the program makes it.
 rm -rf "$user_dir"
