@@ -33,10 +33,12 @@ done
 grep -q "GCC RUNTIME LIBRARY EXCEPTION" "${licenses[2]}" ||
     { echo "${licenses[2]} lacks the GCC Runtime Library Exception" >&2; exit 1; }
 
-# Free Pascal's CHM compiler is the one Debian has; NSIS builds the Setup.
+# Free Pascal's CHM compiler is the one Debian has; NSIS builds the Setup,
+# ImageMagick its side picture.
 missing=()
 command -v chmcmd >/dev/null || missing+=(fp-utils-3.2.2)
 command -v makensis >/dev/null || missing+=(nsis)
+command -v convert >/dev/null || missing+=(imagemagick)
 if [ ${#missing[@]} -gt 0 ]; then
     SUDO=""
     [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -146,11 +148,17 @@ while read -r f; do
     echo "File \"$stage_abs/$f\""
 done <<<"$files" >"$nsh/install.nsh"
 {
-    tr / '\\' <<<"$files" | sed 's/.*/Delete "$INSTDIR\\&"/'
-    tr / '\\' <<<"$folders" | sed 's/.*/RMDir "$INSTDIR\\&"/'
+    while read -r f; do echo "Delete \"\$INSTDIR\\${f//\//\\}\""; done <<<"$files"
+    while read -r d; do echo "RMDir \"\$INSTDIR\\${d//\//\\}\""; done <<<"$folders"
 } >"$nsh/uninstall.nsh"
-makensis -V2 -DVERSION="$version" -DSTAGE="$stage_abs" -DFILES="$(realpath "$nsh/install.nsh")" \
+# The welcome and finish pages' picture (164 x 314): the splash's backlit
+# strip under the program's icon.
+convert images/splash-background.png -gravity center -crop 164x314+0+0 +repage \
+    \( images/rar4120e.png -resize 112x112 \) -gravity north -geometry +0+36 -composite \
+    -type TrueColor BMP3:"$nsh/wizard.bmp"
+makensis -V2 -DVERSION="$version" -DFILES="$(realpath "$nsh/install.nsh")" \
     -DUNFILES="$(realpath "$nsh/uninstall.nsh")" -DICON="$PWD/images/rar4120e.ico" \
+    -DWIZARD="$(realpath "$nsh/wizard.bmp")" \
     -DOUTFILE="$(realpath "$build/package")/$(basename "$setup")" packaging/windows/rar4120e-evkit.nsi
 echo "$setup"
 echo "$build/package/$name.zip"

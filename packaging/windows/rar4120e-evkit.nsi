@@ -1,7 +1,8 @@
 ; Setup of the RAR4120E evaluation kit's Windows program, built by
 ; scripts/package-windows.sh from the files it stages for the zip:
-;   makensis -DVERSION=x.y.z -DSTAGE=dir -DFILES=install.nsh -DUNFILES=uninstall.nsh
-;            -DICON=rar4120e.ico -DOUTFILE=setup.exe rar4120e-evkit.nsi
+;   makensis -DVERSION=x.y.z -DFILES=install.nsh -DUNFILES=uninstall.nsh
+;            -DICON=rar4120e.ico -DWIZARD=side-picture.bmp -DOUTFILE=setup.exe
+;            rar4120e-evkit.nsi
 ; FILES and UNFILES are the explicit lists of what is installed, so that the
 ; uninstaller removes exactly those files and nothing else the user keeps in
 ; the folder.
@@ -51,10 +52,12 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_ABORTWARNING
 
 Var FinishText
 
+!define MUI_WELCOMEPAGE_TEXT "Setup will install ${PRODUCT} ${VERSION}, the control program of the RAR4120E evaluation kit, with a Start-menu entry and an uninstaller.$\r$\n$\r$\nA USB board needs FTDI's D2XX driver; Setup checks for it at the end. RS-232 boards need no driver.$\r$\n$\r$\nClick Next to continue."
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MULTIUSER_PAGE_INSTALLMODE
 !insertmacro MUI_PAGE_DIRECTORY
