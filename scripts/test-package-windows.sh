@@ -49,7 +49,7 @@ reg_value() {
     wine reg query "$1\\$key" /v "$2" 2>/dev/null | tr -d '\r' |
         sed -n "s/^ *$2 *REG_[A-Z_]* *//p"
 }
-# Name, working folder, arguments and target of a shell link, one a line.
+# Working folder, arguments and target of a shell link, one a line.
 read_link() {
     python3 - "$1" <<'PY'
 import struct, sys
@@ -107,8 +107,7 @@ quiet_uninstall() {
 }
 
 echo "== Per-machine install (silent)"
-timeout 300 wine "$setup" /S
-check "Setup /S exits 0" true
+check "Setup /S exits 0" timeout 300 wine "$setup" /S
 location=$(reg_value HKLM InstallLocation)
 check "uninstall entry under HKLM with InstallLocation in Program Files ($location)" \
     grep -Eqx 'C:\\Program Files( \(x86\))?\\Corvelle\\RAR4120E' <<<"$location"
@@ -131,15 +130,19 @@ user_appdata=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
 start_in="$user_appdata\\Corvelle\\RAR4120E"
 link="$c/ProgramData/Microsoft/Windows/Start Menu/Programs/$product.lnk"
 check "Start-menu entry for all users" [ -f "$link" ]
-mapfile -t fields < <(read_link "$link")
-check "entry targets $location\\rar4120e-evkit.exe" [ "${fields[2]}" = "$location\\rar4120e-evkit.exe" ]
-check "entry arguments are $start_in_arg" [ "${fields[1]}" = "$start_in_arg" ]
-check "entry starts in $start_in, which Setup created" \
-    [ "${fields[0]}" = "$start_in" -a -d "$(unix "$start_in")" ]
+check_link() { # link, install folder
+    mapfile -t fields < <(read_link "$1")
+    check "entry targets $2\\rar4120e-evkit.exe" [ "${fields[2]:-}" = "$2\\rar4120e-evkit.exe" ]
+    check "entry arguments are $start_in_arg" [ "${fields[1]:-}" = "$start_in_arg" ]
+    check "entry starts in $start_in, which Setup created" \
+        [ "${fields[0]:-}" = "$start_in" -a -d "$(unix "$start_in")" ]
+}
+check_link "$link" "$location"
 
 echo "== The program started as the entry starts it"
 exe="$location\\rar4120e-evkit.exe"
-mapfile -t entry_args < <(python3 -c 'import shlex, sys; print("\n".join(shlex.split(sys.argv[1])))' "${fields[1]}")
+mapfile -t entry_args < <(python3 -c 'import shlex, sys; print("\n".join(shlex.split(sys.argv[1])))' \
+    "${fields[1]:-}")
 user_dir=$(unix "$start_in")
 # Another user's folder does not exist yet: the program makes it.
 rm -rf "$user_dir"
@@ -165,18 +168,21 @@ echo "== Per-user install in a folder of the user's, updated in place"
 # /D= takes the rest of the command line unquoted, which wine quotes if it has spaces.
 own='C:\Tools\RAR4120E'
 own_dir=$(unix "$own")
-timeout 300 wine "$setup" /S /CurrentUser "/D=$own"
+check "Setup /S /CurrentUser /D=$own exits 0" timeout 300 wine "$setup" /S /CurrentUser "/D=$own"
 check "uninstall entry under HKCU in $own" [ "$(reg_value HKCU InstallLocation)" = "$own" ]
 check "nothing under HKLM" [ -z "$(reg_value HKLM InstallLocation)" ]
-user_link="$(unix "$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')")/Microsoft/Windows/Start Menu/Programs/$product.lnk"
+user_appdata_roaming=$(wine cmd /c echo %APPDATA% 2>/dev/null | tr -d '\r')
+user_link="$(unix "$user_appdata_roaming")/Microsoft/Windows/Start Menu/Programs/$product.lnk"
 check "per-user Start-menu entry" [ -f "$user_link" ]
+check_link "$user_link" "$own"
 printf 'notes\n' >"$own_dir/notes.txt"
 rm "$own_dir/help.chm"
-timeout 300 wine "$setup" /S
+check "Setup /S over it exits 0" timeout 300 wine "$setup" /S
 check "the update replaced the files in $own" same_files "$stage" "$own_dir" ./notes.txt
 check "the update left no copy in Program Files" [ ! -e "$dir" ]
 quiet_uninstall HKCU
-check "uninstall kept only the user's file in $own" [ "$(cd "$own_dir" && find . | LC_ALL=C sort | tr '\n' ' ')" = ". ./notes.txt " ]
+check "uninstall kept only the user's file in $own" \
+    [ "$(cd "$own_dir" && find . | LC_ALL=C sort | tr '\n' ' ')" = ". ./notes.txt " ]
 check "per-user uninstall entry removed" [ -z "$(reg_value HKCU InstallLocation)" ]
 
 if [ "$failures" -ne 0 ]; then

@@ -16,6 +16,7 @@ SetCompressor /SOLID lzma
 !define EXE "rar4120e-evkit.exe"
 !define UNINSTALLER "uninstall.exe"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Corvelle RAR4120E EV Kit"
+!define FOLDER "Corvelle\RAR4120E"
 ; The program keeps RAR4120E.ini in the folder it starts in, and Program Files
 ; is not writable: the shortcut starts it in this per-user folder, which the
 ; program expands for whoever runs it.
@@ -40,7 +41,7 @@ VIAddVersionKey LegalCopyright "${PUBLISHER}"
 !define MULTIUSER_EXECUTIONLEVEL Highest
 !define MULTIUSER_MUI
 !define MULTIUSER_INSTALLMODE_COMMANDLINE
-!define MULTIUSER_INSTALLMODE_INSTDIR "${START_IN}"
+!define MULTIUSER_INSTALLMODE_INSTDIR "${FOLDER}"
 !define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_KEY "${UNINSTALL_KEY}"
 !define MULTIUSER_INSTALLMODE_INSTDIR_REGISTRY_VALUENAME "InstallLocation"
 !define MULTIUSER_INSTALLMODE_DEFAULT_REGISTRY_KEY "${UNINSTALL_KEY}"
