@@ -110,9 +110,11 @@ RAR4120E evaluation kit - Windows
 
 1. USB (PODLINK board): install FTDI's D2XX driver (it puts FTD2XX.dll in
    Windows' system folder). RS-232 boards need no driver beyond the COM port's.
-2. Unzip this folder anywhere and run rar4120e-evkit.exe. The settings file
-   RAR4120E.ini is kept in the folder the program starts in, and Help >
-   Command Reference opens help.chm from there.
+2. Unzip this folder anywhere and run rar4120e-evkit.exe, or install it with
+   the Setup program, whose Start-menu entry starts it in
+   %LOCALAPPDATA%\Corvelle\RAR4120E. The settings file RAR4120E.ini is kept
+   in the folder the program starts in, and Help > Help opens help.chm from
+   there, or else from the program's folder.
 3. Without hardware: rar4120e-evkit.exe --simulator (or rar4120e-cli.exe
    --simulator -c "readbyte 2A 00") uses the simulated kit in podlink-d2xx.dll.
 
