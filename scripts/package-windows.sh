@@ -4,7 +4,9 @@
 # .def, the D2XX stand-in for --simulator, the mingw-w64 runtime, Qt's DLLs,
 # windows platform plugin and Windows style, the licences of what others
 # wrote, the style sheet and the help as help.chm, which the program opens
-# from the folder it starts in.
+# from the folder it starts in. The same files also go into a Setup program
+# (packaging/windows/rar4120e-evkit.nsi) with a Start-menu entry and an
+# uninstaller.
 # Usage: scripts/package-windows.sh [build-dir]   (after scripts/test-windows.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -14,7 +16,7 @@ version=$(sed -n 's/^project(rar4120e_evkit VERSION \([0-9.]*\).*/\1/p' CMakeLis
 name="rar4120e-evkit-$version-windows-i686"
 stage="$build/package/$name"
 
-for f in rar4120e-evkit.exe rar4120e-cli.exe RERODADA.dll podlink-d2xx.dll libpodsim.dll \
+for f in help/commands.html rar4120e-evkit.exe rar4120e-cli.exe RERODADA.dll podlink-d2xx.dll libpodsim.dll \
          Qt5Core.dll Qt5Gui.dll Qt5Widgets.dll platforms/qwindows.dll styles/qwindowsvistastyle.dll \
          STYLE/stylesheet.qss; do
     [ -f "$bin/$f" ] || { echo "missing $bin/$f: run scripts/test-windows.sh first" >&2; exit 1; }
@@ -31,12 +33,17 @@ done
 grep -q "GCC RUNTIME LIBRARY EXCEPTION" "${licenses[2]}" ||
     { echo "${licenses[2]} lacks the GCC Runtime Library Exception" >&2; exit 1; }
 
-# Free Pascal's CHM compiler is the one Debian has.
-if ! command -v chmcmd >/dev/null; then
+# Free Pascal's CHM compiler is the one Debian has; NSIS builds the Setup,
+# ImageMagick its side picture.
+missing=()
+command -v chmcmd >/dev/null || missing+=(fp-utils-3.2.2)
+command -v makensis >/dev/null || missing+=(nsis)
+command -v convert >/dev/null || missing+=(imagemagick)
+if [ ${#missing[@]} -gt 0 ]; then
     SUDO=""
     [ "$(id -u)" -ne 0 ] && SUDO="sudo"
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get -o DPkg::Lock::Timeout=600 install -y -qq \
-        --no-install-recommends fp-utils-3.2.2
+        --no-install-recommends "${missing[@]}"
 fi
 
 rm -rf "$build/package"
@@ -50,7 +57,7 @@ cp "$bin"/styles/qwindowsvistastyle.dll "$stage/styles/"
 cp STYLE/stylesheet.qss "$stage/STYLE/"
 help="$build/package/help"
 mkdir -p "$help"
-cp docs/help/commands.html "$help/"
+cp "$bin/help/commands.html" "$help/"
 cat > "$help/help.hhp" <<'PROJECT'
 [OPTIONS]
 Compiled file=help.chm
@@ -103,9 +110,11 @@ RAR4120E evaluation kit - Windows
 
 1. USB (PODLINK board): install FTDI's D2XX driver (it puts FTD2XX.dll in
    Windows' system folder). RS-232 boards need no driver beyond the COM port's.
-2. Unzip this folder anywhere and run rar4120e-evkit.exe. The settings file
-   RAR4120E.ini is kept in the folder the program starts in, and Help >
-   Command Reference opens help.chm from there.
+2. Unzip this folder anywhere and run rar4120e-evkit.exe, or install it with
+   the Setup program, whose Start-menu entry starts it in
+   %LOCALAPPDATA%\Corvelle\RAR4120E. The settings file RAR4120E.ini is kept
+   in the folder the program starts in, and Help > Help opens help.chm from
+   there, or else from the program's folder.
 3. Without hardware: rar4120e-evkit.exe --simulator (or rar4120e-cli.exe
    --simulator -c "readbyte 2A 00") uses the simulated kit in podlink-d2xx.dll.
 
@@ -120,4 +129,38 @@ GCC runtime and mingw-w64, which the program uses.
 TEXT
 sed -i 's/$/\r/' "$stage/README.txt" "$stage"/licenses/*.txt
 (cd "$build/package" && rm -f "$name.zip" && zip -qr9 "$name.zip" "$name")
+
+# The Setup installs exactly the staged files and its uninstaller removes
+# exactly those, folders last and only when empty.
+setup="$build/package/rar4120e-evkit-$version-setup.exe"
+nsh="$build/package/nsis"
+mkdir -p "$nsh"
+stage_abs=$(realpath "$stage")
+# Paths relative to the install folder, each folder's files together.
+files=$(cd "$stage" && find . -type f -printf '%h\t%P\n' | LC_ALL=C sort | cut -f2)
+folders=$(cd "$stage" && find . -mindepth 1 -type d -printf '%P\n' | LC_ALL=C sort -r)
+outpath=-
+while read -r f; do
+    d=$(dirname "$f")
+    [ "$d" = . ] && d=""
+    if [ "$d" != "$outpath" ]; then
+        echo "SetOutPath \"\$INSTDIR${d:+\\${d//\//\\}}\""
+        outpath=$d
+    fi
+    echo "File \"$stage_abs/$f\""
+done <<<"$files" >"$nsh/install.nsh"
+{
+    while read -r f; do echo "Delete \"\$INSTDIR\\${f//\//\\}\""; done <<<"$files"
+    while read -r d; do echo "RMDir \"\$INSTDIR\\${d//\//\\}\""; done <<<"$folders"
+} >"$nsh/uninstall.nsh"
+# The welcome and finish pages' picture (164 x 314): the splash's backlit
+# strip under the program's icon.
+convert images/splash-background.png -gravity center -crop 164x314+0+0 +repage \
+    \( images/rar4120e.png -resize 112x112 \) -gravity north -geometry +0+36 -composite \
+    -type TrueColor BMP3:"$nsh/wizard.bmp"
+makensis -V2 -DVERSION="$version" -DFILES="$(realpath "$nsh/install.nsh")" \
+    -DUNFILES="$(realpath "$nsh/uninstall.nsh")" -DICON="$PWD/images/rar4120e.ico" \
+    -DWIZARD="$(realpath "$nsh/wizard.bmp")" \
+    -DOUTFILE="$(realpath "$build/package")/$(basename "$setup")" packaging/windows/rar4120e-evkit.nsi
+echo "$setup"
 echo "$build/package/$name.zip"
