@@ -50,8 +50,9 @@ const char kBusy[] = "Busy: a board search is running";
 const char kBoardLost[] = "<font color='red'>PODLINK: Board lost, F9 reconnects";
 const char kDisconnected[] = "<font color='red'>PODLINK: Disconnected";
 const int kMaxScanEntries = 127;
-// Room for a title bar's icon and buttons, in lines of text.
-const int kTitleBarRoomInLines = 10;
+// Room for a title bar's icon and three buttons (Windows draws each button
+// about three lines of its caption text wide), in lines of text.
+const int kTitleBarRoomInLines = 14;
 
 // Title bar and system menu only: no context-help button.
 constexpr Qt::WindowFlags kDialogFlags = Qt::WindowTitleHint | Qt::WindowSystemMenuHint;

@@ -89,7 +89,7 @@ TEST_F(WindowTest, AScriptRunsItsLinesInOrderAndSaysHowItEnded) {
 
 TEST_F(WindowTest, EscEndsAScriptsWaitEvenAfterAMenuClosedSaysWhereAndRestoresTheStatusBar) {
     window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    QApplication::setActiveWindow(window.get());
     window->slt_commandSend("statusmsga before");
     QString lines = "statusmsga first\n" + QString("readbyte 2A 00\n").repeated(10) +
                     "wait 600000\n" + QString("statusmsga x\n").repeated(38);
@@ -181,9 +181,10 @@ TEST_F(WindowTest, AddressDialogsTakeHexadecimalNumbersOnly) {
             EXPECT_EQ(input->comboBoxItems().isEmpty(), setAddress);
             EXPECT_TRUE(setAddress ? input->textValue() == "2A"
                                    : input->comboBoxItems().contains("0x2A"));
-            if (!setAddress) { // the title with the title bar's buttons beside it
+            if (!setAddress) { // the title beside the title bar's icon and three buttons
+                const QFontMetrics metrics = input->fontMetrics();
                 EXPECT_GE(input->width(),
-                          input->fontMetrics().horizontalAdvance("Devices Found") * 3);
+                          metrics.horizontalAdvance("Devices Found") + 12 * metrics.height());
             }
             input->setTextValue(typed);
             QTest::keyClick(input->focusWidget(), Qt::Key_Return);
