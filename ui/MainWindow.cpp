@@ -414,6 +414,7 @@ void MainWindow::on_actionScan_for_Address_triggered() {
     // The window manager draws the title beside its buttons; the list makes
     // the dialog wide enough for both at any text size (the dialog's layout
     // sets its own least size from its contents).
+    dialog.ensurePolished(); // the style sheet's font
     if (auto* list = dialog.findChild<QComboBox*>()) {
         const QFontMetrics metrics(dialog.font());
         list->setMinimumWidth(metrics.horizontalAdvance(dialog.windowTitle()) +
